@@ -1,0 +1,165 @@
+// What counts as a complete download: status, announced length, read and write failures, and the
+// one fixed-size block the body streams through.
+#include "update/DownloadFlow.h"
+#include "update/LongPath.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace kelvo::update;
+
+namespace {
+
+// Serves a body in reads of at most `chunk` bytes; optionally fails a step.
+class FakeTransport final : public DownloadTransport {
+public:
+    bool sendOk = true;
+    int status = 200;
+    std::optional<std::uint64_t> length;
+    std::size_t body = 0;
+    std::size_t chunk = kReadBlockSize;
+    bool createOk = true;
+    std::optional<std::size_t> failReadAt; // read failure once this many bytes were served
+    std::optional<std::size_t> failWriteAt;
+    bool closeOk = true;
+
+    std::vector<std::string> log;
+    std::size_t served = 0;
+    std::size_t written = 0;
+    std::size_t largestBlock = 0;
+    bool created = false;
+
+    bool Send() override {
+        log.push_back("send");
+        return sendOk;
+    }
+    int StatusCode() override { return status; }
+    std::optional<std::uint64_t> ContentLength() override { return length; }
+    void ShowDownloadFailed() override { log.push_back("message"); }
+    bool CreateDestination() override {
+        log.push_back("create");
+        created = createOk;
+        return createOk;
+    }
+    std::optional<std::size_t> Read(std::span<std::byte> block) override {
+        largestBlock = std::max(largestBlock, block.size());
+        if (failReadAt && served >= *failReadAt)
+            return std::nullopt;
+        const std::size_t n = std::min({chunk, block.size(), body - served});
+        served += n;
+        return n;
+    }
+    bool Write(std::span<const std::byte> bytes) override {
+        if (failWriteAt && written + bytes.size() > *failWriteAt)
+            return false;
+        written += bytes.size();
+        return true;
+    }
+    bool CloseDestination() override {
+        log.push_back("close");
+        return closeOk;
+    }
+};
+
+TEST(UpdateDownload, WholeBodyWithAndWithoutLength) {
+    FakeTransport announced;
+    announced.body = 100000;
+    announced.length = 100000;
+    EXPECT_TRUE(RunDownload(announced));
+    EXPECT_EQ(announced.written, 100000u);
+    EXPECT_EQ(announced.largestBlock, 10240u);
+    EXPECT_EQ(announced.log, (std::vector<std::string>{"send", "create", "close"}));
+
+    FakeTransport unannounced;
+    unannounced.body = 12345;
+    unannounced.chunk = 1000;
+    EXPECT_TRUE(RunDownload(unannounced));
+    EXPECT_EQ(unannounced.written, 12345u);
+}
+
+TEST(UpdateDownload, EmptyBodyGivesAnEmptyFile) {
+    FakeTransport t;
+    t.length = 0;
+    EXPECT_TRUE(RunDownload(t));
+    EXPECT_TRUE(t.created);
+    EXPECT_EQ(t.written, 0u);
+}
+
+TEST(UpdateDownload, StatusOtherThan200IsShownOnceAndLeavesTheFileAlone) {
+    for (int status : {404, 500, 302, 0}) {
+        FakeTransport t;
+        t.status = status;
+        t.body = 10;
+        EXPECT_FALSE(RunDownload(t));
+        EXPECT_EQ(t.log, (std::vector<std::string>{"send", "message"})) << status;
+    }
+}
+
+TEST(UpdateDownload, SilentFailures) {
+    FakeTransport unsent;
+    unsent.sendOk = false;
+    EXPECT_FALSE(RunDownload(unsent));
+    EXPECT_EQ(unsent.log, std::vector<std::string>{"send"});
+
+    FakeTransport uncreatable;
+    uncreatable.createOk = false;
+    EXPECT_FALSE(RunDownload(uncreatable));
+    EXPECT_EQ(uncreatable.log, (std::vector<std::string>{"send", "create"}));
+
+    FakeTransport readFails;
+    readFails.body = 50000;
+    readFails.failReadAt = 20480;
+    EXPECT_FALSE(RunDownload(readFails));
+    EXPECT_EQ(readFails.written, 20480u);
+}
+
+TEST(UpdateDownload, BodyShorterThanAnnouncedFails) {
+    FakeTransport t;
+    t.body = 30000;
+    t.length = 30001;
+    EXPECT_FALSE(RunDownload(t));
+
+    FakeTransport exact;
+    exact.body = 30000;
+    exact.length = 30000;
+    EXPECT_TRUE(RunDownload(exact));
+}
+
+TEST(UpdateDownload, FailedWriteFails) {
+    FakeTransport diskFull;
+    diskFull.body = 50000;
+    diskFull.failWriteAt = 25000;
+    EXPECT_FALSE(RunDownload(diskFull));
+
+    FakeTransport lostAtClose;
+    lostAtClose.body = 500;
+    lostAtClose.closeOk = false;
+    EXPECT_FALSE(RunDownload(lostAtClose));
+}
+
+TEST(UpdateDownload, ContentLength) {
+    EXPECT_EQ(ParseContentLength(u"0"), 0u);
+    EXPECT_EQ(ParseContentLength(u" 67108864 "), 67108864u);
+    EXPECT_EQ(ParseContentLength(u"18446744073709551615"), 18446744073709551615u);
+    EXPECT_EQ(ParseContentLength(u"18446744073709551616"), std::nullopt);
+    EXPECT_EQ(ParseContentLength(u""), std::nullopt);
+    EXPECT_EQ(ParseContentLength(u"-1"), std::nullopt);
+    EXPECT_EQ(ParseContentLength(u"12abc"), std::nullopt);
+}
+
+TEST(UpdateLongPath, ExtendedFormOnlyAtTheLimit) {
+    const std::u16string fits = u"C:\\" + std::u16string(256, u'a'); // 259 units
+    EXPECT_EQ(ToFileApiPath(fits), fits);
+    const std::u16string full = fits + u"b"; // 260 units
+    EXPECT_EQ(ToFileApiPath(full), u"\\\\?\\" + full);
+    const std::u16string unc = u"\\\\srv\\share\\" + std::u16string(260, u'a');
+    EXPECT_EQ(ToFileApiPath(unc), u"\\\\?\\UNC\\srv\\share\\" + std::u16string(260, u'a'));
+    const std::u16string already = u"\\\\?\\C:\\" + std::u16string(260, u'a');
+    EXPECT_EQ(ToFileApiPath(already), already);
+    const std::u16string relative = std::u16string(300, u'r');
+    EXPECT_EQ(ToFileApiPath(relative), relative);
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+// The update flow against a recorder: which files are deleted, fetched and renamed, in which order,
+// and when an update is decided.
+#include "update/UpdateFlow.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace kelvo::update;
+
+namespace {
+
+std::string Narrow(std::u16string_view text) {
+    std::string out;
+    for (char16_t c : text)
+        out += c < 128 ? static_cast<char>(c) : '#';
+    return out;
+}
+
+// Files are names in a set; the manifest's values are given per test. Every call is logged.
+class Recorder final : public UpdateEnvironment {
+public:
+    std::uint32_t ticks = 4242;
+    std::u16string directory = u"C:\\game";
+    std::set<std::u16string> files{u"C:\\game\\kelvo.exe", u"C:\\game\\kelvo_.exe"};
+    std::set<std::u16string> failingDownloads; // urls that fail
+    std::set<std::u16string> failingRenames;   // "from>to" pairs that fail although possible
+    std::optional<std::int32_t> version = 1002;
+    std::optional<std::u16string> url = u"http://h/kelvo.exe";
+    std::vector<std::string> log;
+
+    std::uint32_t TickCount() override { return ticks; }
+    std::u16string CurrentDirectory() override { return directory; }
+    void DeleteFile(const std::u16string& path) override {
+        log.push_back("delete " + Narrow(path));
+        files.erase(path);
+    }
+    bool Download(const std::u16string& from, const std::u16string& path) override {
+        log.push_back("download " + Narrow(from) + " > " + Narrow(path));
+        if (failingDownloads.count(from))
+            return false;
+        files.insert(path);
+        return true;
+    }
+    std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+                            std::int32_t fallback) override {
+        log.push_back("int " + Narrow(path) + " [" + Narrow(section) + "] " + Narrow(key));
+        return version.value_or(fallback);
+    }
+    std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
+                                 std::u16string_view key) override {
+        log.push_back("string " + Narrow(path) + " [" + Narrow(section) + "] " + Narrow(key));
+        return url.value_or(u"");
+    }
+    bool Rename(const std::u16string& from, const std::u16string& to) override {
+        log.push_back("rename " + Narrow(from) + " > " + Narrow(to));
+        if (!files.count(from) || files.count(to) || failingRenames.count(from + u">" + to))
+            return false;
+        files.erase(from);
+        files.insert(to);
+        return true;
+    }
+    void ShowUpdated() override { log.push_back("message"); }
+    void Start(const std::u16string& path) override { log.push_back("start " + Narrow(path)); }
+    void PostClose() override { log.push_back("close"); }
+
+    UpdateOutcome Check() { return CheckForUpdate(*this, ManifestUrl(u"res:8080"), 1001); }
+};
+
+const std::string kManifestFetch =
+    "download http://res:8080/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini?4242 > "
+    "C:\\game\\kelvoupdate.ini";
+
+TEST(UpdateFlow, InstallsInOrder) {
+    Recorder r;
+    EXPECT_EQ(r.Check(), UpdateOutcome::Installed);
+    const std::vector<std::string> expected = {
+        "delete C:\\game\\kelvo_.exe",
+        "delete C:\\game\\kelvoupdate.ini",
+        kManifestFetch,
+        "int C:\\game\\kelvoupdate.ini [LoginUpdate] VersionId",
+        "string C:\\game\\kelvoupdate.ini [LoginUpdate] downloadUrl",
+        "delete C:\\game\\kelvoupdate.ini",
+        "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe",
+        "rename C:\\game\\kelvo.exe > C:\\game\\kelvo_.exe",
+        "rename C:\\game\\kelvo_new.exe > C:\\game\\kelvo.exe",
+        "message",
+        "start C:\\game\\kelvo.exe",
+        "close",
+        "delete C:\\game\\kelvoupdate.ini",
+    };
+    EXPECT_EQ(r.log, expected);
+    EXPECT_EQ(r.files, (std::set<std::u16string>{u"C:\\game\\kelvo.exe", u"C:\\game\\kelvo_.exe"}));
+}
+
+TEST(UpdateFlow, NoManifestStopsAfterTheFetch) {
+    Recorder r;
+    r.failingDownloads.insert(ManifestUrl(u"res:8080") + u"?4242");
+    EXPECT_EQ(r.Check(), UpdateOutcome::NoManifest);
+    const std::vector<std::string> expected = {"delete C:\\game\\kelvo_.exe",
+                                               "delete C:\\game\\kelvoupdate.ini", kManifestFetch};
+    EXPECT_EQ(r.log, expected);
+}
+
+TEST(UpdateFlow, UpToDateDeletesTheManifestOnly) {
+    Recorder r;
+    r.version = 1001;
+    EXPECT_EQ(r.Check(), UpdateOutcome::UpToDate);
+    ASSERT_EQ(r.log.size(), 6u);
+    EXPECT_EQ(r.log.back(), "delete C:\\game\\kelvoupdate.ini");
+    EXPECT_FALSE(r.files.count(u"C:\\game\\kelvoupdate.ini"));
+}
+
+TEST(UpdateFlow, FailedExecutableDownloadMovesNothing) {
+    Recorder r;
+    r.failingDownloads.insert(u"http://h/kelvo.exe?4242");
+    EXPECT_EQ(r.Check(), UpdateOutcome::NotInstalled);
+    for (const std::string& entry : r.log) {
+        EXPECT_EQ(entry.rfind("rename", 0), std::string::npos) << entry;
+        EXPECT_NE(entry, "message");
+    }
+    EXPECT_TRUE(r.files.count(u"C:\\game\\kelvo.exe"));
+}
+
+TEST(UpdateFlow, MissingLauncherStillInstalls) {
+    Recorder r;
+    r.files = {};
+    EXPECT_EQ(r.Check(), UpdateOutcome::Installed);
+    EXPECT_EQ(r.files, (std::set<std::u16string>{u"C:\\game\\kelvo.exe"}));
+}
+
+TEST(UpdateFlow, FailedSecondRenamePutsTheOldLauncherBack) {
+    Recorder r;
+    r.failingRenames.insert(u"C:\\game\\kelvo_new.exe>C:\\game\\kelvo.exe");
+    EXPECT_EQ(r.Check(), UpdateOutcome::NotInstalled);
+    const std::vector<std::string> tail(r.log.end() - 4, r.log.end());
+    const std::vector<std::string> expected = {
+        "rename C:\\game\\kelvo.exe > C:\\game\\kelvo_.exe",
+        "rename C:\\game\\kelvo_new.exe > C:\\game\\kelvo.exe",
+        "rename C:\\game\\kelvo_.exe > C:\\game\\kelvo.exe",
+        "delete C:\\game\\kelvoupdate.ini",
+    };
+    EXPECT_EQ(tail, expected);
+    EXPECT_TRUE(r.files.count(u"C:\\game\\kelvo.exe"));
+}
+
+TEST(UpdateFlow, UndeletablePreviousLauncherNeitherMessagesNorRestarts) {
+    // kelvo_.exe survives the clean-up, so neither rename can succeed: the old launcher stays and
+    // is not restarted into the same update again.
+    Recorder sticky;
+    sticky.files.insert(u"C:\\game\\kelvo_.exe");
+    EXPECT_FALSE(InstallUpdate(sticky, u"C:\\game", u"http://h/kelvo.exe"));
+    EXPECT_TRUE(sticky.files.count(u"C:\\game\\kelvo.exe"));
+    EXPECT_TRUE(sticky.files.count(u"C:\\game\\kelvo_.exe"));
+    for (const std::string& entry : sticky.log) {
+        EXPECT_NE(entry, "message");
+        EXPECT_EQ(entry.rfind("start", 0), std::string::npos);
+    }
+}
+
+TEST(UpdateFlow, LongDirectoryIsUsedWhole) {
+    Recorder r;
+    r.directory = u"C:\\" + std::u16string(300, u'd');
+    r.files = {r.directory + u"\\kelvo.exe"};
+    EXPECT_EQ(r.Check(), UpdateOutcome::Installed);
+    EXPECT_EQ(r.log[0], "delete C:\\" + std::string(300, 'd') + "\\kelvo_.exe");
+    EXPECT_TRUE(r.files.count(r.directory + u"\\kelvo.exe"));
+    EXPECT_TRUE(r.files.count(r.directory + u"\\kelvo_.exe"));
+}
+
+struct Decision {
+    std::optional<std::int32_t> version;
+    std::optional<std::u16string> url;
+    bool due;
+};
+
+TEST(UpdateFlow, Decision) {
+    const std::u16string longQuery = u"http://h/kelvo.exe?" + std::u16string(10240, u'q');
+    const std::u16string longPath = u"http://h/" + std::u16string(10240, u'p') + u"/kelvo.exe";
+    const Decision cases[] = {
+        {1001, u"http://h/kelvo.exe", false},         // equal is not newer
+        {1002, u"http://h/kelvo.exe", true},          //
+        {1002, u".exe", false},                       // ".exe" at position 0
+        {1002, u"x.exe", true},                       // ".exe" at position 1
+        {1002, u"http://h/kelvo.zip", false},         // no ".exe"
+        {1002, u"http://h/kelvo.EXE", false},         // case-sensitive
+        {1002, u"http://h/k.exe?v=2&x=1", true},      // a query of its own
+        {1002, std::nullopt, false},                  // no download address
+        {std::nullopt, u"http://h/kelvo.exe", false}, // missing key or section reads as 0
+        {0, u"http://h/kelvo.exe", false},            // garbage reads as 0
+        {-5, u"http://h/kelvo.exe", false},           // negative
+        {INT_MIN, u"http://h/kelvo.exe", false},      //
+        {INT_MAX, u"http://h/kelvo.exe", true},       // huge
+        {1002, longQuery, true},                      // cut to 259 units, ".exe" kept
+        {1002, longPath, false},                      // cut before the ".exe"
+    };
+    for (const Decision& c : cases) {
+        Recorder r;
+        r.version = c.version;
+        r.url = c.url;
+        EXPECT_EQ(r.Check() == UpdateOutcome::Installed, c.due)
+            << "version " << c.version.value_or(0) << " url " << Narrow(c.url.value_or(u"").substr(0, 40));
+    }
+}
+
+TEST(UpdateFlow, TickSuffixFollowsTheDownloadAddress) {
+    Recorder r;
+    r.url = u"http://h/k.exe?v=2";
+    r.ticks = 7;
+    r.Check();
+    EXPECT_EQ(r.log[6], "download http://h/k.exe?v=2?7 > C:\\game\\kelvo_new.exe");
+
+    Recorder cut;
+    cut.url = u"http://h/kelvo.exe?" + std::u16string(10240, u'q');
+    cut.Check();
+    const std::string expected = "download http://h/kelvo.exe?" + std::string(259 - 19, 'q') + "?4242 > ";
+    EXPECT_EQ(cut.log[6].substr(0, expected.size()), expected);
+}
+
+TEST(UpdateFlow, TickSuffix) {
+    EXPECT_EQ(TickSuffix(0), u"?0");
+    EXPECT_EQ(TickSuffix(123456), u"?123456");
+    EXPECT_EQ(TickSuffix(0x7FFFFFFFu), u"?2147483647");
+    EXPECT_EQ(TickSuffix(0x80000000u), u"?-2147483648");
+    EXPECT_EQ(TickSuffix(0xFFFFFFFFu), u"?-1");
+}
+
+TEST(UpdateFlow, ManifestUrl) {
+    EXPECT_EQ(ManifestUrl(u"127.0.0.1:18601"),
+              u"http://127.0.0.1:18601/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini");
+}
+
+} // namespace

@@ -1,0 +1,134 @@
+// DownloadFile over WinINet, with the system's proxy settings.
+#include "update/UpdateCheck.h"
+
+#include "framework/InternetHandle.h"
+#include "update/DownloadFlow.h"
+#include "update/LongPath.h"
+#include "update/WinText.h"
+#include "update/WinUpdateEnvironment.h"
+
+#include <wininet.h>
+
+#include <cwchar>
+
+namespace kelvo::update {
+namespace {
+
+class WinInetTransport final : public DownloadTransport {
+public:
+    WinInetTransport(const std::wstring& url, const std::wstring& path) : m_url(url), m_path(path) {}
+    ~WinInetTransport() override { CloseDestination(); }
+    WinInetTransport(const WinInetTransport&) = delete;
+    WinInetTransport& operator=(const WinInetTransport&) = delete;
+
+    bool Send() override {
+        m_session.reset(
+            ::InternetOpenW(ApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        if (!m_session)
+            return false;
+        DWORD timeout = 2000;
+        DWORD retries = 1;
+        ::InternetSetOptionExW(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout, 0);
+        ::InternetSetOptionExW(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries, 0);
+
+        // Pointer mode: the parts point into m_url, nothing is decoded.
+        URL_COMPONENTSW parts{};
+        parts.dwStructSize = sizeof parts;
+        parts.dwHostNameLength = 1;
+        parts.dwUrlPathLength = 1;
+        parts.dwExtraInfoLength = 1;
+        if (!::InternetCrackUrlW(m_url.c_str(), static_cast<DWORD>(m_url.size()), ICU_BROWSER_MODE, &parts))
+            return false;
+        if (!parts.lpszHostName || parts.dwHostNameLength == 0)
+            return false;
+        const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+        std::wstring object;
+        if (parts.lpszUrlPath)
+            object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+        if (parts.lpszExtraInfo)
+            object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+        if (object.empty())
+            object = L"/";
+        // The parser gives 443 for an https address without a port; such an address is fetched over TLS.
+        const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+
+        m_connection.reset(::InternetConnectW(m_session.get(), host.c_str(), parts.nPort, nullptr, nullptr,
+                                              INTERNET_SERVICE_HTTP, 0, 0));
+        if (!m_connection)
+            return false;
+        m_request.reset(::HttpOpenRequestW(m_connection.get(), L"GET", object.c_str(), L"HTTP/1.0", nullptr,
+                                           nullptr, INTERNET_FLAG_EXISTING_CONNECT | secure, 0));
+        if (!m_request)
+            return false;
+        return ::HttpSendRequestW(m_request.get(), nullptr, 0, nullptr, 0) != FALSE;
+    }
+
+    int StatusCode() override {
+        wchar_t status[40] = {}; // 80 bytes
+        DWORD size = sizeof status - sizeof status[0];
+        if (!::HttpQueryInfoW(m_request.get(), HTTP_QUERY_STATUS_CODE, status, &size, nullptr))
+            return 0;
+        return static_cast<int>(std::wcstol(status, nullptr, 10));
+    }
+
+    std::optional<std::uint64_t> ContentLength() override {
+        wchar_t length[40] = {};
+        DWORD size = sizeof length - sizeof length[0];
+        if (!::HttpQueryInfoW(m_request.get(), HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr))
+            return std::nullopt;
+        return ParseContentLength(ToU16(length));
+    }
+
+    void ShowDownloadFailed() override {
+        ::MessageBoxW(::GetActiveWindow(), ToWide(kDownloadFailedText).c_str(), ApplicationName().c_str(),
+                      MB_OK | MB_ICONWARNING);
+    }
+
+    bool CreateDestination() override {
+        m_file = ::CreateFileW(ToWide(ToFileApiPath(ToU16(m_path))).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
+                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return m_file != INVALID_HANDLE_VALUE;
+    }
+
+    std::optional<std::size_t> Read(std::span<std::byte> block) override {
+        DWORD got = 0;
+        if (!::InternetReadFile(m_request.get(), block.data(), static_cast<DWORD>(block.size()), &got))
+            return std::nullopt;
+        return got;
+    }
+
+    bool Write(std::span<const std::byte> bytes) override {
+        DWORD written = 0;
+        return ::WriteFile(m_file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size();
+    }
+
+    bool CloseDestination() override {
+        if (m_file == INVALID_HANDLE_VALUE)
+            return true;
+        const bool closed = ::CloseHandle(m_file) != FALSE;
+        m_file = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    std::wstring m_url;
+    std::wstring m_path;
+    // Closed in reverse: file, request, connection, session.
+    InternetHandle m_session;
+    InternetHandle m_connection;
+    InternetHandle m_request;
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+};
+
+} // namespace
+} // namespace kelvo::update
+
+bool DownloadFile(const std::wstring& url, const std::wstring& path) {
+    try {
+        kelvo::update::WinInetTransport transport(url, path);
+        return kelvo::update::RunDownload(transport);
+    } catch (...) {
+        return false;
+    }
+}

@@ -1,0 +1,131 @@
+#include "update/UpdateCheck.h"
+
+#include "update/LongPath.h"
+#include "update/WinText.h"
+#include "update/WinUpdateEnvironment.h"
+
+#include "BuildConfig.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+
+namespace kelvo::update {
+namespace {
+
+std::wstring FileApiPath(const std::u16string& path) {
+    return ToWide(ToFileApiPath(path));
+}
+
+} // namespace
+
+std::wstring ApplicationName() {
+    std::wstring module(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD got = ::GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+        if (got == 0)
+            return L"kelvo";
+        if (got < module.size()) {
+            module.resize(got);
+            break;
+        }
+        module.resize(module.size() * 2);
+    }
+    const auto slash = module.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? module : module.substr(slash + 1);
+    const auto dot = name.rfind(L'.');
+    if (dot != std::wstring::npos)
+        name.resize(dot);
+    return name;
+}
+
+std::uint32_t WinUpdateEnvironment::TickCount() {
+    return ::GetTickCount();
+}
+
+std::u16string WinUpdateEnvironment::CurrentDirectory() {
+    // Sized from the system's own answer, so a long directory is never cut.
+    std::wstring directory;
+    DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
+    for (int attempt = 0; attempt < 4 && needed != 0; ++attempt) {
+        directory.resize(needed);
+        const DWORD got = ::GetCurrentDirectoryW(needed, directory.data());
+        if (got < needed) {
+            directory.resize(got);
+            return ToU16(directory);
+        }
+        needed = got; // changed in between: try again with the new size
+    }
+    return {};
+}
+
+void WinUpdateEnvironment::DeleteFile(const std::u16string& path) {
+    ::DeleteFileW(FileApiPath(path).c_str());
+}
+
+bool WinUpdateEnvironment::Download(const std::u16string& url, const std::u16string& path) {
+    return ::DownloadFile(ToWide(url), ToWide(path));
+}
+
+std::int32_t WinUpdateEnvironment::ReadIniInt(const std::u16string& path, std::u16string_view section,
+                                              std::u16string_view key, std::int32_t fallback) {
+    const UINT value = ::GetPrivateProfileIntW(ToWide(section).c_str(), ToWide(key).c_str(), fallback,
+                                               FileApiPath(path).c_str());
+    return static_cast<std::int32_t>(value);
+}
+
+std::u16string WinUpdateEnvironment::ReadIniString(const std::u16string& path, std::u16string_view section,
+                                                   std::u16string_view key) {
+    wchar_t value[kMaxUrlLength + 1] = {};
+    ::GetPrivateProfileStringW(ToWide(section).c_str(), ToWide(key).c_str(), L"", value, kMaxUrlLength + 1,
+                               FileApiPath(path).c_str());
+    return ToU16(value);
+}
+
+bool WinUpdateEnvironment::Rename(const std::u16string& from, const std::u16string& to) {
+    return ::_wrename(FileApiPath(from).c_str(), FileApiPath(to).c_str()) == 0;
+}
+
+void WinUpdateEnvironment::ShowUpdated() {
+    ::MessageBoxW(m_hOwner, ToWide(kUpdatedText).c_str(), ToWide(kUpdatedCaption).c_str(), MB_OK);
+}
+
+void WinUpdateEnvironment::Start(const std::u16string& path) {
+    std::wstring file = ToWide(path);
+    if (path.size() >= kClassicPathLimit) {
+        // The shell does not take extended paths; the short form of a long one usually fits.
+        const std::wstring extended = FileApiPath(path);
+        std::wstring shortPath(kClassicPathLimit, L'\0');
+        const DWORD got =
+            ::GetShortPathNameW(extended.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+        if (got != 0 && got < shortPath.size()) {
+            shortPath.resize(got);
+            if (shortPath.rfind(L"\\\\?\\", 0) == 0 && shortPath.size() - 4 < kClassicPathLimit)
+                shortPath.erase(0, 4);
+            file = shortPath;
+        }
+    }
+    ::ShellExecuteW(nullptr, L"Open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void WinUpdateEnvironment::PostClose() {
+    ::PostMessageW(m_hOwner, WM_CLOSE, 0, 0);
+}
+
+} // namespace kelvo::update
+
+void CheckForUpdate(HWND hOwner) {
+    kelvo::update::WinUpdateEnvironment env(hOwner);
+    try {
+        kelvo::update::CheckForUpdate(env, kelvo::update::ManifestUrl(KELVO_RESOURCE_HOST), KELVO_VERSION);
+    } catch (...) {
+        // Out of memory at most; the login goes on with the running version.
+    }
+}
+
+void InstallUpdate(HWND hOwner, const std::wstring& directory, const std::wstring& url) {
+    kelvo::update::WinUpdateEnvironment env(hOwner);
+    try {
+        kelvo::update::InstallUpdate(env, kelvo::update::ToU16(directory), kelvo::update::ToU16(url));
+    } catch (...) {
+    }
+}
