@@ -1,0 +1,61 @@
+// The demo portal: login and server pages, game entry and re-entry, the tab pages, the update
+// manifest and the new executable, with faults that the tests switch on.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace httplib {
+class Server;
+}
+
+namespace kelvo::portal {
+
+enum class Fault {
+    Manifest404,
+    Manifest500,
+    ManifestHang, // accept the request, never answer
+    Exe404,
+    Exe500,
+    ExeDrop,  // announce the whole file, close the connection after a third of it
+    ExeShort, // send the whole file, announce 4096 bytes more
+    ExeHang,
+};
+
+struct Options {
+    int port = 18601;
+    std::string host;         // host[:port] used in links; empty: the request's Host header
+    int updateVersion = 1001; // "VersionId" of the manifest
+    std::string updateExe;    // file served as the new executable
+    std::string downloadUrl;  // "downloadUrl" of the manifest; empty: our own executable route
+    std::string movies;       // directory served under /front_resource/kelvo/
+    std::set<Fault> faults;
+    int hangSeconds = 600; // how long a hanging request is held at most
+};
+
+inline constexpr const char* kManifestRoute = "/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini";
+inline constexpr const char* kExeRoute = "/front_resource/kelvo/weiduan/zarn/kelvo.exe";
+
+std::optional<Fault> ParseFault(const std::string& name);
+
+// Installs the routes; the server is run and stopped by the caller. Requests that hang return once
+// Stop() is called.
+class Portal {
+public:
+    explicit Portal(Options options);
+    ~Portal();
+    Portal(const Portal&) = delete;
+    Portal& operator=(const Portal&) = delete;
+
+    void Install(httplib::Server& server);
+    void Stop();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace kelvo::portal

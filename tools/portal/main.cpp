@@ -1,0 +1,94 @@
+// kelvo_portal: the demo portal on 127.0.0.1. One line per request on standard output.
+#include "tools/portal/Portal.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+#include <thread>
+
+namespace {
+
+int Usage() {
+    std::fputs(
+        "usage: kelvo_portal [--port N] [--host HOST[:PORT]] [--update-version N] [--update-exe PATH]\n"
+        "                    [--download-url URL] [--movies DIR] [--hang-seconds N] [--fault NAME]...\n"
+        "faults: manifest-404 manifest-500 manifest-hang (hang) exe-404 exe-500 exe-drop exe-short "
+        "exe-hang\n",
+        stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    kelvo::portal::Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc)
+            return Usage();
+        const std::string value = argv[++i];
+        if (arg == "--port")
+            options.port = std::atoi(value.c_str());
+        else if (arg == "--host")
+            options.host = value;
+        else if (arg == "--update-version")
+            options.updateVersion = std::atoi(value.c_str());
+        else if (arg == "--update-exe")
+            options.updateExe = value;
+        else if (arg == "--download-url")
+            options.downloadUrl = value;
+        else if (arg == "--movies")
+            options.movies = value;
+        else if (arg == "--hang-seconds")
+            options.hangSeconds = std::atoi(value.c_str());
+        else if (arg == "--fault") {
+            const auto fault = kelvo::portal::ParseFault(value);
+            if (!fault)
+                return Usage();
+            options.faults.insert(*fault);
+        } else
+            return Usage();
+    }
+    if (options.port <= 0 || options.port > 65535)
+        return Usage();
+
+    // SIGTERM and SIGINT are taken by one thread, which stops the server; the others never see them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    const int port = options.port;
+    kelvo::portal::Portal portal(std::move(options));
+    httplib::Server server;
+    portal.Install(server);
+
+    std::atomic<bool> signalled{false};
+    std::thread waiter([&] {
+        int received = 0;
+        sigwait(&signals, &received);
+        signalled = true;
+        portal.Stop();
+        server.stop();
+    });
+
+    if (!server.bind_to_port("127.0.0.1", port)) {
+        std::fprintf(stderr, "kelvo_portal: cannot listen on 127.0.0.1:%d\n", port);
+        pthread_kill(waiter.native_handle(), SIGTERM);
+        waiter.join();
+        return 1;
+    }
+    std::fprintf(stderr, "kelvo_portal: listening on 127.0.0.1:%d\n", port);
+    const bool ok = server.listen_after_bind();
+    if (!signalled)
+        pthread_kill(waiter.native_handle(), SIGTERM); // the waiter takes it from sigwait
+    waiter.join();
+    return ok || signalled ? 0 : 1;
+}
