@@ -1,0 +1,181 @@
+// DownloadFile over WinINet against a loopback server whose answers are written byte for byte.
+#include "update_support.h"
+
+#include "update/UpdateCheck.h"
+#include "update/UpdateFlow.h"
+#include "update/WinText.h"
+#include "update/WinUpdateEnvironment.h"
+
+#include <gtest/gtest.h>
+
+using update_test::LoopbackServer;
+using update_test::MessageBoxAnswerer;
+
+namespace {
+
+std::wstring TempDir() {
+    wchar_t base[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, base);
+    std::wstring dir = std::wstring(base) + L"kelvo_update_test_" + std::to_wstring(::GetCurrentProcessId());
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::string ReadAll(const std::wstring& path) {
+    HANDLE file =
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string bytes;
+    char block[65536];
+    DWORD got = 0;
+    while (::ReadFile(file, block, sizeof block, &got, nullptr) && got != 0)
+        bytes.append(block, got);
+    ::CloseHandle(file);
+    return bytes;
+}
+
+std::string Body(std::size_t size) {
+    std::string body(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        body[i] = static_cast<char>((i * 131 + i / 977) & 0xFF);
+    return body;
+}
+
+std::string Response(const std::string& status, const std::string& body, const std::string& extra = "") {
+    return "HTTP/1.0 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra +
+           "\r\n" + body;
+}
+
+class UpdateDownload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = TempDir();
+        m_path = m_dir + L"\\kelvo_new.exe";
+        ::DeleteFileW(m_path.c_str());
+    }
+    void TearDown() override { ::DeleteFileW(m_path.c_str()); }
+    std::wstring m_dir;
+    std::wstring m_path;
+};
+
+TEST_F(UpdateDownload, WholeBodyReachesTheFile) {
+    const std::string body = Body(1000000); // many blocks
+    LoopbackServer server(
+        [&](SOCKET s, const std::string&) { LoopbackServer::Send(s, Response("200 OK", body)); });
+    EXPECT_TRUE(DownloadFile(server.Url(L"/dir/kelvo.exe?v=2?77"), m_path));
+    EXPECT_TRUE(ReadAll(m_path) == body);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")), "GET /dir/kelvo.exe?v=2?77 HTTP/1.0");
+    EXPECT_NE(requests[0].find("User-Agent: " + std::string("kelvo_win_tests") + "\r\n"), std::string::npos)
+        << requests[0];
+}
+
+TEST_F(UpdateDownload, EmptyBodyGivesAnEmptyFile) {
+    LoopbackServer server(
+        [](SOCKET s, const std::string&) { LoopbackServer::Send(s, Response("200 OK", "")); });
+    EXPECT_TRUE(DownloadFile(server.Url(L"/empty.ini"), m_path));
+    EXPECT_EQ(ReadAll(m_path), "");
+}
+
+TEST_F(UpdateDownload, BodyWithoutLengthIsTakenAsItComes) {
+    const std::string body = Body(30000);
+    LoopbackServer server(
+        [&](SOCKET s, const std::string&) { LoopbackServer::Send(s, "HTTP/1.0 200 OK\r\n\r\n" + body); });
+    EXPECT_TRUE(DownloadFile(server.Url(L"/kelvo.exe"), m_path));
+    EXPECT_TRUE(ReadAll(m_path) == body);
+}
+
+TEST_F(UpdateDownload, RedirectIsFollowed) {
+    const std::string body = Body(5000);
+    LoopbackServer server([&](SOCKET s, const std::string& request) {
+        if (request.rfind("GET /old", 0) == 0)
+            LoopbackServer::Send(s, Response("302 Found", "", "Location: /new/kelvo.exe\r\n"));
+        else
+            LoopbackServer::Send(s, Response("200 OK", body));
+    });
+    EXPECT_TRUE(DownloadFile(server.Url(L"/old/kelvo.exe"), m_path));
+    EXPECT_TRUE(ReadAll(m_path) == body);
+}
+
+TEST_F(UpdateDownload, ShortOrDroppedBodyFails) {
+    const std::string body = Body(100000);
+    // Announces the whole body, sends a third, then ends the connection in order.
+    LoopbackServer shortServer([&](SOCKET s, const std::string&) {
+        LoopbackServer::Send(s, Response("200 OK", body).substr(0, 33333));
+    });
+    EXPECT_FALSE(DownloadFile(shortServer.Url(L"/kelvo.exe"), m_path));
+
+    // The same, ended with a reset.
+    LoopbackServer resetServer([&](SOCKET s, const std::string&) {
+        LoopbackServer::Send(s, Response("200 OK", body).substr(0, 33333));
+        LoopbackServer::ResetOnClose(s);
+    });
+    EXPECT_FALSE(DownloadFile(resetServer.Url(L"/kelvo.exe"), m_path));
+}
+
+TEST_F(UpdateDownload, StatusOtherThan200ShowsTheMessageOnceAndLeavesTheFile) {
+    update_test::WriteFileBytes(m_path, "previous");
+    for (const char* status : {"404 Not Found", "500 Internal Server Error"}) {
+        LoopbackServer server([&](SOCKET s, const std::string&) {
+            LoopbackServer::Send(s, Response(status, "<html>no</html>"));
+        });
+        MessageBoxAnswerer answerer;
+        EXPECT_FALSE(DownloadFile(server.Url(L"/kelvo.exe"), m_path));
+        const auto boxes = answerer.boxes();
+        ASSERT_EQ(boxes.size(), 1u) << status;
+        EXPECT_EQ(boxes[0].caption, L"kelvo_win_tests");
+        EXPECT_EQ(boxes[0].text, kelvo::update::ToWide(kelvo::update::kDownloadFailedText));
+        EXPECT_EQ(ReadAll(m_path), "previous");
+    }
+}
+
+TEST_F(UpdateDownload, SilentFailures) {
+    MessageBoxAnswerer answerer;
+    LoopbackServer server(
+        [](SOCKET s, const std::string&) { LoopbackServer::Send(s, Response("200 OK", "x")); });
+    EXPECT_FALSE(DownloadFile(server.Url(L"/kelvo.exe"), m_dir + L"\\no\\such\\dir\\kelvo_new.exe"));
+
+    // A closed port: refused at once on loopback, within the connect timeout in any case.
+    int closedPort = 0;
+    {
+        LoopbackServer gone([](SOCKET, const std::string&) {});
+        closedPort = gone.port();
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(DownloadFile(L"http://127.0.0.1:" + std::to_wstring(closedPort) + L"/kelvo.exe", m_path));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+    EXPECT_FALSE(DownloadFile(L"not an address", m_path));
+    EXPECT_TRUE(answerer.boxes().empty());
+}
+
+TEST_F(UpdateDownload, HttpsIsFetchedOverTls) {
+    // A plain server sees a TLS handshake (record type 0x16), never a plain GET.
+    LoopbackServer server([](SOCKET, const std::string&) {});
+    EXPECT_FALSE(
+        DownloadFile(L"https://127.0.0.1:" + std::to_wstring(server.port()) + L"/kelvo.exe", m_path));
+    const auto requests = server.requests();
+    ASSERT_FALSE(requests.empty());
+    ASSERT_FALSE(requests[0].empty());
+    EXPECT_EQ(static_cast<unsigned char>(requests[0][0]), 0x16);
+}
+
+TEST_F(UpdateDownload, LongDestinationPath) {
+    std::wstring dir = L"\\\\?\\" + m_dir;
+    for (int i = 0; i < 3; ++i) {
+        dir += L"\\" + std::wstring(90, static_cast<wchar_t>(L'a' + i));
+        ::CreateDirectoryW(dir.c_str(), nullptr);
+    }
+    const std::wstring path = dir.substr(4) + L"\\kelvo_new.exe";
+    ASSERT_GE(path.size(), static_cast<std::size_t>(MAX_PATH));
+    const std::string body = Body(20000);
+    LoopbackServer server(
+        [&](SOCKET s, const std::string&) { LoopbackServer::Send(s, Response("200 OK", body)); });
+    EXPECT_TRUE(DownloadFile(server.Url(L"/kelvo.exe"), path));
+    EXPECT_TRUE(ReadAll(L"\\\\?\\" + path) == body);
+    ::DeleteFileW((L"\\\\?\\" + path).c_str());
+}
+
+} // namespace

@@ -1,0 +1,78 @@
+// The Windows side of the update's platform work: profile reading as the manifest needs it, the
+// renames, and the current directory.
+#include "update_support.h"
+
+#include "update/UpdateFlow.h"
+#include "update/WinText.h"
+#include "update/WinUpdateEnvironment.h"
+
+#include <gtest/gtest.h>
+
+using kelvo::update::ToU16;
+using kelvo::update::WinUpdateEnvironment;
+
+namespace {
+
+std::wstring TempFile(const wchar_t* name) {
+    wchar_t base[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, base);
+    return std::wstring(base) + name;
+}
+
+void WriteText(const std::wstring& path, const std::string& text) {
+    update_test::WriteFileBytes(path, text);
+}
+
+TEST(UpdateEnvironment, ManifestValues) {
+    const std::wstring ini = TempFile(L"kelvo_update_test.ini");
+    WinUpdateEnvironment env(nullptr);
+    struct Case {
+        const char* value;
+        std::int32_t expected;
+    };
+    const Case cases[] = {
+        {"1002", 1002}, {" 1002 ", 1002},           {"-5", -5}, {"abc", 0}, {"", 0},
+        {"12abc", 12},  {"2147483647", 2147483647},
+    };
+    for (const Case& c : cases) {
+        WriteText(ini, std::string("[LoginUpdate]\r\nVersionId=") + c.value +
+                           "\r\ndownloadUrl=http://h/k.exe\r\n");
+        EXPECT_EQ(env.ReadIniInt(ToU16(ini), u"LoginUpdate", u"VersionId", 0), c.expected) << c.value;
+    }
+
+    WriteText(ini, "[Other]\r\nVersionId=2000\r\n");
+    EXPECT_EQ(env.ReadIniInt(ToU16(ini), u"LoginUpdate", u"VersionId", 0), 0);
+    EXPECT_EQ(env.ReadIniString(ToU16(ini), u"LoginUpdate", u"downloadUrl"), u"");
+
+    const std::string longUrl = "http://h/kelvo.exe?" + std::string(10240, 'q');
+    WriteText(ini, "[LoginUpdate]\r\nVersionId=1002\r\ndownloadUrl=" + longUrl + "\r\n");
+    const std::u16string read = env.ReadIniString(ToU16(ini), u"LoginUpdate", u"downloadUrl");
+    EXPECT_EQ(read.size(), kelvo::update::kMaxUrlLength);
+    EXPECT_EQ(read, ToU16(std::wstring(longUrl.begin(), longUrl.begin() + 259)));
+    ::DeleteFileW(ini.c_str());
+}
+
+TEST(UpdateEnvironment, RenameFailsOnAnExistingName) {
+    const std::wstring a = TempFile(L"kelvo_update_a.exe");
+    const std::wstring b = TempFile(L"kelvo_update_b.exe");
+    WriteText(a, "a");
+    WriteText(b, "b");
+    WinUpdateEnvironment env(nullptr);
+    EXPECT_FALSE(env.Rename(ToU16(a), ToU16(b)));
+    env.DeleteFile(ToU16(b));
+    EXPECT_EQ(::GetFileAttributesW(b.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(env.Rename(ToU16(a), ToU16(b)));
+    EXPECT_EQ(::GetFileAttributesW(a.c_str()), INVALID_FILE_ATTRIBUTES);
+    env.DeleteFile(ToU16(b));
+    env.DeleteFile(ToU16(b)); // missing: ignored
+}
+
+TEST(UpdateEnvironment, CurrentDirectoryAndName) {
+    wchar_t current[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, current);
+    WinUpdateEnvironment env(nullptr);
+    EXPECT_EQ(env.CurrentDirectory(), ToU16(current));
+    EXPECT_EQ(kelvo::update::ApplicationName(), L"kelvo_win_tests");
+}
+
+} // namespace
