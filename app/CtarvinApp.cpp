@@ -1,0 +1,42 @@
+#include "app/CtarvinApp.h"
+
+#include "frame/bgDialog.h"
+
+#include <commctrl.h>
+#include "framework/GdiplusHeaders.h"
+
+#include <memory>
+
+CtarvinApp::CtarvinApp() noexcept {
+    m_dwRestartManagerSupportFlags = AFX_RESTART_MANAGER_SUPPORT_RESTART;
+}
+
+BOOL CtarvinApp::InitInstance() {
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = 0xFF;
+    ::InitCommonControlsEx(&icc);
+
+    Gdiplus::GdiplusStartupInput input; // version 1, no debug callback, no suppression
+    Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
+
+    CWinApp::InitInstance();
+    AfxEnableControlContainer();
+
+    auto shellManager = std::make_unique<CShellManager>();
+
+    auto frame = std::make_unique<bgDialog>();
+    m_pMainWnd = frame.get();
+    frame->DoModal();
+
+    shellManager.reset();
+    m_pMainWnd = nullptr;
+    // Destroying the frame destroys the login dialog and the game window it owns.
+    frame.reset();
+    return FALSE;
+}
+
+int CtarvinApp::ExitInstance() {
+    Gdiplus::GdiplusShutdown(m_gdiplusToken);
+    return CWinApp::ExitInstance();
+}

@@ -1,0 +1,16 @@
+// The application object: prepares the platform libraries, runs the frame modally for the
+// program's whole life and shuts down when it ends.
+#pragma once
+
+#include "framework/CWinApp.h"
+
+class CtarvinApp : public CWinApp {
+public:
+    CtarvinApp() noexcept;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+private:
+    ULONG_PTR m_gdiplusToken = 0;
+};

@@ -1,0 +1,4 @@
+// The one application object, constructed before the process entry runs.
+#include "app/CtarvinApp.h"
+
+CtarvinApp theApp;

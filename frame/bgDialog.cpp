@@ -1,0 +1,293 @@
+#include "frame/bgDialog.h"
+
+#include "BuildConfig.h"
+#include "framework/CWinApp.h"
+#include "framework/Text.h"
+#include "login/CtarvinDlg.h"
+
+#include "framework/GdiplusHeaders.h"
+#include <shellapi.h>
+
+#include <cstring>
+
+namespace {
+
+// The frame picture's size, also used when the picture itself is missing so that the frame keeps
+// its place and the login dialog its offset.
+constexpr int kPictureWidth = 1155;
+constexpr int kPictureHeight = 625;
+constexpr UINT kFramePictureId = 191;
+constexpr UINT kIconId = 128;
+
+FrameHosts BuiltInHosts() {
+    return {KELVO_NEWS_HOST, KELVO_PAY_HOST, KELVO_FORUM_HOST, KELVO_PORTAL_HOST};
+}
+
+} // namespace
+
+std::optional<PixelImage> LoadPngResource(UINT id) {
+    HMODULE module = AfxGetResourceHandle();
+    HRSRC res = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
+    if (!res)
+        return std::nullopt;
+    const DWORD size = ::SizeofResource(module, res);
+    HGLOBAL loaded = ::LoadResource(module, res);
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (!bytes || size == 0)
+        return std::nullopt;
+
+    // GDI+ decodes from a stream; the stream reads a private copy of the resource bytes.
+    UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE, size));
+    if (!block)
+        return std::nullopt;
+    if (void* dst = ::GlobalLock(block.get())) {
+        std::memcpy(dst, bytes, size);
+        ::GlobalUnlock(block.get());
+    } else {
+        return std::nullopt;
+    }
+    ComPtr<IStream> stream;
+    if (FAILED(::CreateStreamOnHGlobal(block.get(), FALSE, stream.ReleaseAndGetAddressOf())))
+        return std::nullopt;
+
+    std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromStream(stream.Get()));
+    if (!bitmap || bitmap->GetLastStatus() != Gdiplus::Ok)
+        return std::nullopt;
+    const int width = static_cast<int>(bitmap->GetWidth());
+    const int height = static_cast<int>(bitmap->GetHeight());
+    if (width <= 0 || height <= 0)
+        return std::nullopt;
+
+    // Decode once into premultiplied pixels: every composition then only blends.
+    PixelImage image;
+    image.width = width;
+    image.height = height;
+    image.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    Gdiplus::BitmapData data{};
+    data.Width = static_cast<UINT>(width);
+    data.Height = static_cast<UINT>(height);
+    data.Stride = width * 4;
+    data.PixelFormat = PixelFormat32bppPARGB;
+    data.Scan0 = image.pixels.data();
+    Gdiplus::Rect rect(0, 0, width, height);
+    if (bitmap->LockBits(&rect, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
+                         PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+        return std::nullopt;
+    bitmap->UnlockBits(&data);
+    return image;
+}
+
+void OpenLink(const std::wstring& address) {
+    const std::wstring parameters = ToWide(FrameLinkParameters(ToU16(address)));
+    ::ShellExecuteW(nullptr, L"open", L"rundll32.exe", parameters.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+BEGIN_MESSAGE_MAP(bgDialog, CDialog)
+ON_WM_CREATE()
+ON_WM_MOVE()
+ON_WM_ERASEBKGND()
+ON_WM_MOUSEMOVE()
+ON_WM_LBUTTONDOWN()
+ON_WM_LBUTTONUP()
+ON_WM_SETCURSOR()
+END_MESSAGE_MAP()
+
+bgDialog::bgDialog(CWnd* pParent) : CDialog(IDD, pParent) {
+    m_hIcon = static_cast<HICON>(::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                              0, 0, LR_DEFAULTSIZE | LR_SHARED));
+}
+
+bgDialog::~bgDialog() {
+    // The login dialog is owned by this window; destroy both while the objects still exist.
+    if (m_hWnd)
+        DestroyWindow();
+}
+
+int bgDialog::OnCreate(LPCREATESTRUCTW) {
+    if (Default() == -1)
+        return -1;
+    SetWindowTextW(L"Kelvo");
+    m_pLoginDlg = std::make_unique<CtarvinDlg>(this);
+
+    m_user32.reset(::LoadLibraryW(L"User32.DLL"));
+    if (!m_user32)
+        ::ExitProcess(0);
+    m_pfnUpdateLayeredWindow = reinterpret_cast<UpdateLayeredWindowFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(m_user32.get(), "UpdateLayeredWindow")));
+
+    m_blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+
+    if (auto picture = LoadPngResource(kFramePictureId)) {
+        m_imgFrame = std::move(*picture);
+        m_nWidth = m_imgFrame.width;
+        m_nHeight = m_imgFrame.height;
+    } else {
+        m_nWidth = kPictureWidth;
+        m_nHeight = kPictureHeight;
+    }
+    LoadButtons();
+
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const FramePoint origin =
+        CentreInWorkArea({work.left, work.top, work.right, work.bottom}, m_nWidth, m_nHeight);
+    ::SetWindowPos(m_hWnd, nullptr, origin.x, origin.y, m_nWidth, m_nHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+
+    ModifyStyle(WS_CAPTION, WS_POPUP);
+
+    if (m_pLoginDlg->Create(CtarvinDlg::IDD, this)) {
+        // The frame has not moved since the dialog was created, so no WM_MOVE would place it.
+        PlaceLoginDialog(origin.x, origin.y);
+        m_pLoginDlg->ShowWindow(SW_SHOW);
+    }
+    return 0;
+}
+
+void bgDialog::LoadButtons() {
+    std::array<std::pair<int, int>, kFrameButtonCount> sizes{};
+    for (std::size_t i = 0; i < kFrameButtonCount; ++i) {
+        const FrameButtonSpec& spec = kFrameButtonSpecs[i];
+        ButtonImages& images = m_buttonImages[i];
+        images.normal = LoadPngResource(static_cast<UINT>(spec.normalId));
+        images.hover = LoadPngResource(static_cast<UINT>(spec.hoverId));
+        images.pressed = LoadPngResource(static_cast<UINT>(spec.pressedId));
+        if (images.normal)
+            sizes[i] = {images.normal->width, images.normal->height};
+    }
+    m_buttons = MakeFrameButtons(sizes);
+}
+
+BOOL bgDialog::OnInitDialog() {
+    CDialog::OnInitDialog();
+    SendMessageW(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    ModifyStyle(0, WS_MINIMIZEBOX | WS_SYSMENU);
+    ComposeFrame();
+    return TRUE;
+}
+
+BOOL bgDialog::ComposeFrame() {
+    if (!m_hWnd || m_nWidth <= 0 || m_nHeight <= 0)
+        return FALSE;
+    WindowDc screen(m_hWnd);
+    UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
+
+    // A top-down 32-bit section keeps the alpha channel that a device bitmap may drop.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = m_nWidth;
+    info.bmiHeader.biHeight = -m_nHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap surface(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!memory || !surface || !bits)
+        return FALSE;
+    SelectedObject selected(memory.get(), surface.get());
+
+    m_blend.SourceConstantAlpha = 254;
+
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    POINT destination{window.left, window.top};
+
+    std::array<ButtonPictures, kFrameButtonCount> pictures{};
+    for (std::size_t i = 0; i < kFrameButtonCount; ++i) {
+        const ButtonImages& images = m_buttonImages[i];
+        pictures[i] = {images.normal ? &*images.normal : nullptr, images.hover ? &*images.hover : nullptr,
+                       images.pressed ? &*images.pressed : nullptr};
+    }
+    ComposeFramePixels(static_cast<std::uint32_t*>(bits), m_nWidth, m_nHeight, m_imgFrame, m_buttons,
+                       pictures);
+    ::GdiFlush();
+
+    if (!(GetExStyle() & WS_EX_LAYERED))
+        ModifyStyleEx(0, WS_EX_LAYERED);
+
+    if (!m_pfnUpdateLayeredWindow)
+        return FALSE;
+    SIZE size{m_nWidth, m_nHeight};
+    POINT source{0, 0};
+    return m_pfnUpdateLayeredWindow(m_hWnd, screen.get(), &destination, &size, memory.get(), &source, 0,
+                                    &m_blend, ULW_ALPHA);
+}
+
+void bgDialog::PlaceLoginDialog(int x, int y) const noexcept {
+    if (!m_pLoginDlg || !m_pLoginDlg->m_hWnd)
+        return;
+    const FramePoint at = LoginDialogOrigin({x, y});
+    ::SetWindowPos(m_pLoginDlg->m_hWnd, nullptr, at.x, at.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void bgDialog::OnMove(int x, int y) {
+    Default();
+    PlaceLoginDialog(x, y);
+}
+
+BOOL bgDialog::OnEraseBkgnd(HDC) {
+    return TRUE;
+}
+
+void bgDialog::OnMouseMove(UINT, POINT point) {
+    FrameButtonsMouseMove(m_buttons, point.x, point.y);
+    ComposeFrame();
+    Default();
+}
+
+void bgDialog::OnLButtonDown(UINT, POINT point) {
+    if (FrameButtonsPress(m_buttons, point.x, point.y) >= 0) {
+        ComposeFrame();
+        Default();
+        return;
+    }
+    // A press on the picture outside the buttons moves the frame as if its caption were grabbed.
+    ::SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+    SendMessageW(WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+    Default();
+}
+
+void bgDialog::OnLButtonUp(UINT, POINT point) {
+    const int hit = FrameButtonsRelease(m_buttons, point.x, point.y);
+    if (hit < 0) {
+        Default();
+        return;
+    }
+    const FrameAction action = kFrameButtonSpecs[static_cast<std::size_t>(hit)].action;
+    if (action == FrameAction::Close) {
+        PostMessageW(WM_CLOSE);
+        return;
+    }
+    ComposeFrame();
+    RunButtonAction(action);
+    Default();
+}
+
+void bgDialog::RunButtonAction(FrameAction action) {
+    if (action == FrameAction::Minimise) {
+        SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        return;
+    }
+    const std::u16string address = FrameLinkAddress(action, BuiltInHosts());
+    if (!address.empty())
+        OpenLink(ToWide(address));
+}
+
+BOOL bgDialog::OnSetCursor(HWND, UINT, UINT) {
+    if (FrameButtonsWantHand(m_buttons)) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+    }
+    return static_cast<BOOL>(Default());
+}
+
+BOOL bgDialog::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->message == WM_KEYDOWN) {
+        if (pMsg->wParam == VK_RETURN)
+            return m_pLoginDlg ? m_pLoginDlg->m_browser.PreTranslateMessage(pMsg) : FALSE;
+        if (pMsg->wParam == VK_ESCAPE)
+            return m_pLoginDlg && m_pLoginDlg->m_game.m_hWnd ? FALSE : TRUE;
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}

@@ -1,0 +1,78 @@
+// The main window: a borderless per-pixel-alpha picture of the frame with seven picture buttons,
+// carrying the login dialog over its content area. It runs modally for the program's life.
+#pragma once
+
+#include "frame/FrameButton.h"
+#include "frame/FrameCompositor.h"
+#include "frame/FrameLayout.h"
+#include "framework/CDialog.h"
+#include "framework/Handles.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+
+class CtarvinDlg;
+
+// Decodes PNG resource id of the custom type "PNG" from the program's resources, or nothing when
+// the resource is missing or cannot be decoded.
+std::optional<PixelImage> LoadPngResource(UINT id);
+
+// Opens an address with the system's handler for its protocol, outside the program.
+void OpenLink(const std::wstring& address);
+
+class bgDialog : public CDialog {
+public:
+    enum { IDD = 103 };
+
+    explicit bgDialog(CWnd* pParent = nullptr);
+    ~bgDialog() override;
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    // Draws the frame and its buttons and hands the image to the window system; the result of
+    // UpdateLayeredWindow.
+    BOOL ComposeFrame();
+
+    CtarvinDlg* GetLoginDialog() const noexcept { return m_pLoginDlg.get(); }
+    const FrameButtons& GetButtons() const noexcept { return m_buttons; }
+    int GetFrameWidth() const noexcept { return m_nWidth; }
+    int GetFrameHeight() const noexcept { return m_nHeight; }
+    BYTE GetConstantAlpha() const noexcept { return m_blend.SourceConstantAlpha; }
+
+protected:
+    BOOL OnInitDialog() override;
+    int OnCreate(LPCREATESTRUCTW lpCreateStruct);
+    void OnMove(int x, int y);
+    BOOL OnEraseBkgnd(HDC hdc);
+    void OnMouseMove(UINT flags, POINT point);
+    void OnLButtonDown(UINT flags, POINT point);
+    void OnLButtonUp(UINT flags, POINT point);
+    BOOL OnSetCursor(HWND hwnd, UINT hitTest, UINT message);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    using UpdateLayeredWindowFn = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF,
+                                                BLENDFUNCTION*, DWORD);
+
+    struct ButtonImages {
+        std::optional<PixelImage> normal;
+        std::optional<PixelImage> hover;
+        std::optional<PixelImage> pressed;
+    };
+
+    void LoadButtons();
+    void PlaceLoginDialog(int x, int y) const noexcept;
+    void RunButtonAction(FrameAction action);
+
+    HICON m_hIcon = nullptr;
+    std::unique_ptr<CtarvinDlg> m_pLoginDlg;
+    BLENDFUNCTION m_blend{};
+    PixelImage m_imgFrame;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    FrameButtons m_buttons{};
+    std::array<ButtonImages, kFrameButtonCount> m_buttonImages;
+    UniqueModule m_user32;
+    UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
+};

@@ -1,0 +1,115 @@
+#include "framework/CDialog.h"
+
+#include "framework/CWinApp.h"
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+ON_MESSAGE(WM_INITDIALOG, HandleInitDialog)
+ON_COMMAND(IDOK, OnOK)
+ON_COMMAND(IDCANCEL, OnCancel)
+ON_WM_CLOSE()
+END_MESSAGE_MAP()
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) noexcept
+    : m_pParentWnd(pParentWnd), m_nIDTemplate(nIDTemplate) {}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND, UINT, WPARAM, LPARAM) noexcept {
+    return FALSE;
+}
+
+LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM) {
+    return OnInitDialog();
+}
+
+BOOL CDialog::OnInitDialog() {
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
+
+void CDialog::OnClose() {
+    OnCancel();
+}
+
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
+    if (m_hWnd)
+        return FALSE;
+    if (pParentWnd)
+        m_pParentWnd = pParentWnd;
+    m_nIDTemplate = nIDTemplate;
+    HookWindowCreate(this);
+    HWND hwnd = ::CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(nIDTemplate),
+                                     m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, &CDialog::DialogProc, 0);
+    UnhookWindowCreate();
+    return hwnd != nullptr && m_hWnd == hwnd;
+}
+
+INT_PTR CDialog::DoModal() {
+    HWND hwndOwner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    const bool disableOwner = hwndOwner && ::IsWindowEnabled(hwndOwner);
+    if (disableOwner)
+        ::EnableWindow(hwndOwner, FALSE);
+
+    m_bModal = true;
+    m_bContinueModal = true;
+    m_nModalResult = -1;
+    if (Create(m_nIDTemplate, m_pParentWnd)) {
+        if (m_bContinueModal)
+            ShowWindow(SW_SHOWNORMAL);
+        RunModalLoop();
+    }
+    if (m_hWnd) {
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    }
+    if (disableOwner) {
+        ::EnableWindow(hwndOwner, TRUE);
+        ::SetActiveWindow(hwndOwner);
+    }
+    DestroyWindow();
+    m_bModal = false;
+    return m_nModalResult;
+}
+
+void CDialog::RunModalLoop() {
+    MSG msg;
+    while (m_bContinueModal) {
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == -1)
+            break;
+        if (got == 0) {
+            // Leave the quit request for the loop that owns the thread.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!WalkPreTranslateTree(m_hWnd, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+void CDialog::EndDialog(int nResult) {
+    if (m_bModal) {
+        m_nModalResult = nResult;
+        m_bContinueModal = false;
+        // Wake the modal loop if it is waiting for a message.
+        PostMessageW(WM_NULL);
+        return;
+    }
+    if (m_hWnd)
+        ::EndDialog(m_hWnd, nResult);
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
+    const UINT m = pMsg->message;
+    const bool input = (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST);
+    if (!input || !m_hWnd)
+        return FALSE;
+    return ::IsDialogMessageW(m_hWnd, pMsg);
+}

@@ -1,0 +1,51 @@
+// Dialogs from templates, modeless (Create) or modal (DoModal). The dialog manager's own window
+// procedure stays underneath as DefWindowProc; the dialog procedure itself does nothing, so every
+// message reaches the message map first.
+#pragma once
+
+#include "framework/CWnd.h"
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr) noexcept;
+
+    // Creates the dialog modeless, owned by pParentWnd (or the parent given at construction).
+    BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+    // Runs the dialog modally: the owner is disabled, and the dialog's own loop offers every
+    // queued message to the PreTranslateMessage chain before dispatching it.
+    virtual INT_PTR DoModal();
+    void EndDialog(int nResult);
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    UINT GetTemplateId() const noexcept { return m_nIDTemplate; }
+    bool IsModal() const noexcept { return m_bModal; }
+
+protected:
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    // The default close request ends the dialog as Cancel.
+    void OnClose();
+    LRESULT HandleInitDialog(WPARAM, LPARAM);
+
+    CWnd* m_pParentWnd;
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM) noexcept;
+    void RunModalLoop();
+
+    UINT m_nIDTemplate;
+    bool m_bModal = false;
+    bool m_bContinueModal = false;
+    INT_PTR m_nModalResult = -1;
+};
+
+// The extended dialog: a dialog that may paint its background in one colour.
+class CDialogEx : public CDialog {
+public:
+    explicit CDialogEx(UINT nIDTemplate, CWnd* pParentWnd = nullptr) noexcept
+        : CDialog(nIDTemplate, pParentWnd) {}
+};

@@ -1,0 +1,203 @@
+#include "framework/CWnd.h"
+
+#include <unordered_map>
+
+namespace {
+
+std::unordered_map<HWND, CWnd*>& HandleMap() {
+    static std::unordered_map<HWND, CWnd*> map;
+    return map;
+}
+
+// Window creation is synchronous and the program has one user-interface thread, so one pending
+// object and one hook per thread suffice; nested creations are bound before they can nest.
+thread_local CWnd* t_pWndInit = nullptr;
+thread_local HHOOK t_hHookInit = nullptr;
+
+HWND ParentOrOwner(HWND hwnd) noexcept {
+    if (::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)
+        return ::GetAncestor(hwnd, GA_PARENT);
+    return ::GetWindow(hwnd, GW_OWNER);
+}
+
+} // namespace
+
+CWnd::CWnd() noexcept = default;
+
+CWnd::~CWnd() {
+    if (m_hWnd) {
+        HWND hwnd = m_hWnd;
+        Unbind();
+        ::DestroyWindow(hwnd);
+    }
+}
+
+const MessageMap* CWnd::GetThisMessageMap() {
+    static const MessageEntry entries[] = {{0, 0, nullptr}};
+    static const MessageMap map{nullptr, entries, 0};
+    return &map;
+}
+
+const MessageMap* CWnd::GetMessageMap() const {
+    return GetThisMessageMap();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hwnd) noexcept {
+    auto& map = HandleMap();
+    auto it = map.find(hwnd);
+    return it == map.end() ? nullptr : it->second;
+}
+
+void CWnd::Bind(HWND hwnd) noexcept {
+    m_hWnd = hwnd;
+    HandleMap()[hwnd] = this;
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StandardWindowProc)));
+}
+
+void CWnd::Unbind() noexcept {
+    if (!m_hWnd)
+        return;
+    if (m_pfnSuper &&
+        ::GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWnd::StandardWindowProc))
+        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    HandleMap().erase(m_hWnd);
+    m_hWnd = nullptr;
+}
+
+BOOL CWnd::SubclassWindow(HWND hwnd) noexcept {
+    if (!hwnd || m_hWnd || FromHandlePermanent(hwnd))
+        return FALSE;
+    Bind(hwnd);
+    return TRUE;
+}
+
+LRESULT CALLBACK CWnd::CreateHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
+    if (code == HCBT_CREATEWND && t_pWndInit) {
+        CWnd* pWnd = t_pWndInit;
+        t_pWndInit = nullptr;
+        pWnd->Bind(reinterpret_cast<HWND>(wParam));
+    }
+    return ::CallNextHookEx(t_hHookInit, code, wParam, lParam);
+}
+
+void CWnd::HookWindowCreate(CWnd* pWnd) noexcept {
+    t_pWndInit = pWnd;
+    if (!t_hHookInit)
+        t_hHookInit = ::SetWindowsHookExW(WH_CBT, &CWnd::CreateHookProc, nullptr, ::GetCurrentThreadId());
+}
+
+bool CWnd::UnhookWindowCreate() noexcept {
+    if (t_hHookInit) {
+        ::UnhookWindowsHookEx(t_hHookInit);
+        t_hHookInit = nullptr;
+    }
+    const bool bound = t_pWndInit == nullptr;
+    t_pWndInit = nullptr;
+    return bound;
+}
+
+BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
+                    HWND hwndParent, UINT id) {
+    if (m_hWnd)
+        return FALSE;
+    HookWindowCreate(this);
+    HWND hwnd = ::CreateWindowExW(exStyle, className, windowName, style, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top, hwndParent,
+                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+                                  ::GetModuleHandleW(nullptr), nullptr);
+    UnhookWindowCreate();
+    if (!hwnd) {
+        Unbind();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CWnd::DestroyWindow() {
+    if (!m_hWnd)
+        return FALSE;
+    return ::DestroyWindow(m_hWnd);
+}
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) const noexcept {
+    const DWORD style = GetStyle();
+    const DWORD next = (style & ~remove) | add;
+    if (next == style)
+        return FALSE;
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(next));
+    return TRUE;
+}
+
+BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add) const noexcept {
+    const DWORD style = GetExStyle();
+    const DWORD next = (style & ~remove) | add;
+    if (next == style)
+        return FALSE;
+    ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, static_cast<LONG_PTR>(next));
+    return TRUE;
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
+
+BOOL CWnd::WalkPreTranslateTree(HWND hwndStop, MSG* pMsg) {
+    for (HWND hwnd = pMsg->hwnd; hwnd; hwnd = ParentOrOwner(hwnd)) {
+        if (CWnd* pWnd = FromHandlePermanent(hwnd)) {
+            if (pWnd->PreTranslateMessage(pMsg))
+                return TRUE;
+        }
+        if (hwnd == hwndStop)
+            break;
+    }
+    return FALSE;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_pfnSuper)
+        return ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    for (const MessageMap* map = GetMessageMap(); map; map = map->base ? map->base() : nullptr) {
+        for (std::size_t i = 0; i < map->count; ++i) {
+            const MessageEntry& entry = map->entries[i];
+            if (entry.message != message)
+                continue;
+            if (entry.id != kAnyId && entry.id != LOWORD(wParam))
+                continue;
+            return entry.handler(*this, wParam, lParam);
+        }
+    }
+    return DefWindowProc(message, wParam, lParam);
+}
+
+LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    CWnd* pWnd = FromHandlePermanent(hwnd);
+    if (!pWnd)
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+
+    const CurrentMessage saved = pWnd->m_current;
+    pWnd->m_current = {message, wParam, lParam};
+    LRESULT result = 0;
+    try {
+        result = pWnd->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        // Nothing thrown may cross into the system; the message counts as handled.
+        result = 0;
+    }
+    if (message == WM_NCDESTROY) {
+        // The last message: unbind first so that PostNcDestroy may delete the object.
+        pWnd->Unbind();
+        pWnd->PostNcDestroy();
+        return result;
+    }
+    pWnd->m_current = saved;
+    return result;
+}

@@ -1,0 +1,10 @@
+// ActiveX control containment for the thread: OLE, and the control host window class.
+#pragma once
+
+#include <windows.h>
+
+namespace ControlHost {
+// Initialises OLE for the user-interface thread once; later calls do nothing.
+void Initialize() noexcept;
+bool IsInitialized() noexcept;
+} // namespace ControlHost

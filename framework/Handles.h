@@ -1,0 +1,240 @@
+// Move-only owners for the Windows handles the program uses. Every GDI, COM, module and file
+// handle has exactly one owner, so each has one cleanup path and none can leak or be freed twice.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <utility>
+
+template <typename Traits>
+class UniqueHandle {
+public:
+    using Handle = typename Traits::Handle;
+
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(Handle h) noexcept : m_h(h) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : m_h(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+
+    Handle get() const noexcept { return m_h; }
+    explicit operator bool() const noexcept { return m_h != Traits::Invalid(); }
+    Handle release() noexcept { return std::exchange(m_h, Traits::Invalid()); }
+    void reset(Handle h = Traits::Invalid()) noexcept {
+        Handle old = std::exchange(m_h, h);
+        if (old != Traits::Invalid())
+            Traits::Close(old);
+    }
+
+private:
+    Handle m_h = Traits::Invalid();
+};
+
+template <typename H>
+struct GdiObjectTraits {
+    using Handle = H;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteObject(h); }
+};
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteDC(h); }
+};
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DestroyIcon(h); }
+};
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+};
+struct FileTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+struct GlobalTraits {
+    using Handle = HGLOBAL;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::GlobalFree(h); }
+};
+struct HookTraits {
+    using Handle = HHOOK;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::UnhookWindowsHookEx(h); }
+};
+
+using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
+using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
+using UniquePen = UniqueHandle<GdiObjectTraits<HPEN>>;
+using UniqueRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueFile = UniqueHandle<FileTraits>;
+using UniqueGlobal = UniqueHandle<GlobalTraits>;
+using UniqueHook = UniqueHandle<HookTraits>;
+
+// A device context borrowed from a window with GetDC, given back with ReleaseDC.
+class WindowDc {
+public:
+    explicit WindowDc(HWND hwnd) noexcept : m_hwnd(hwnd), m_hdc(::GetDC(hwnd)) {}
+    ~WindowDc() {
+        if (m_hdc)
+            ::ReleaseDC(m_hwnd, m_hdc);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const noexcept { return m_hdc; }
+    explicit operator bool() const noexcept { return m_hdc != nullptr; }
+
+private:
+    HWND m_hwnd;
+    HDC m_hdc;
+};
+
+// The paint device context of one WM_PAINT, between BeginPaint and EndPaint.
+class PaintDc {
+public:
+    explicit PaintDc(HWND hwnd) noexcept : m_hwnd(hwnd), m_hdc(::BeginPaint(hwnd, &m_ps)) {}
+    ~PaintDc() { ::EndPaint(m_hwnd, &m_ps); }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    HDC get() const noexcept { return m_hdc; }
+    const PAINTSTRUCT& paint() const noexcept { return m_ps; }
+
+private:
+    HWND m_hwnd;
+    PAINTSTRUCT m_ps{};
+    HDC m_hdc;
+};
+
+// Selects an object into a device context for one scope and puts the previous one back.
+class SelectedObject {
+public:
+    SelectedObject(HDC hdc, HGDIOBJ obj) noexcept
+        : m_hdc(hdc), m_old(obj ? ::SelectObject(hdc, obj) : nullptr) {}
+    ~SelectedObject() {
+        if (m_old)
+            ::SelectObject(m_hdc, m_old);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC m_hdc;
+    HGDIOBJ m_old;
+};
+
+// An owning COM interface pointer.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() noexcept = default;
+    ComPtr(std::nullptr_t) noexcept {}
+    explicit ComPtr(T* p, bool addRef = true) noexcept : m_p(p) {
+        if (m_p && addRef)
+            m_p->AddRef();
+    }
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_p = std::exchange(other.m_p, nullptr);
+        }
+        return *this;
+    }
+
+    T* Get() const noexcept { return m_p; }
+    T* operator->() const noexcept { return m_p; }
+    explicit operator bool() const noexcept { return m_p != nullptr; }
+    // For out-parameters: releases what is held and hands out the slot.
+    T** ReleaseAndGetAddressOf() noexcept {
+        Reset();
+        return &m_p;
+    }
+    T* Detach() noexcept { return std::exchange(m_p, nullptr); }
+    void Reset() noexcept {
+        if (T* p = std::exchange(m_p, nullptr))
+            p->Release();
+    }
+    template <typename U>
+    HRESULT As(ComPtr<U>& out) const noexcept {
+        if (!m_p)
+            return E_POINTER;
+        return m_p->QueryInterface(__uuidof(U), reinterpret_cast<void**>(out.ReleaseAndGetAddressOf()));
+    }
+    HRESULT QueryFrom(IUnknown* from, REFIID iid) noexcept {
+        Reset();
+        if (!from)
+            return E_POINTER;
+        return from->QueryInterface(iid, reinterpret_cast<void**>(&m_p));
+    }
+
+private:
+    T* m_p = nullptr;
+};
+
+// OLE for the thread; undone only if this object's initialisation succeeded.
+class OleSession {
+public:
+    OleSession() noexcept : m_ok(SUCCEEDED(::OleInitialize(nullptr))) {}
+    ~OleSession() {
+        if (m_ok)
+            ::OleUninitialize();
+    }
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+    bool Succeeded() const noexcept { return m_ok; }
+
+private:
+    bool m_ok;
+};
+
+// A BSTR with one owner.
+class UniqueBstr {
+public:
+    UniqueBstr() noexcept = default;
+    explicit UniqueBstr(const wchar_t* text) noexcept : m_b(::SysAllocString(text)) {}
+    ~UniqueBstr() { ::SysFreeString(m_b); }
+    UniqueBstr(const UniqueBstr&) = delete;
+    UniqueBstr& operator=(const UniqueBstr&) = delete;
+    UniqueBstr(UniqueBstr&& other) noexcept : m_b(std::exchange(other.m_b, nullptr)) {}
+    BSTR get() const noexcept { return m_b; }
+    BSTR* out() noexcept {
+        ::SysFreeString(m_b);
+        m_b = nullptr;
+        return &m_b;
+    }
+
+private:
+    BSTR m_b = nullptr;
+};
+
+// A VARIANT that is cleared when it goes out of scope.
+class UniqueVariant {
+public:
+    UniqueVariant() noexcept { ::VariantInit(&m_v); }
+    ~UniqueVariant() { ::VariantClear(&m_v); }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+    VARIANT* get() noexcept { return &m_v; }
+    const VARIANT* get() const noexcept { return &m_v; }
+
+private:
+    VARIANT m_v;
+};

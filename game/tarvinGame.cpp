@@ -1,0 +1,3 @@
+#include "game/tarvinGame.h"
+
+tarvinGame::tarvinGame(CWnd* pParent) : CDialog(IDD, pParent) {}

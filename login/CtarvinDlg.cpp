@@ -1,0 +1,3 @@
+#include "login/CtarvinDlg.h"
+
+CtarvinDlg::CtarvinDlg(CWnd* pParent) : CDialogEx(IDD, pParent) {}

@@ -1,0 +1,180 @@
+# Shared helpers of the end-to-end tests; each test script sources this file.
+#
+# Environment (set by scripts/test; a test run on its own sets it up itself):
+#   KELVO_ROOT        repository root
+#   WINEPREFIX        a scratch Wine prefix, made with `wineboot -i` when it does not exist yet
+#   DISPLAY           an X display; when unset, e2e_init starts Xvfb at 1920x1080x24
+#
+# Functions:
+#   e2e_init NAME             scratch folder $E2E_DIR (removed on exit), display, prefix, cleanup trap
+#   e2e_wine ARGS...          wine with the test environment (WINEDEBUG=-all unless set)
+#   e2e_start_kelvo DIR       copy build/win32/kelvo.exe into DIR and start it there; pid in $KELVO_PID
+#   e2e_wait_exit PID SECS    wait for a process; prints its exit status, or "timeout"
+#   e2e_find_window TITLE [SECS]   X id of the top-level window with exactly that title (or fails)
+#   e2e_geometry ID           prints "X Y W H" of a window in root coordinates
+#   e2e_screenshot FILE       screenshot of the whole screen
+#   e2e_pixel FILE X Y        prints "R G B" of one pixel of a screenshot
+#   e2e_click X Y             left click at screen coordinates
+#   e2e_drag X1 Y1 X2 Y2      press at (X1, Y1), move to (X2, Y2), release
+#   e2e_start_portal ARGS...  start the demo portal (log $E2E_DIR/portal.log); pid in $PORTAL_PID
+#   e2e_register_url_recorder install the address recorder as the prefix's http/https handler;
+#                             addresses land in $E2E_RECORDED
+#   e2e_check NAME CONDITION... run CONDITION; count and print "ok NAME" or "FAIL NAME"
+#   e2e_finish                print "NAME: N passed, M failed" and exit non-zero on failures
+
+set -u
+
+KELVO_ROOT=${KELVO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+E2E_PASSED=0
+E2E_FAILED=0
+E2E_PIDS=()
+
+e2e_cleanup() {
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null
+    done
+    pkill -f "$E2E_DIR" 2>/dev/null
+    if [ -n "${E2E_OWN_XVFB:-}" ]; then
+        WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
+        kill "$E2E_OWN_XVFB" 2>/dev/null
+    fi
+    [ -n "${E2E_DIR:-}" ] && rm -rf "$E2E_DIR"
+}
+
+e2e_init() {
+    E2E_NAME=$1
+    E2E_DIR=$(mktemp -d "/tmp/kelvo-e2e-$E2E_NAME.XXXXXX")
+    trap e2e_cleanup EXIT
+    export WINEDEBUG=${WINEDEBUG:--all}
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+    if [ -z "${DISPLAY:-}" ]; then
+        local n=$((100 + RANDOM % 400))
+        Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+        E2E_OWN_XVFB=$!
+        export DISPLAY=":$n"
+        sleep 1
+    fi
+    export WINEPREFIX=${WINEPREFIX:-$E2E_DIR/prefix}
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        e2e_make_prefix
+    fi
+}
+
+# A fresh prefix whose windows are not handed to a window manager: under a bare X server Wine
+# would otherwise wait for one on every hide.
+e2e_make_prefix() {
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+}
+
+e2e_wine() { wine "$@"; }
+
+e2e_start_kelvo() {
+    local dir=$1
+    mkdir -p "$dir"
+    cp "$KELVO_ROOT/build/win32/kelvo.exe" "$dir/kelvo.exe"
+    (cd "$dir" && exec wine kelvo.exe >"$dir/kelvo.log" 2>&1) &
+    KELVO_PID=$!
+    E2E_PIDS+=("$KELVO_PID")
+}
+
+e2e_wait_exit() {
+    local pid=$1 secs=$2 i
+    for ((i = 0; i < secs * 10; i++)); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            echo $?
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo timeout
+    return 1
+}
+
+e2e_find_window() {
+    local title=$1 secs=${2:-20} i id
+    for ((i = 0; i < secs * 5; i++)); do
+        id=$(xwininfo -root -children 2>/dev/null | awk -v t="\"$title\":" '$2 == t { print $1; exit }')
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+
+e2e_geometry() {
+    xwininfo -id "$1" | awk '
+        /Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+        /Width:/ { w = $2 } /Height:/ { h = $2 }
+        END { print x, y, w, h }'
+}
+
+e2e_screenshot() { import -window root "$1" 2>/dev/null; }
+
+e2e_pixel() {
+    convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
+}
+
+e2e_click() {
+    xdotool mousemove "$1" "$2"
+    sleep 0.3
+    xdotool click 1
+}
+
+e2e_drag() {
+    xdotool mousemove "$1" "$2"
+    sleep 0.3
+    xdotool mousedown 1
+    sleep 0.3
+    local steps=10 i
+    for ((i = 1; i <= steps; i++)); do
+        xdotool mousemove $(($1 + ($3 - $1) * i / steps)) $(($2 + ($4 - $2) * i / steps))
+        sleep 0.05
+    done
+    sleep 0.3
+    xdotool mouseup 1
+    sleep 0.5
+}
+
+e2e_start_portal() {
+    local portal=$KELVO_ROOT/build/native/tools/portal/kelvo_portal
+    "$portal" "$@" >"$E2E_DIR/portal.log" 2>&1 &
+    PORTAL_PID=$!
+    E2E_PIDS+=("$PORTAL_PID")
+    sleep 0.5
+}
+
+e2e_register_url_recorder() {
+    local win_dir
+    cp "$KELVO_ROOT/build/win32/tools/kelvo_urlrecorder.exe" "$E2E_DIR/urlrecorder.exe"
+    win_dir=$(winepath -w "$E2E_DIR")
+    E2E_RECORDED=$E2E_DIR/links.txt
+    local scheme
+    for scheme in http https; do
+        wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve /d "\"$win_dir\\urlrecorder.exe\" \"%1\"" /f \
+            >/dev/null 2>&1
+    done
+}
+
+e2e_check() {
+    local name=$1
+    shift
+    if "$@"; then
+        E2E_PASSED=$((E2E_PASSED + 1))
+        echo "ok $name"
+    else
+        E2E_FAILED=$((E2E_FAILED + 1))
+        echo "FAIL $name"
+    fi
+}
+
+e2e_finish() {
+    echo "$E2E_NAME: $E2E_PASSED passed, $E2E_FAILED failed"
+    [ "$E2E_FAILED" -eq 0 ]
+    exit $?
+}

@@ -1,0 +1,25 @@
+// Entry point of the Windows tests: the platform libraries the program prepares at start-up are
+// prepared once here, and an application object stands in for the program's.
+#include "framework/CWinApp.h"
+
+#include <commctrl.h>
+#include "framework/GdiplusHeaders.h"
+#include <gtest/gtest.h>
+
+namespace {
+class TestApp : public CWinApp {};
+TestApp g_app;
+} // namespace
+
+int main(int argc, char** argv) {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), 0xFF};
+    ::InitCommonControlsEx(&icc);
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    AfxEnableControlContainer();
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    Gdiplus::GdiplusShutdown(token);
+    return result;
+}
