@@ -1,0 +1,738 @@
+// Loading: one pass of the node scanner over the caller's text, recording elements as offsets;
+// the text is copied once its length is known. Reading: names, attributes and text are scanned
+// again from the copy on every call.
+//
+// Recovery. An end tag closes the innermost open element of its name; open elements above that one
+// are unended: each covers only its start tag, and its children become its following siblings.
+// When several are unended at once, everything they held moves straight to the surviving parent,
+// so each element is relinked at most once however deep the unended run is. An end tag that
+// matches no open element is ignored. Both are reported, and the document is marked ill-formed.
+#include "markup/MarkupDocument.h"
+
+#include "markup/MarkupScanner.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+using namespace kelvo::markup;
+
+namespace {
+
+constexpr std::uint32_t kUnendedFlag = 0x100000;
+constexpr std::uint32_t kIllFormedFlag = 0x800000;
+constexpr std::uint32_t kStartTagBits = 0x3FFFFF; // all ones: the length is in the long-tag table
+constexpr std::uint32_t kEndTagBits = 0x3FF;
+constexpr std::int32_t kPageSize = 65536;
+
+bool SameUnits(const char16_t* a, const char16_t* b, std::int32_t count) {
+    return std::memcmp(a, b, static_cast<std::size_t>(count) * sizeof(char16_t)) == 0;
+}
+
+bool IsNameDelimiter(char16_t c) {
+    return c == u'=' || c == u'[' || c == u']';
+}
+
+} // namespace
+
+namespace kelvo::markup {
+
+struct OpenElement {
+    std::int32_t element;
+    std::int32_t nameStart;
+    std::int32_t nameLength;
+    std::int32_t keyMark; // first key record of this entry while the stack is indexed
+};
+
+// The elements whose end tag is still to come, innermost on top, with their names as offsets into
+// the text. An end tag "a" closes a stacked "a", or a stacked name that continues after "a" with
+// "=", "[" or "]". Most end tags close the top entry; a short stack is searched directly; a deep
+// one gets an index from each name key ("a", "a=1", ...) to its topmost entry, kept from then on,
+// so that many stray end tags over a deep stack stay linear.
+class OpenElementStack {
+public:
+    explicit OpenElementStack(const char16_t* text) : m_pText(text) {}
+
+    std::int32_t Depth() const { return m_nDepth; }
+    const OpenElement& At(std::int32_t depth) const { return m_pEntries[depth]; }
+
+    void Push(std::int32_t element, std::int32_t nameStart, std::int32_t nameLength) {
+        if (m_nDepth == m_nRoom)
+            Enlarge();
+        m_pEntries[m_nDepth] = OpenElement{element, nameStart, nameLength, 0};
+        if (m_bIndexed)
+            AddKeys(m_nDepth);
+        ++m_nDepth;
+    }
+
+    // Removes the entries from depth up.
+    void PopTo(std::int32_t depth) {
+        if (m_bIndexed) {
+            const auto mark = static_cast<std::size_t>(m_pEntries[depth].keyMark);
+            for (std::size_t k = m_keys.size(); k-- > mark;)
+                SlotFor(m_keys[k].hash).head = m_keys[k].previous;
+            m_keys.resize(mark);
+        }
+        m_nDepth = depth;
+    }
+
+    // The depth of the topmost entry that an end tag of this name closes, -1 for none.
+    std::int32_t Find(const char16_t* name, std::int32_t length) {
+        if (m_nDepth == 0)
+            return -1;
+        if (Matches(m_pEntries[m_nDepth - 1], name, length))
+            return m_nDepth - 1;
+        if (!m_bIndexed) {
+            if (m_nDepth <= kDirectSearchDepth) {
+                for (std::int32_t d = m_nDepth - 2; d >= 0; --d)
+                    if (Matches(m_pEntries[d], name, length))
+                        return d;
+                return -1;
+            }
+            BuildIndex();
+        }
+        std::uint64_t h = kSeed;
+        for (std::int32_t i = 0; i < length; ++i)
+            h = Step(h, name[i]);
+        const std::uint64_t hash = KeyHash(h, length);
+        const Slot* slot = FindSlot(hash);
+        for (std::int32_t k = slot ? slot->head : -1; k >= 0; k = m_keys[k].previous) {
+            const KeyRecord& key = m_keys[k];
+            if (key.length == length && SameUnits(m_pText + m_pEntries[key.depth].nameStart, name, length))
+                return key.depth;
+        }
+        return -1;
+    }
+
+private:
+    static constexpr std::int32_t kInlineRoom = 6;
+    static constexpr std::int32_t kDirectSearchDepth = 16;
+    static constexpr std::uint64_t kSeed = 0xcbf29ce484222325ull;
+
+    struct KeyRecord {
+        std::uint64_t hash;
+        std::int32_t depth;
+        std::int32_t length;
+        std::int32_t previous; // the key record below with the same hash, -1 for none
+    };
+    struct Slot {
+        std::uint64_t hash; // 0: free
+        std::int32_t head;  // topmost key record, -1 for none
+    };
+
+    static std::uint64_t Step(std::uint64_t h, char16_t c) { return (h ^ c) * 0x100000001b3ull; }
+    static std::uint64_t KeyHash(std::uint64_t h, std::int32_t length) {
+        h ^= static_cast<std::uint64_t>(length) * 0x9e3779b97f4a7c15ull;
+        h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ull;
+        h = (h ^ (h >> 27)) * 0x94d049bb133111ebull;
+        h ^= h >> 31;
+        return h == 0 ? 1 : h;
+    }
+
+    bool Matches(const OpenElement& entry, const char16_t* name, std::int32_t length) const {
+        const char16_t* stacked = m_pText + entry.nameStart;
+        if (entry.nameLength < length || (entry.nameLength > length && !IsNameDelimiter(stacked[length])))
+            return false;
+        return SameUnits(stacked, name, length);
+    }
+
+    void Enlarge() {
+        auto entries = std::make_unique<OpenElement[]>(static_cast<std::size_t>(m_nRoom) * 2);
+        std::copy_n(m_pEntries, m_nDepth, entries.get());
+        m_pHeap = std::move(entries);
+        m_pEntries = m_pHeap.get();
+        m_nRoom *= 2;
+    }
+
+    void BuildIndex() {
+        m_bIndexed = true;
+        for (std::int32_t d = 0; d < m_nDepth; ++d)
+            AddKeys(d);
+    }
+
+    // The keys of a name: each prefix that ends before "=", "[" or "]", and the whole name.
+    void AddKeys(std::int32_t depth) {
+        OpenElement& entry = m_pEntries[depth];
+        entry.keyMark = static_cast<std::int32_t>(m_keys.size());
+        const char16_t* name = m_pText + entry.nameStart;
+        std::uint64_t h = kSeed;
+        for (std::int32_t i = 0; i < entry.nameLength; ++i) {
+            if (i > 0 && IsNameDelimiter(name[i]))
+                AddKey(KeyHash(h, i), depth, i);
+            h = Step(h, name[i]);
+        }
+        AddKey(KeyHash(h, entry.nameLength), depth, entry.nameLength);
+    }
+
+    void AddKey(std::uint64_t hash, std::int32_t depth, std::int32_t length) {
+        if ((m_nUsedSlots + 1) * 2 > m_slots.size())
+            Rehash();
+        std::size_t i = hash & (m_slots.size() - 1);
+        while (m_slots[i].hash != 0 && m_slots[i].hash != hash)
+            i = (i + 1) & (m_slots.size() - 1);
+        Slot& slot = m_slots[i];
+        if (slot.hash == 0) {
+            slot = Slot{hash, -1};
+            ++m_nUsedSlots;
+        }
+        m_keys.push_back(KeyRecord{hash, depth, length, slot.head});
+        slot.head = static_cast<std::int32_t>(m_keys.size() - 1);
+    }
+
+    const Slot* FindSlot(std::uint64_t hash) const {
+        std::size_t i = hash & (m_slots.size() - 1);
+        while (m_slots[i].hash != 0) {
+            if (m_slots[i].hash == hash)
+                return &m_slots[i];
+            i = (i + 1) & (m_slots.size() - 1);
+        }
+        return nullptr;
+    }
+
+    Slot& SlotFor(std::uint64_t hash) { return const_cast<Slot&>(*FindSlot(hash)); }
+
+    // Doubles the table, dropping keys that no open entry holds any more.
+    void Rehash() {
+        std::vector<Slot> old(std::max<std::size_t>(64, m_slots.size() * 2), Slot{0, -1});
+        old.swap(m_slots);
+        m_nUsedSlots = 0;
+        for (const Slot& slot : old) {
+            if (slot.hash == 0 || slot.head < 0)
+                continue;
+            std::size_t i = slot.hash & (m_slots.size() - 1);
+            while (m_slots[i].hash != 0)
+                i = (i + 1) & (m_slots.size() - 1);
+            m_slots[i] = slot;
+            ++m_nUsedSlots;
+        }
+    }
+
+    const char16_t* m_pText;
+    OpenElement m_inline[kInlineRoom];
+    std::unique_ptr<OpenElement[]> m_pHeap;
+    OpenElement* m_pEntries = m_inline;
+    std::int32_t m_nDepth = 0;
+    std::int32_t m_nRoom = kInlineRoom;
+    bool m_bIndexed = false;
+    std::vector<KeyRecord> m_keys;
+    std::vector<Slot> m_slots;
+    std::size_t m_nUsedSlots = 0;
+};
+
+} // namespace kelvo::markup
+
+class MarkupDocument::Parser {
+public:
+    Parser(MarkupDocument& document, const char16_t* text)
+        : m_doc(document), m_pText(text), m_scanner(text, true), m_stack(text) {}
+
+    // Builds the index and the report; length receives the text's length.
+    bool Run(std::int32_t& length) {
+        m_doc.m_nParent = m_doc.m_nCurrent = m_doc.m_nChild = 0;
+        m_doc.m_nNextFree = 1;
+        m_doc.m_longStartTags.clear();
+        m_doc.m_longEndTags.clear();
+        if (m_doc.m_index.Capacity() < 8)
+            m_doc.m_index.Grow(8);
+        Record(0) = ElementRecord{};
+
+        NodeInfo node;
+        for (;;) {
+            m_scanner.Scan(node);
+            switch (node.kind) {
+            case NodeKind::StartTag:
+                StartElement(node);
+                break;
+            case NodeKind::EndTag:
+                EndElement(node);
+                break;
+            case NodeKind::Error:
+            case NodeKind::DocumentType:
+                // A doctype keeps its kind when its own errors were recovered inside it; they are
+                // reported all the same.
+                if (!node.entries.empty()) {
+                    MarkIllFormed();
+                    if (m_doc.m_strReport.size() < kEntryListLimit)
+                        m_doc.m_strReport += node.entries;
+                }
+                break;
+            case NodeKind::EndOfText:
+                return Finish(node.start, length);
+            default:
+                break;
+            }
+        }
+    }
+
+private:
+    ElementRecord& Record(std::int32_t n) { return m_doc.m_index[n]; }
+    void MarkIllFormed() { Record(0).flags |= kIllFormedFlag; }
+    std::u16string_view NameOf(const OpenElement& entry) const {
+        return {m_pText + entry.nameStart, static_cast<std::size_t>(entry.nameLength)};
+    }
+
+    void StartElement(const NodeInfo& node) {
+        ElementIndex& index = m_doc.m_index;
+        if (m_doc.m_nNextFree == index.Capacity())
+            index.Grow(static_cast<std::int64_t>(index.Capacity()) + index.Capacity() / 2);
+        const std::int32_t n = m_doc.m_nNextFree++;
+        ElementRecord& element = Record(n);
+        element.start = node.start;
+        element.length = node.length;
+        element.flags = 0;
+        element.parent = m_nParent;
+        element.firstChild = 0;
+        element.nextSibling = 0;
+        m_doc.SetStartTagLength(n, node.length);
+
+        ElementRecord& parent = Record(m_nParent);
+        if (parent.firstChild == 0) {
+            parent.firstChild = n;
+            element.prevSibling = n;
+        } else {
+            ElementRecord& first = Record(parent.firstChild);
+            const std::int32_t last = first.prevSibling;
+            Record(last).nextSibling = n;
+            element.prevSibling = last;
+            first.prevSibling = n;
+        }
+        if (!node.emptyElement) {
+            m_stack.Push(n, node.nameFirst, node.nameEnd - node.nameFirst);
+            m_nParent = n;
+        }
+    }
+
+    void EndElement(const NodeInfo& node) {
+        const char16_t* name = m_pText + node.nameFirst;
+        const std::int32_t nameLength = node.nameEnd - node.nameFirst;
+        const std::int32_t depth = m_stack.Find(name, nameLength);
+        if (depth < 0) {
+            MarkIllFormed();
+            AddEntry(m_doc.m_strReport, u"lone_end_tag", u"tagname",
+                     std::u16string_view(name, static_cast<std::size_t>(nameLength)), node.start);
+            return;
+        }
+        if (depth + 1 < m_stack.Depth())
+            Unend(depth + 1, node.start + 1);
+        const std::int32_t n = m_stack.At(depth).element;
+        ElementRecord& element = Record(n);
+        element.length = node.start + node.length - element.start;
+        m_doc.SetEndTagLength(n, node.length);
+        m_stack.PopTo(depth);
+        m_nParent = element.parent;
+    }
+
+    // Unends the stack entries from depth up; closing is the offset reported as offset2.
+    void Unend(std::int32_t depth, std::int32_t closing) {
+        MarkIllFormed();
+        const std::int32_t top = m_stack.Depth();
+        for (std::int32_t d = top - 1; d >= depth; --d) {
+            const OpenElement& entry = m_stack.At(d);
+            ElementRecord& element = Record(entry.element);
+            element.length = m_doc.StartTagLength(entry.element);
+            element.tagLengths &= kStartTagBits;
+            element.flags |= kUnendedFlag;
+            AddEntry(m_doc.m_strReport, u"unended_start_tag", u"tagname", NameOf(entry), element.start,
+                     closing);
+        }
+
+        // Taken one by one, each unended element would hand its children (among them the next
+        // unended one and what that one just received) to its parent. The result is the same
+        // chain built in one go: each unended element followed by its own children, all under the
+        // parent of the outermost.
+        const std::int32_t parent = Record(m_stack.At(depth).element).parent;
+        for (std::int32_t d = depth; d < top; ++d)
+            for (std::int32_t c = Record(m_stack.At(d).element).firstChild; c != 0; c = Record(c).nextSibling)
+                Record(c).parent = parent;
+        std::int32_t tail = 0;
+        for (std::int32_t d = depth; d < top; ++d) {
+            const std::int32_t n = m_stack.At(d).element;
+            ElementRecord& element = Record(n);
+            const std::int32_t first = element.firstChild;
+            if (first == 0) {
+                tail = n; // only the innermost can be childless
+                continue;
+            }
+            tail = Record(first).prevSibling;
+            element.nextSibling = first;
+            Record(first).prevSibling = n;
+            element.firstChild = 0;
+        }
+        Record(Record(parent).firstChild).prevSibling = tail;
+        m_stack.PopTo(depth);
+        m_nParent = parent;
+    }
+
+    bool Finish(std::int32_t textLength, std::int32_t& length) {
+        length = textLength;
+        if (m_stack.Depth() > 0)
+            Unend(0, textLength);
+        ElementRecord& document = Record(0);
+        document.length = textLength;
+        std::sort(m_doc.m_longEndTags.begin(), m_doc.m_longEndTags.end(),
+                  [](const LongTag& a, const LongTag& b) { return a.element < b.element; });
+        if (textLength == 0)
+            return false;
+        if (document.firstChild == 0)
+            AddEntry(m_doc.m_strReport, u"no_root_element", {}, {});
+        else if (Record(document.firstChild).nextSibling != 0)
+            AddEntry(m_doc.m_strReport, u"root_has_sibling", {}, {});
+        return !(document.flags & kIllFormedFlag) && document.firstChild != 0 &&
+               Record(document.firstChild).nextSibling == 0;
+    }
+
+    MarkupDocument& m_doc;
+    const char16_t* m_pText;
+    NodeScanner m_scanner;
+    OpenElementStack m_stack;
+    std::int32_t m_nParent = 0;
+};
+
+// ---- Element index ----
+
+void MarkupDocument::ElementIndex::Grow(std::int64_t requested) {
+    requested = std::min<std::int64_t>(requested, INT32_MAX);
+    if (requested <= m_nCapacity)
+        return;
+    if (m_nPages > 0) {
+        const std::int32_t last = m_nPages - 1;
+        const std::int32_t lastSize = m_nCapacity - last * kPageSize;
+        if (lastSize < kPageSize) {
+            const auto size = static_cast<std::int32_t>(
+                std::min<std::int64_t>(requested - static_cast<std::int64_t>(last) * kPageSize, kPageSize));
+            std::unique_ptr<ElementRecord[]> page(new ElementRecord[static_cast<std::size_t>(size)]);
+            std::copy_n(m_pPages[last].get(), lastSize, page.get());
+            m_pPages[last] = std::move(page);
+            m_nCapacity = last * kPageSize + size;
+            if (requested <= m_nCapacity)
+                return;
+        }
+    }
+    const std::int32_t p = m_nPages;
+    if (p >= m_nPageSlots) {
+        const std::int32_t slots = 2 * p + 4;
+        auto pages = std::make_unique<std::unique_ptr<ElementRecord[]>[]>(static_cast<std::size_t>(slots));
+        for (std::int32_t i = 0; i < m_nPages; ++i)
+            pages[i] = std::move(m_pPages[i]);
+        m_pPages = std::move(pages);
+        m_nPageSlots = slots;
+    }
+    const auto size = static_cast<std::int32_t>(std::min<std::int64_t>(requested - m_nCapacity, kPageSize));
+    m_pPages[p].reset(new ElementRecord[static_cast<std::size_t>(size)]);
+    ++m_nPages;
+    m_nCapacity += size;
+}
+
+void MarkupDocument::ElementIndex::Release() {
+    m_pPages.reset();
+    m_nPageSlots = 0;
+    m_nPages = 0;
+    m_nCapacity = 0;
+}
+
+// ---- Tag lengths ----
+
+std::int32_t MarkupDocument::StartTagLength(std::int32_t n) const {
+    const std::uint32_t bits = m_index[n].tagLengths & kStartTagBits;
+    if (bits != kStartTagBits)
+        return static_cast<std::int32_t>(bits);
+    const auto it = std::lower_bound(m_longStartTags.begin(), m_longStartTags.end(), n,
+                                     [](const LongTag& t, std::int32_t e) { return t.element < e; });
+    return it->length;
+}
+
+std::int32_t MarkupDocument::EndTagLength(std::int32_t n) const {
+    const std::uint32_t bits = m_index[n].tagLengths >> 22;
+    if (bits != kEndTagBits)
+        return static_cast<std::int32_t>(bits);
+    const auto it = std::lower_bound(m_longEndTags.begin(), m_longEndTags.end(), n,
+                                     [](const LongTag& t, std::int32_t e) { return t.element < e; });
+    return it->length;
+}
+
+void MarkupDocument::SetStartTagLength(std::int32_t n, std::int32_t length) {
+    if (static_cast<std::uint32_t>(length) >= kStartTagBits) {
+        m_longStartTags.push_back(LongTag{n, length});
+        m_index[n].tagLengths = kStartTagBits;
+    } else {
+        m_index[n].tagLengths = static_cast<std::uint32_t>(length);
+    }
+}
+
+void MarkupDocument::SetEndTagLength(std::int32_t n, std::int32_t length) {
+    std::uint32_t bits = static_cast<std::uint32_t>(length);
+    if (bits >= kEndTagBits) {
+        m_longEndTags.push_back(LongTag{n, length});
+        bits = kEndTagBits;
+    }
+    m_index[n].tagLengths = (m_index[n].tagLengths & kStartTagBits) | bits << 22;
+}
+
+// ---- Loading ----
+
+MarkupDocument::MarkupDocument() {
+    LoadText(nullptr);
+}
+
+MarkupDocument::MarkupDocument(const char16_t* text) {
+    LoadText(text);
+}
+
+bool MarkupDocument::LoadText(const char16_t* text) {
+    m_strReport.clear();
+    if (text == nullptr) {
+        m_index.Release();
+        text = u"";
+    }
+    std::int32_t length = 0;
+    const bool wellFormed = Parser(*this, text).Run(length);
+    m_strText.assign(text, static_cast<std::size_t>(length));
+    return wellFormed;
+}
+
+std::u16string MarkupDocument::ResultReport() const {
+    return m_strReport;
+}
+
+// ---- Navigation ----
+
+void MarkupDocument::RewindLevel() {
+    m_nCurrent = 0;
+    m_nChild = 0;
+}
+
+bool MarkupDocument::NextElement(const char16_t* name) {
+    std::int32_t candidate =
+        m_nCurrent != 0 ? m_index[m_nCurrent].nextSibling : m_index[m_nParent].firstChild;
+    if (name != nullptr && *name != 0) {
+        if (*name == u'/')
+            return false;
+        while (candidate != 0 && !NameIs(candidate, name))
+            candidate = m_index[candidate].nextSibling;
+    }
+    if (candidate == 0)
+        return false;
+    m_nCurrent = candidate;
+    m_nParent = m_index[candidate].parent;
+    m_nChild = 0;
+    return true;
+}
+
+bool MarkupDocument::EnterElement() {
+    if (m_nCurrent == 0)
+        return false;
+    m_nParent = m_nCurrent;
+    m_nCurrent = m_nChild;
+    m_nChild = 0;
+    return true;
+}
+
+bool MarkupDocument::LeaveElement() {
+    if (m_nParent == 0)
+        return false;
+    m_nChild = m_nCurrent;
+    m_nCurrent = m_nParent;
+    m_nParent = m_index[m_nParent].parent;
+    return true;
+}
+
+// ---- Values ----
+
+namespace {
+
+// The name as NodeName reads it: after "<" and any whitespace, up to a unit that cannot be part
+// of a name; a single unit when the run is empty.
+std::u16string_view ElementName(const char16_t* tag) {
+    const char16_t* first = tag + 1;
+    while (IsWhitespace(*first))
+        ++first;
+    const char16_t* last = first;
+    while (!(Class(*last) & kNodeNameStop))
+        ++last;
+    if (last == first && *first != 0)
+        ++last;
+    return {first, static_cast<std::size_t>(last - first)};
+}
+
+struct Token {
+    const char16_t* first;
+    const char16_t* last;
+    bool quoted;
+
+    bool Is(char16_t c) const { return !quoted && last - first == 1 && *first == c; }
+    std::u16string_view View() const { return {first, static_cast<std::size_t>(last - first)}; }
+};
+
+// The attributes of one start tag, read as tokens and never past the tag's ">".
+class AttributeScan {
+public:
+    AttributeScan(const char16_t* tag, const char16_t* tagEnd) : m_pPos(tag + 1), m_pEnd(tagEnd) {
+        Token name;
+        m_bEnded = !NextToken(name, false); // the tag name
+    }
+
+    // Moves to the next attribute name; false once the tag has ended.
+    bool NextName(Token& name) {
+        bool value = false;
+        Token token;
+        while (!m_bEnded) {
+            if (m_bPeeked) {
+                token = m_peeked;
+                m_bPeeked = false;
+            } else if (!NextToken(token, value)) {
+                break;
+            }
+            if (value) {
+                value = false; // a value that no name claims
+            } else if (token.Is(u'=')) {
+                value = true;
+            } else if (token.Is(u'/') || token.Is(u'>') || token.Is(u'?')) {
+                break;
+            } else if (!token.quoted) {
+                name = token;
+                return true;
+            }
+        }
+        m_bEnded = true;
+        return false;
+    }
+
+    // The value of the name just read: the token after a following "=", or the name itself.
+    Token ValueOf(const Token& name) {
+        Token token;
+        if (!NextToken(token, false))
+            return name;
+        if (!token.Is(u'=')) {
+            m_peeked = token;
+            m_bPeeked = true;
+            return name;
+        }
+        if (!NextToken(token, true))
+            return Token{m_pEnd, m_pEnd, true};
+        return token;
+    }
+
+private:
+    bool NextToken(Token& token, bool afterEquals) {
+        while (m_pPos < m_pEnd && IsWhitespace(*m_pPos))
+            ++m_pPos;
+        if (m_pPos == m_pEnd)
+            return false;
+        const char16_t c = *m_pPos;
+        if (c == u'"' || c == u'\'') {
+            const char16_t* first = ++m_pPos;
+            while (m_pPos < m_pEnd && *m_pPos != c)
+                ++m_pPos;
+            token = Token{first, m_pPos, true};
+            if (m_pPos < m_pEnd)
+                ++m_pPos;
+            return true;
+        }
+        const std::uint16_t stop = afterEquals ? kAfterEqualsStop : kTokenStop;
+        const char16_t* first = m_pPos;
+        while (m_pPos < m_pEnd && !(Class(*m_pPos) & stop))
+            ++m_pPos;
+        if (m_pPos == first)
+            ++m_pPos;
+        token = Token{first, m_pPos, false};
+        return true;
+    }
+
+    const char16_t* m_pPos;
+    const char16_t* m_pEnd;
+    bool m_bEnded = false;
+    bool m_bPeeked = false;
+    Token m_peeked{};
+};
+
+// "x" answers for "x", and for "x" followed by a space, "/", "=", "[" or "]".
+bool AttributeMatches(std::u16string_view token, std::u16string_view name) {
+    if (token.size() > name.size() || name.compare(0, token.size(), token) != 0)
+        return false;
+    if (token.size() == name.size())
+        return true;
+    const char16_t next = name[token.size()];
+    return next == u' ' || next == u'/' || next == u'=' || next == u'[' || next == u']';
+}
+
+} // namespace
+
+bool MarkupDocument::NameIs(std::int32_t n, const char16_t* name) const {
+    return ElementName(m_strText.data() + m_index[n].start) == std::u16string_view(name);
+}
+
+std::u16string MarkupDocument::NodeName() const {
+    if (m_nCurrent == 0)
+        return {};
+    return std::u16string(ElementName(m_strText.data() + m_index[m_nCurrent].start));
+}
+
+std::u16string MarkupDocument::AttributeValue(const char16_t* name) const {
+    if (m_nCurrent == 0 || name == nullptr)
+        return {};
+    const char16_t* tag = m_strText.data() + m_index[m_nCurrent].start;
+    AttributeScan scan(tag, tag + StartTagLength(m_nCurrent));
+    const std::u16string_view wanted(name);
+    Token token;
+    while (scan.NextName(token)) {
+        if (AttributeMatches(token.View(), wanted)) {
+            const Token value = scan.ValueOf(token);
+            std::u16string out;
+            AppendDecoded(out, value.first, value.last);
+            return out;
+        }
+    }
+    return {};
+}
+
+std::u16string MarkupDocument::AttributeNameAt(int index) const {
+    if (m_nCurrent == 0 || index < 0)
+        return {};
+    const char16_t* tag = m_strText.data() + m_index[m_nCurrent].start;
+    AttributeScan scan(tag, tag + StartTagLength(m_nCurrent));
+    Token token;
+    for (int i = 0; scan.NextName(token); ++i)
+        if (i == index)
+            return std::u16string(token.View());
+    return {};
+}
+
+std::u16string MarkupDocument::InnerMarkup() const {
+    if (m_nCurrent == 0)
+        return {};
+    const ElementRecord& element = m_index[m_nCurrent];
+    const char16_t* text = m_strText.data();
+    return std::u16string(text + element.start + StartTagLength(m_nCurrent),
+                          text + element.start + element.length - EndTagLength(m_nCurrent));
+}
+
+std::u16string MarkupDocument::ElementText() const {
+    if (m_nCurrent == 0 || m_index[m_nCurrent].firstChild != 0)
+        return {};
+    const ElementRecord& element = m_index[m_nCurrent];
+    const char16_t* text = m_strText.data();
+    const char16_t* first = text + element.start + StartTagLength(m_nCurrent);
+    const char16_t* last = text + element.start + element.length - EndTagLength(m_nCurrent);
+    std::u16string out;
+    if (std::find(first, last, u'<') == last) {
+        AppendDecoded(out, first, last);
+        return out;
+    }
+    // Text and CDATA sections contribute; whitespace between markup, comments, instructions and
+    // broken markup do not.
+    NodeScanner scanner(text, false);
+    scanner.SetPosition(static_cast<std::int32_t>(first - text));
+    NodeInfo node;
+    while (text + scanner.Position() < last) {
+        scanner.Scan(node);
+        const char16_t* nodeFirst = text + node.start;
+        const char16_t* nodeLast = std::min(nodeFirst + node.length, last);
+        if (node.kind == NodeKind::Text)
+            AppendDecoded(out, nodeFirst, nodeLast);
+        else if (node.kind == NodeKind::CData && nodeLast - nodeFirst >= 12)
+            out.append(nodeFirst + 9, nodeLast - 3);
+        else if (node.kind == NodeKind::EndOfText)
+            break;
+    }
+    return out;
+}
