@@ -1,11 +1,12 @@
 // DownloadFile over WinINet, with the system's proxy settings.
 #include "update/UpdateCheck.h"
 
+#include "framework/CWinApp.h"
 #include "framework/InternetHandle.h"
 #include "update/DownloadFlow.h"
 #include "update/LongPath.h"
+#include "update/UpdateFlow.h"
 #include "update/WinText.h"
-#include "update/WinUpdateEnvironment.h"
 
 #include <wininet.h>
 
@@ -23,7 +24,7 @@ public:
 
     bool Send() override {
         m_session.reset(
-            ::InternetOpenW(ApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+            ::InternetOpenW(AfxGetAppName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
         if (!m_session)
             return false;
         DWORD timeout = 2000;
@@ -80,8 +81,7 @@ public:
     }
 
     void ShowDownloadFailed() override {
-        ::MessageBoxW(::GetActiveWindow(), ToWide(kDownloadFailedText).c_str(), ApplicationName().c_str(),
-                      MB_OK | MB_ICONWARNING);
+        AfxMessageBox(ToWide(kDownloadFailedText).c_str(), MB_OK | MB_ICONWARNING);
     }
 
     bool CreateDestination() override {

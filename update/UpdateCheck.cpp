@@ -18,26 +18,6 @@ std::wstring FileApiPath(const std::u16string& path) {
 
 } // namespace
 
-std::wstring ApplicationName() {
-    std::wstring module(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD got = ::GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
-        if (got == 0)
-            return L"kelvo";
-        if (got < module.size()) {
-            module.resize(got);
-            break;
-        }
-        module.resize(module.size() * 2);
-    }
-    const auto slash = module.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? module : module.substr(slash + 1);
-    const auto dot = name.rfind(L'.');
-    if (dot != std::wstring::npos)
-        name.resize(dot);
-    return name;
-}
-
 std::uint32_t WinUpdateEnvironment::TickCount() {
     return ::GetTickCount();
 }

@@ -30,7 +30,4 @@ private:
     HWND m_hOwner;
 };
 
-// The executable's file name without directory and extension ("kelvo" for kelvo.exe).
-std::wstring ApplicationName();
-
 } // namespace kelvo::update

@@ -1,0 +1,150 @@
+# Helpers of the self-update's end-to-end tests; sourced after lib.sh.
+#
+#   upd_init NAME            e2e_init, the two launchers, the portal port free
+#   upd_portal ARGS...       the demo portal offering the 1002 launcher (plus ARGS), waits until it answers
+#   upd_start DIR [EXE]      start the 1001 launcher (or EXE) with DIR as its current directory;
+#                            wininet is traced with timestamps into DIR.log; pid in $KELVO_PID
+#   upd_downloads LOG        one line per finished download: "<seconds> s"
+#   upd_wait_downloads LOG N SECS   wait until N downloads have finished
+#   upd_answer TITLE SECS    answers (Return) every window titled TITLE for SECS; prints the count
+#   upd_pids_in DIR          pids of the Wine processes running DIR\kelvo.exe
+#   upd_stop_in DIR          ends those processes (by pid)
+#   upd_wait_exit PID SECS   wait for a process of this shell; status in $UPD_STATUS
+#   upd_same A B             the two files have the same bytes
+#
+# Launchers: $UPD_OLD (built-in version 1001, build/win32/kelvo.exe) and $UPD_NEW (1002,
+# build/win32-1002/kelvo.exe, built here when missing). Either can be overridden with
+# KELVO_UPDATE_OLD_EXE / KELVO_UPDATE_NEW_EXE.
+
+UPD_PORT=18601
+UPD_MANIFEST=/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini
+UPD_EXE_PATH=/front_resource/kelvo/weiduan/zarn/kelvo.exe
+
+upd_init() {
+    e2e_init "$1"
+    UPD_OLD=${KELVO_UPDATE_OLD_EXE:-$KELVO_ROOT/build/win32/kelvo.exe}
+    UPD_NEW=${KELVO_UPDATE_NEW_EXE:-$KELVO_ROOT/build/win32-1002/kelvo.exe}
+    UPD_HOLD=${KELVO_UPDATE_FILEHOLD_EXE:-$KELVO_ROOT/build/win32/tools/filehold/kelvo_filehold.exe}
+    if [ -z "${KELVO_UPDATE_NEW_EXE:-}" ] && [ ! "$UPD_NEW" -nt "$UPD_OLD" ]; then
+        (cd "$KELVO_ROOT" && cmake --preset win32 -B build/win32-1002 -DKELVO_VERSION=1002 >/dev/null &&
+            cmake --build build/win32-1002 -j2 --target kelvo >/dev/null) || {
+            echo "cannot build the 1002 launcher"
+            exit 1
+        }
+    fi
+    local f
+    for f in "$UPD_OLD" "$UPD_NEW" "$KELVO_ROOT/build/native/tools/portal/kelvo_portal"; do
+        [ -f "$f" ] || {
+            echo "missing $f"
+            exit 1
+        }
+    done
+    if cmp -s "$UPD_OLD" "$UPD_NEW"; then
+        echo "the two launchers are the same file"
+        exit 1
+    fi
+    local i
+    for ((i = 0; i < 60; i++)); do
+        ss -ltn "sport = :$UPD_PORT" | grep -q LISTEN || return 0
+        sleep 1
+    done
+    echo "port $UPD_PORT stays busy"
+    exit 1
+}
+
+upd_portal() {
+    e2e_start_portal --port "$UPD_PORT" --update-version 1002 --update-exe "$UPD_NEW" "$@"
+    local i
+    for ((i = 0; i < 50; i++)); do
+        curl -s -o /dev/null --max-time 1 "http://127.0.0.1:$UPD_PORT/kf/" && return 0
+        sleep 0.1
+    done
+    echo "portal does not answer"
+    return 1
+}
+
+upd_stop_portal() {
+    kill "$PORTAL_PID" 2>/dev/null
+    wait "$PORTAL_PID" 2>/dev/null
+}
+
+upd_start() {
+    local dir=$1 exe=${2:-}
+    mkdir -p "$dir"
+    if [ -z "$exe" ]; then
+        cp "$UPD_OLD" "$dir/kelvo.exe"
+        exe=kelvo.exe
+    fi
+    (cd "$dir" && WINEDEBUG=-all,+timestamp,+wininet exec wine "$exe" >"$dir.log" 2>&1) &
+    KELVO_PID=$!
+    E2E_PIDS+=("$KELVO_PID")
+}
+
+upd_downloads() {
+    awk '
+        /trace:wininet:InternetOpenW returning/ { split($1, t, ":"); open[$NF] = t[1] }
+        /trace:wininet:InternetCloseHandle/ {
+            split($1, t, ":")
+            if ($NF in open) { printf "%.2f s\n", t[1] - open[$NF]; delete open[$NF] }
+        }' "$1" 2>/dev/null
+}
+
+upd_wait_downloads() {
+    local log=$1 n=$2 secs=$3 i
+    for ((i = 0; i < secs * 5; i++)); do
+        [ "$(upd_downloads "$log" | wc -l)" -ge "$n" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+upd_answer() {
+    local title=$1 secs=$2 count=0 i id seen=" "
+    for ((i = 0; i < secs * 5; i++)); do
+        for id in $(xwininfo -root -children 2>/dev/null | awk -v t="\"$title\":" '$2 == t { print $1 }'); do
+            case "$seen" in *" $id "*) continue ;; esac
+            seen="$seen$id "
+            count=$((count + 1))
+            sleep 0.3
+            xdotool key --window "$id" Return 2>/dev/null
+        done
+        sleep 0.2
+    done
+    echo "$count"
+}
+
+upd_pids_in() {
+    local win p
+    win=$(winepath -w "$1" 2>/dev/null)
+    for p in /proc/[0-9]*; do
+        case "$(tr '\0' ' ' 2>/dev/null <"$p/cmdline")" in
+        "$win\\kelvo.exe "*) basename "$p" ;;
+        esac
+    done
+}
+
+upd_stop_in() {
+    local p
+    for p in $(upd_pids_in "$1"); do
+        kill "$p" 2>/dev/null
+    done
+}
+
+# Waits for a process started by this shell; its exit status (or "timeout") in $UPD_STATUS.
+upd_wait_exit() {
+    local pid=$1 secs=$2 i
+    UPD_STATUS=timeout
+    for ((i = 0; i < secs * 10; i++)); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            UPD_STATUS=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+upd_same() { cmp -s "$1" "$2"; }
+
+upd_elapsed() { echo "$(date +%s.%N) - $1" | bc -l | awk '{ printf "%.1f", $1 }'; }
