@@ -1,11 +1,73 @@
-// The game window: a resizable window with a self-drawn frame that hosts the game.
+// The game window: a resizable window with a self-drawn frame (caption, five caption buttons and a
+// thin border, all painted from bitmap resources) that hosts the game control inside the frame.
+// The window has no system frame; the hit-test answers make the caption a drag area and the left,
+// right and bottom edges sizing zones.
 #pragma once
 
 #include "framework/CDialog.h"
+#include "framework/Handles.h"
+#include "game/GameFrame.h"
+
+#include <array>
+#include <string>
 
 class tarvinGame : public CDialog {
 public:
     enum { IDD = 131 };
 
     explicit tarvinGame(CWnd* pParent = nullptr);
+
+    // Placement on a game entry: fill the work area, with a centred default as the restore place.
+    void OpenMaximized();
+    // Maximise to the work area, or restore to m_rcRestore.
+    void ToggleMaximized();
+    // Fits the game control (child 1001) inside the frame; nothing when there is none.
+    void LayoutGameControl();
+    // Puts lit caption buttons back to normal, for when the mouse leaves the caption downwards.
+    void ResetCaptionButtons();
+    void PaintFrame();
+    void PaintCaptionButtons();
+
+    // The commands behind the menu, notification-area and close caption buttons.
+    void ShowGameMenu();
+    void HideToNotificationArea();
+    void ConfirmCloseGame();
+
+    // Frame state.
+    bool m_bMaximized = false;
+    RECT m_rcRestore{};
+    int m_nBorderWidth = kGameBorderWidth;
+    int m_nCaptionHeight = kGameCaptionHeight;
+    std::wstring m_strCaptionTitle;
+    COLORREF m_clrTitle = RGB(255, 255, 255);
+    UniqueFont m_fontTitle;
+    std::array<RECT, kCaptionButtonCount> m_rcButton{};
+    CaptionButtonStates m_nButtonState{};
+    bool m_bPressed = false;
+    int m_nHotCode = 0;
+
+protected:
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+
+    int OnCreate(LPCREATESTRUCTW lpCreateStruct);
+    LRESULT OnNcHitTest(POINT point);
+    void OnNcMouseMove(UINT hitTest, POINT point);
+    void OnNcLButtonDown(UINT hitTest, POINT point);
+    void OnNcLButtonDblClk(UINT hitTest, POINT point);
+    BOOL OnSetCursor(HWND hwnd, UINT hitTest, UINT message);
+    void OnGetMinMaxInfo(MINMAXINFO* lpMMI);
+    void OnMove(int x, int y);
+    void OnSize(UINT type, int cx, int cy);
+    BOOL OnEraseBkgnd(HDC hdc);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void RunCaptionAction(CaptionAction action);
+    void ApplyMaximizedRule();
+    CaptionButtonRects ButtonRects() const noexcept;
+    POINT ToWindow(POINT screen) const noexcept;
+
+    HICON m_hIcon = nullptr;
 };
