@@ -111,5 +111,19 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
     const bool input = (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST);
     if (!input || !m_hWnd)
         return FALSE;
+    if (m >= WM_KEYFIRST && m <= WM_KEYLAST) {
+        // Keys for a hosted control go to its in-place active object first, so that the control
+        // handles them as it would in its own application (Tab, Enter, arrows, clipboard keys).
+        for (HWND hwnd = pMsg->hwnd; hwnd && hwnd != m_hWnd; hwnd = ::GetAncestor(hwnd, GA_PARENT)) {
+            if (!(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD))
+                break;
+            CWnd* pWnd = FromHandlePermanent(hwnd);
+            if (pWnd && pWnd->GetControlSite()) {
+                if (pWnd->GetControlSite()->TranslateAccelerator(pMsg) == S_OK)
+                    return TRUE;
+                break;
+            }
+        }
+    }
     return ::IsDialogMessageW(m_hWnd, pMsg);
 }

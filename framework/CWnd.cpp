@@ -1,5 +1,7 @@
 #include "framework/CWnd.h"
 
+#include "framework/ControlHost.h"
+
 #include <unordered_map>
 
 namespace {
@@ -25,6 +27,8 @@ HWND ParentOrOwner(HWND hwnd) noexcept {
 CWnd::CWnd() noexcept = default;
 
 CWnd::~CWnd() {
+    // The control goes first, while its host window still exists.
+    m_pCtrlSite.reset();
     if (m_hWnd) {
         HWND hwnd = m_hWnd;
         Unbind();
@@ -40,6 +44,74 @@ const MessageMap* CWnd::GetThisMessageMap() {
 
 const MessageMap* CWnd::GetMessageMap() const {
     return GetThisMessageMap();
+}
+
+const EventSinkMap* CWnd::GetThisEventSinkMap() {
+    static const EventSinkEntry entries[] = {{0, 0, nullptr}};
+    static const EventSinkMap map{nullptr, entries, 0};
+    return &map;
+}
+
+const EventSinkMap* CWnd::GetEventSinkMap() const {
+    return GetThisEventSinkMap();
+}
+
+void CWnd::OnControlEvent(UINT controlId, DISPID dispid, DISPPARAMS* params) {
+    for (const EventSinkMap* map = GetEventSinkMap(); map; map = map->base ? map->base() : nullptr) {
+        for (std::size_t i = 0; i < map->count; ++i) {
+            const EventSinkEntry& entry = map->entries[i];
+            if (entry.controlId == controlId && entry.dispid == dispid) {
+                entry.handler(*this, params);
+                return;
+            }
+        }
+    }
+}
+
+BOOL CWnd::CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
+                         UINT id) {
+    if (m_hWnd || !pParentWnd || !pParentWnd->m_hWnd || !ControlHost::LoadHostLibrary())
+        return FALSE;
+    wchar_t classId[64] = {};
+    if (!::StringFromGUID2(clsid, classId, 64))
+        return FALSE;
+    // The host window creates the control named by its window text while it is created.
+    if (!CreateEx(0, ControlHost::HostWindowClass(), classId, style | WS_CHILD, rect, pParentWnd->m_hWnd, id))
+        return FALSE;
+    auto site = std::make_unique<ControlSite>(*this, id);
+    if (!site->Attach(m_hWnd, eventsIid, pParentWnd)) {
+        DestroyWindow();
+        return FALSE;
+    }
+    m_pCtrlSite = std::move(site);
+    return TRUE;
+}
+
+IDispatch* CWnd::GetControlDispatch() const noexcept {
+    return m_pCtrlSite ? m_pCtrlSite->Dispatch() : nullptr;
+}
+
+HRESULT CWnd::InvokeHelper(DISPID dispid, WORD flags, VARIANT* result, VARIANTARG* args,
+                           UINT count) const noexcept {
+    IDispatch* dispatch = GetControlDispatch();
+    if (!dispatch)
+        return E_NOINTERFACE;
+    DISPPARAMS params{args, nullptr, count, 0};
+    DISPID named = DISPID_PROPERTYPUT;
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        params.rgdispidNamedArgs = &named;
+        params.cNamedArgs = 1;
+    }
+    if (result)
+        ::VariantInit(result);
+    EXCEPINFO exception{};
+    UINT badArg = 0;
+    const HRESULT hr =
+        dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &badArg);
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrHelpFile);
+    return hr;
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd) noexcept {
@@ -183,6 +255,10 @@ LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam
     if (!pWnd)
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
 
+    if (message == WM_DESTROY && pWnd->m_pCtrlSite) {
+        // Disconnect and release the control before its host window lets go of it.
+        pWnd->m_pCtrlSite.reset();
+    }
     const CurrentMessage saved = pWnd->m_current;
     pWnd->m_current = {message, wParam, lParam};
     LRESULT result = 0;

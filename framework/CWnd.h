@@ -2,9 +2,12 @@
 // routes its messages through the class's message map.
 #pragma once
 
+#include "framework/ControlSite.h"
 #include "framework/MessageMap.h"
 
 #include <windows.h>
+
+#include <memory>
 
 class CWnd {
 public:
@@ -25,6 +28,20 @@ public:
     // Binds an existing window and routes its messages through this object.
     BOOL SubclassWindow(HWND hwnd) noexcept;
     virtual BOOL DestroyWindow();
+
+    // Creates an ActiveX control of the class id as a child window with the control id, and
+    // connects the control's events of eventsIid to the parent's event-sink map.
+    BOOL CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
+                       UINT id);
+    // The hosted control's automation interface, or null when this window hosts none.
+    IDispatch* GetControlDispatch() const noexcept;
+    ControlSite* GetControlSite() const noexcept { return m_pCtrlSite.get(); }
+    // Calls the hosted control by DISPID. args holds the arguments last to first, as IDispatch
+    // takes them; result may be null. Failures come back as the HRESULT.
+    HRESULT InvokeHelper(DISPID dispid, WORD flags, VARIANT* result, VARIANTARG* args,
+                         UINT count) const noexcept;
+    // Routes an event of the child control id to this window's event-sink map.
+    void OnControlEvent(UINT controlId, DISPID dispid, DISPPARAMS* params);
 
     // Called for every queued message addressed to this window or to one it parents or owns, before
     // it is dispatched; TRUE means the message is used up.
@@ -58,6 +75,8 @@ public:
 protected:
     virtual const MessageMap* GetMessageMap() const;
     static const MessageMap* GetThisMessageMap();
+    virtual const EventSinkMap* GetEventSinkMap() const;
+    static const EventSinkMap* GetThisEventSinkMap();
 
     // Default processing of the message being handled.
     LRESULT Default();
@@ -87,4 +106,5 @@ private:
 
     WNDPROC m_pfnSuper = nullptr;
     CurrentMessage m_current{};
+    std::unique_ptr<ControlSite> m_pCtrlSite;
 };

@@ -15,6 +15,7 @@ void Initialize() noexcept {
     // until the process ends.
     static OleSession session;
     g_initialized = session.Succeeded();
+    LoadHostLibrary();
 }
 
 bool IsInitialized() noexcept {

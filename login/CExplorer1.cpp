@@ -1,7 +1,55 @@
 #include "login/CExplorer1.h"
 
+// {8856F961-340A-11D0-A96B-00C04FD705A2}
+const CLSID CLSID_KelvoWebBrowser = {
+    0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+// {34A715A0-6587-11D0-924A-0020AFC7AC4D}
+const IID DIID_KelvoWebBrowserEvents2 = {
+    0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
+
+namespace {
+constexpr DISPID kDispidNavigate = 104;
+constexpr DISPID kDispidDocument = 203;
+
+VARIANTARG VariantPointer(VARIANT* v) {
+    VARIANTARG arg;
+    ::VariantInit(&arg);
+    arg.vt = VT_VARIANT | VT_BYREF;
+    arg.pvarVal = v;
+    return arg;
+}
+} // namespace
+
+BOOL CExplorer1::Create(LPCWSTR, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id) {
+    return CreateControl(CLSID_KelvoWebBrowser, DIID_KelvoWebBrowserEvents2, style, rect, pParentWnd, id);
+}
+
 BOOL CExplorer1::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_RBUTTONDOWN || pMsg->message == WM_RBUTTONDBLCLK)
         return TRUE;
     return CWnd::PreTranslateMessage(pMsg);
+}
+
+void CExplorer1::Navigate(LPCWSTR url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData,
+                          VARIANT* headers) {
+    UniqueBstr address(url);
+    // Arguments last to first: Headers, PostData, TargetFrameName, Flags, URL.
+    VARIANTARG args[5] = {VariantPointer(headers),
+                          VariantPointer(postData),
+                          VariantPointer(targetFrameName),
+                          VariantPointer(flags),
+                          {}};
+    ::VariantInit(&args[4]);
+    args[4].vt = VT_BSTR;
+    args[4].bstrVal = address.get();
+    InvokeHelper(kDispidNavigate, DISPATCH_METHOD, nullptr, args, 5);
+}
+
+ComPtr<IDispatch> CExplorer1::get_Document() {
+    UniqueVariant result;
+    if (FAILED(InvokeHelper(kDispidDocument, DISPATCH_PROPERTYGET, result.get(), nullptr, 0)))
+        return {};
+    if (result.get()->vt != VT_DISPATCH || !result.get()->pdispVal)
+        return {};
+    return ComPtr<IDispatch>(result.get()->pdispVal);
 }

@@ -1,3 +1,155 @@
 #include "login/CtarvinDlg.h"
 
-CtarvinDlg::CtarvinDlg(CWnd* pParent) : CDialogEx(IDD, pParent) {}
+#include "BuildConfig.h"
+#include "framework/CWinApp.h"
+#include "framework/Text.h"
+#include "login/GameEntry.h"
+#include "update/UpdateCheck.h"
+
+namespace {
+
+constexpr UINT kIconId = 128;
+constexpr UINT kBrowserId = 1000;
+constexpr DISPID kDispidDocumentComplete = 259;
+
+// The web view and the edge lines around it, in client pixels.
+constexpr RECT kBrowserRect{45, 30, 655, 366};
+struct EdgeLine {
+    int id;
+    int x, y, width, height;
+};
+constexpr EdgeLine kEdgeLines[] = {
+    {1021, 45, 30, 2, 336},  // left
+    {1022, 45, 30, 608, 2},  // top
+    {1023, 653, 30, 2, 336}, // right
+    {1024, 45, 364, 608, 2}, // bottom
+};
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CtarvinDlg, CDialogEx)
+ON_WM_PAINT()
+ON_WM_CTLCOLOR()
+ON_WM_LBUTTONDOWN()
+ON_WM_CLOSE()
+ON_WM_QUERYDRAGICON()
+END_MESSAGE_MAP()
+
+BEGIN_EVENTSINK_MAP(CtarvinDlg, CDialogEx)
+ON_EVENT_DISPATCH_PVARIANT(kBrowserId, kDispidDocumentComplete, OnDocumentComplete)
+END_EVENTSINK_MAP()
+
+CtarvinDlg::CtarvinDlg(CWnd* pParent) : CDialogEx(IDD, pParent) {
+    m_hIcon = static_cast<HICON>(::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                              0, 0, LR_DEFAULTSIZE | LR_SHARED));
+}
+
+BOOL CtarvinDlg::OnInitDialog() {
+    CDialogEx::OnInitDialog();
+    m_clrKey = RGB(255, 255, 254);
+    SendMessageW(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);
+    m_brKey.reset(::CreateSolidBrush(m_clrKey));
+
+    // Pixels of exactly the key colour are invisible and let the mouse through; all others are
+    // opaque. The key colour is one step off white so that white pages still show.
+    ModifyStyleEx(0, WS_EX_LAYERED);
+    ::SetLayeredWindowAttributes(m_hWnd, m_clrKey, 0, LWA_COLORKEY);
+
+    m_bFirstPaint = true;
+    m_strReentryUrl.clear();
+
+    for (const EdgeLine& line : kEdgeLines) {
+        if (HWND control = GetDlgItem(line.id))
+            ::SetWindowPos(control, nullptr, line.x, line.y, line.width, line.height,
+                           SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    }
+    return TRUE;
+}
+
+void CtarvinDlg::OnPaint() {
+    if (IsIconic()) {
+        PaintDc dc(m_hWnd);
+        SendMessageW(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.get()), 0);
+        RECT client{};
+        ::GetClientRect(m_hWnd, &client);
+        const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+        const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+        ::DrawIcon(dc.get(), x, y, m_hIcon);
+        return;
+    }
+    if (m_bFirstPaint) {
+        // Cleared first: a paint that arrives while the steps below run must not start them again.
+        m_bFirstPaint = false;
+        CreateBrowserView();
+        RunUpdateCheck();
+    }
+    Default();
+}
+
+void CtarvinDlg::RunUpdateCheck() {
+    CheckForUpdate(m_hWnd);
+}
+
+void CtarvinDlg::CreateBrowserView() {
+    if (!m_browser.m_hWnd) {
+        m_browser.Create(nullptr, WS_CHILD | WS_VISIBLE, kBrowserRect, this, kBrowserId);
+        const std::wstring placeholder = ToWide(PlaceholderAddress(ToU16(AfxGetAppName())));
+        m_browser.Navigate(placeholder.c_str(), nullptr, nullptr, nullptr, nullptr);
+    }
+    if (!IsWindowVisible())
+        ShowWindow(SW_SHOW);
+    if (HWND owner = GetOwner())
+        ::ShowWindow(owner, SW_SHOW);
+}
+
+void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {
+    if (!address || address->vt != VT_BSTR || !address->bstrVal)
+        return;
+    const std::u16string completed =
+        ToU16(std::wstring_view(address->bstrVal, ::SysStringLen(address->bstrVal)));
+    switch (ClassifyCompletedAddress(completed)) {
+    case CompletedPage::Placeholder: {
+        const std::wstring login = ToWide(LoginPageAddress(KELVO_PORTAL_HOST));
+        m_browser.Navigate(login.c_str(), nullptr, nullptr, nullptr, nullptr);
+        break;
+    }
+    case CompletedPage::GameEntry:
+    case CompletedPage::Other:
+        break;
+    }
+}
+
+HBRUSH CtarvinDlg::OnCtlColor(HDC hdc, HWND control, UINT ctlType) {
+    if (ctlType == CTLCOLOR_DLG)
+        return m_brKey.get();
+    return CDialogEx::OnCtlColor(hdc, control, ctlType);
+}
+
+void CtarvinDlg::OnLButtonDown(UINT flags, POINT point) {
+    // Forwarded in this dialog's own coordinates: the frame reads them as its own.
+    if (HWND owner = GetOwner())
+        ::SendMessageW(owner, WM_LBUTTONDOWN, flags, MAKELPARAM(point.x, point.y));
+    Default();
+}
+
+void CtarvinDlg::OnClose() {
+    if (HWND owner = GetOwner())
+        ::SendMessageW(owner, WM_CLOSE, 0, 0);
+    OnCancel();
+}
+
+HCURSOR CtarvinDlg::OnQueryDragIcon() {
+    return m_hIcon;
+}
+
+BOOL CtarvinDlg::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->message == WM_KEYDOWN) {
+        if (pMsg->wParam == VK_RETURN)
+            return m_browser.PreTranslateMessage(pMsg);
+        if (pMsg->wParam == VK_ESCAPE)
+            return m_game.m_hWnd ? FALSE : TRUE;
+    }
+    return CDialogEx::PreTranslateMessage(pMsg);
+}

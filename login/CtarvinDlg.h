@@ -1,7 +1,9 @@
-// The login dialog: lies over the frame's content area and hosts the portal's web page.
+// The login dialog: a colour-keyed popup over the frame's content area that hosts the portal's
+// web page, starts the self-update on its first paint and ends the program when it is closed.
 #pragma once
 
 #include "framework/CDialog.h"
+#include "framework/Handles.h"
 #include "game/tarvinGame.h"
 #include "login/CExplorer1.h"
 
@@ -13,7 +15,37 @@ public:
 
     explicit CtarvinDlg(CWnd* pParent = nullptr);
 
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    // Creates the web view if it has none, starts the placeholder page and shows this dialog and
+    // the frame.
+    void CreateBrowserView();
+    // Handler of the web view's DocumentComplete event.
+    void OnDocumentComplete(IDispatch* document, VARIANT* address);
+
+    bool IsFirstPaintPending() const noexcept { return m_bFirstPaint; }
+    COLORREF GetKeyColour() const noexcept { return m_clrKey; }
+
     CExplorer1 m_browser;
     tarvinGame m_game;
     std::wstring m_strReentryUrl;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnPaint();
+    HBRUSH OnCtlColor(HDC hdc, HWND control, UINT ctlType);
+    void OnLButtonDown(UINT flags, POINT point);
+    void OnClose();
+    HCURSOR OnQueryDragIcon();
+    // The first paint's self-update check; a seam so that tests can see it run.
+    virtual void RunUpdateCheck();
+
+    DECLARE_MESSAGE_MAP()
+    DECLARE_EVENTSINK_MAP()
+
+private:
+    HICON m_hIcon = nullptr;
+    COLORREF m_clrKey = RGB(255, 255, 254);
+    UniqueBrush m_brKey;
+    bool m_bFirstPaint = true;
 };

@@ -1,0 +1,221 @@
+#include "framework/ControlSite.h"
+
+#include "framework/CWnd.h"
+
+namespace {
+
+// The object that the control's connection point calls: forwards each event to the owner's map
+// for as long as the owner is connected.
+class EventSink final : public IDispatch {
+public:
+    EventSink(CWnd* owner, UINT controlId, REFIID eventsIid) noexcept
+        : m_owner(owner), m_controlId(controlId), m_eventsIid(eventsIid) {}
+
+    void Disconnect() noexcept { m_owner = nullptr; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == m_eventsIid) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG refs = --m_refs;
+        if (refs == 0)
+            delete this;
+        return refs;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count)
+            *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info)
+            *info = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override {
+        if (result)
+            ::VariantInit(result);
+        if (!m_owner || !params)
+            return S_OK;
+        // Keep this object alive while the handler runs: it may release the control.
+        AddRef();
+        try {
+            m_owner->OnControlEvent(m_controlId, dispid, params);
+        } catch (...) {
+            // Nothing thrown may cross into the control.
+        }
+        Release();
+        return S_OK;
+    }
+
+private:
+    ~EventSink() = default;
+
+    ULONG m_refs = 1;
+    CWnd* m_owner;
+    UINT m_controlId;
+    IID m_eventsIid;
+};
+
+VARIANT* Deref(VARIANT* v) noexcept {
+    if (v && v->vt == (VT_VARIANT | VT_BYREF))
+        return v->pvarVal;
+    return v;
+}
+
+using AtlAxWinInitFn = BOOL(WINAPI*)();
+using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
+
+struct AtlEntryPoints {
+    HMODULE module = nullptr;
+    AtlAxGetControlFn getControl = nullptr;
+    bool initialized = false;
+};
+
+AtlEntryPoints& Atl() {
+    static AtlEntryPoints atl;
+    return atl;
+}
+
+template <typename Fn>
+Fn Lookup(HMODULE module, const char* name) noexcept {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+} // namespace
+
+IDispatch* EventArgDispatch(VARIANT* v) noexcept {
+    v = Deref(v);
+    if (!v)
+        return nullptr;
+    if (v->vt == VT_DISPATCH)
+        return v->pdispVal;
+    if (v->vt == (VT_DISPATCH | VT_BYREF))
+        return v->ppdispVal ? *v->ppdispVal : nullptr;
+    return nullptr;
+}
+
+VARIANT* EventArgVariantPointer(VARIANT* v) noexcept {
+    return Deref(v);
+}
+
+BSTR EventArgBstr(VARIANT* v) noexcept {
+    v = Deref(v);
+    if (!v)
+        return nullptr;
+    if (v->vt == VT_BSTR)
+        return v->bstrVal;
+    if (v->vt == (VT_BSTR | VT_BYREF))
+        return v->pbstrVal ? *v->pbstrVal : nullptr;
+    return nullptr;
+}
+
+long EventArgLong(VARIANT* v) noexcept {
+    v = Deref(v);
+    if (!v)
+        return 0;
+    switch (v->vt) {
+    case VT_I4:
+        return v->lVal;
+    case VT_I4 | VT_BYREF:
+        return v->plVal ? *v->plVal : 0;
+    case VT_I2:
+        return v->iVal;
+    case VT_INT:
+        return v->intVal;
+    default:
+        return 0;
+    }
+}
+
+ControlSite::~ControlSite() {
+    Release();
+}
+
+bool ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner) {
+    if (FAILED(ControlHost::GetHostedControl(hostWindow, m_control.ReleaseAndGetAddressOf())) || !m_control)
+        return false;
+    m_dispatch.QueryFrom(m_control.Get(), IID_IDispatch);
+    if (!eventOwner || eventsIid == IID_NULL)
+        return true;
+    ComPtr<IConnectionPointContainer> container;
+    if (FAILED(container.QueryFrom(m_control.Get(), IID_IConnectionPointContainer)))
+        return true;
+    if (FAILED(container->FindConnectionPoint(eventsIid, m_connection.ReleaseAndGetAddressOf())) ||
+        !m_connection)
+        return true;
+    ComPtr<IDispatch> sink(new EventSink(eventOwner, m_controlId, eventsIid), false);
+    if (SUCCEEDED(m_connection->Advise(sink.Get(), &m_cookie)))
+        m_sink = std::move(sink);
+    else
+        static_cast<EventSink*>(sink.Get())->Disconnect();
+    return true;
+}
+
+void ControlSite::Release() noexcept {
+    if (m_connection && m_cookie)
+        m_connection->Unadvise(m_cookie);
+    m_cookie = 0;
+    if (m_sink)
+        static_cast<EventSink*>(m_sink.Get())->Disconnect();
+    m_sink.Reset();
+    m_connection.Reset();
+    m_dispatch.Reset();
+    m_control.Reset();
+}
+
+HRESULT ControlSite::TranslateAccelerator(MSG* pMsg) noexcept {
+    if (!m_control)
+        return S_FALSE;
+    ComPtr<IOleInPlaceActiveObject> active;
+    if (FAILED(active.QueryFrom(m_control.Get(), IID_IOleInPlaceActiveObject)) || !active)
+        return S_FALSE;
+    return active->TranslateAccelerator(pMsg);
+}
+
+namespace ControlHost {
+
+bool LoadHostLibrary() noexcept {
+    AtlEntryPoints& atl = Atl();
+    if (atl.initialized)
+        return atl.getControl != nullptr;
+    atl.initialized = true;
+    atl.module = ::LoadLibraryW(L"atl.dll");
+    if (!atl.module)
+        return false;
+    auto init = Lookup<AtlAxWinInitFn>(atl.module, "AtlAxWinInit");
+    atl.getControl = Lookup<AtlAxGetControlFn>(atl.module, "AtlAxGetControl");
+    if (!init || !atl.getControl || !init()) {
+        atl.getControl = nullptr;
+        return false;
+    }
+    return true;
+}
+
+LPCWSTR HostWindowClass() noexcept {
+    return L"AtlAxWin";
+}
+
+HRESULT GetHostedControl(HWND hostWindow, IUnknown** control) noexcept {
+    if (!control)
+        return E_POINTER;
+    *control = nullptr;
+    if (!LoadHostLibrary())
+        return E_FAIL;
+    return Atl().getControl(hostWindow, control);
+}
+
+} // namespace ControlHost

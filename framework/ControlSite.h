@@ -1,0 +1,117 @@
+// ActiveX controls as child windows: a CWnd created with CreateControl hosts a control of a class
+// id in the system's control host window (atl.dll), holds its IDispatch, calls it by DISPID, and
+// connects its event connection point to the parent's event-sink map.
+#pragma once
+
+#include "framework/Handles.h"
+
+#include <oaidl.h>
+#include <ocidl.h>
+
+class CWnd;
+
+// One entry of an event-sink map: an event of one control, by control id and DISPID.
+struct EventSinkEntry {
+    UINT controlId;
+    DISPID dispid;
+    void (*handler)(CWnd& owner, DISPPARAMS* params);
+};
+
+struct EventSinkMap {
+    const EventSinkMap* (*base)();
+    const EventSinkEntry* entries;
+    std::size_t count;
+};
+
+#define DECLARE_EVENTSINK_MAP()                                                                              \
+protected:                                                                                                   \
+    static const EventSinkMap* GetThisEventSinkMap();                                                        \
+    const EventSinkMap* GetEventSinkMap() const override;
+
+#define BEGIN_EVENTSINK_MAP(theClass, baseClass)                                                             \
+    const EventSinkMap* theClass::GetEventSinkMap() const {                                                  \
+        return GetThisEventSinkMap();                                                                        \
+    }                                                                                                        \
+    const EventSinkMap* theClass::GetThisEventSinkMap() {                                                    \
+        using ThisClass = theClass;                                                                          \
+        using TheBaseClass = baseClass;                                                                      \
+        static const EventSinkEntry entries[] = {
+
+#define END_EVENTSINK_MAP()                                                                                  \
+    { 0, 0, nullptr }                                                                                        \
+    }                                                                                                        \
+    ;                                                                                                        \
+    static const EventSinkMap map{&TheBaseClass::GetThisEventSinkMap, entries, std::size(entries) - 1};      \
+    return &map;                                                                                             \
+    }
+
+// Event arguments arrive last to first in rgvarg.
+#define KELVO_EVENT_ARG(params, i) (&(params)->rgvarg[(params)->cArgs - 1 - (i)])
+
+// void fn(DISPPARAMS*): any event, arguments read by the handler.
+#define ON_EVENT_PARAMS(id, dispid, memberFn)                                                                \
+    {id, dispid, [](CWnd& w, DISPPARAMS* p) { static_cast<ThisClass&>(w).memberFn(p); }},
+// void fn(IDispatch*, VARIANT*): an event with a dispatch pointer and a variant pointer.
+#define ON_EVENT_DISPATCH_PVARIANT(id, dispid, memberFn)                                                     \
+    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
+         if (p->cArgs < 2)                                                                                   \
+             return;                                                                                         \
+         static_cast<ThisClass&>(w).memberFn(EventArgDispatch(KELVO_EVENT_ARG(p, 0)),                        \
+                                             EventArgVariantPointer(KELVO_EVENT_ARG(p, 1)));                 \
+     }},
+// void fn(BSTR): an event with one string.
+#define ON_EVENT_BSTR(id, dispid, memberFn)                                                                  \
+    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
+         if (p->cArgs < 1)                                                                                   \
+             return;                                                                                         \
+         static_cast<ThisClass&>(w).memberFn(EventArgBstr(KELVO_EVENT_ARG(p, 0)));                           \
+     }},
+// void fn(long): an event with one number.
+#define ON_EVENT_LONG(id, dispid, memberFn)                                                                  \
+    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
+         if (p->cArgs < 1)                                                                                   \
+             return;                                                                                         \
+         static_cast<ThisClass&>(w).memberFn(EventArgLong(KELVO_EVENT_ARG(p, 0)));                           \
+     }},
+
+// Argument readers that accept the value directly or by reference.
+IDispatch* EventArgDispatch(VARIANT* v) noexcept;
+VARIANT* EventArgVariantPointer(VARIANT* v) noexcept;
+BSTR EventArgBstr(VARIANT* v) noexcept;
+long EventArgLong(VARIANT* v) noexcept;
+
+// What a CWnd holds while it hosts a control.
+class ControlSite {
+public:
+    ControlSite(CWnd& host, UINT controlId) noexcept : m_host(host), m_controlId(controlId) {}
+    ~ControlSite();
+    ControlSite(const ControlSite&) = delete;
+    ControlSite& operator=(const ControlSite&) = delete;
+
+    // Takes the control out of the host window and connects its events to the parent's map.
+    bool Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner);
+    // Disconnects the events and releases the control's interfaces, in that order.
+    void Release() noexcept;
+
+    IUnknown* Control() const noexcept { return m_control.Get(); }
+    IDispatch* Dispatch() const noexcept { return m_dispatch.Get(); }
+    UINT ControlId() const noexcept { return m_controlId; }
+    // Offers a key message to the control's in-place active object; S_OK means it was used.
+    HRESULT TranslateAccelerator(MSG* pMsg) noexcept;
+
+private:
+    CWnd& m_host;
+    UINT m_controlId;
+    ComPtr<IUnknown> m_control;
+    ComPtr<IDispatch> m_dispatch;
+    ComPtr<IConnectionPoint> m_connection;
+    ComPtr<IDispatch> m_sink;
+    DWORD m_cookie = 0;
+};
+
+namespace ControlHost {
+// The host window class whose windows create a control from the class id in their window text.
+LPCWSTR HostWindowClass() noexcept;
+// The control inside a host window (AtlAxGetControl), or null.
+HRESULT GetHostedControl(HWND hostWindow, IUnknown** control) noexcept;
+} // namespace ControlHost
