@@ -1,0 +1,1018 @@
+#include "WebBrowser.h"
+
+#include "Common.h"
+#include "Document.h"
+#include "Fetch.h"
+#include "Html.h"
+#include "Log.h"
+
+#include <exdisp.h>
+#include <ocidl.h>
+#include <olectl.h>
+#include <windowsx.h>
+
+#include <memory>
+#include <vector>
+
+namespace standins {
+namespace {
+
+constexpr DISPID kDispidNavigate = 104;
+constexpr DISPID kDispidDocument = 203;
+constexpr DISPID kDispidDocumentComplete = 259;
+
+// Posted to the work window: load the pending address if wParam is still the current navigation.
+constexpr UINT kMsgLoad = WM_APP + 0x51;
+
+const wchar_t kViewClass[] = L"KelvoStandinBrowserView";
+const wchar_t kWorkClass[] = L"KelvoStandinBrowserWork";
+
+constexpr COLORREF kBackground = RGB(250, 250, 246);
+constexpr COLORREF kTextColour = RGB(32, 32, 32);
+constexpr COLORREF kLinkColour = RGB(0, 0, 204);
+constexpr COLORREF kFrameColour = RGB(170, 170, 170);
+constexpr int kMargin = 10;
+
+const wchar_t* MouseMessageName(UINT message) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        return L"WM_LBUTTONDOWN";
+    case WM_LBUTTONUP:
+        return L"WM_LBUTTONUP";
+    case WM_LBUTTONDBLCLK:
+        return L"WM_LBUTTONDBLCLK";
+    case WM_RBUTTONDOWN:
+        return L"WM_RBUTTONDOWN";
+    case WM_RBUTTONUP:
+        return L"WM_RBUTTONUP";
+    case WM_RBUTTONDBLCLK:
+        return L"WM_RBUTTONDBLCLK";
+    case WM_MBUTTONDOWN:
+        return L"WM_MBUTTONDOWN";
+    case WM_MBUTTONUP:
+        return L"WM_MBUTTONUP";
+    default:
+        return nullptr;
+    }
+}
+
+int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+// The first installed face that has Chinese glyphs, so that GB2312 pages show their text.
+const wchar_t* PageFontFace() {
+    static const wchar_t* face = [] {
+        static const wchar_t* const candidates[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei",
+                                                    L"Noto Sans CJK SC", L"Droid Sans Fallback"};
+        const HDC dc = ::GetDC(nullptr);
+        const wchar_t* chosen = L"Tahoma";
+        for (const wchar_t* candidate : candidates) {
+            LOGFONTW lf{};
+            lf.lfCharSet = DEFAULT_CHARSET;
+            lstrcpynW(lf.lfFaceName, candidate, LF_FACESIZE);
+            bool found = false;
+            ::EnumFontFamiliesExW(dc, &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
+            if (found) {
+                chosen = candidate;
+                break;
+            }
+        }
+        ::ReleaseDC(nullptr, dc);
+        return chosen;
+    }();
+    return face;
+}
+
+class Font {
+public:
+    Font(int height, bool bold, bool underline)
+        : m_h(::CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE,
+                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                            DEFAULT_PITCH, PageFontFace())) {}
+    Font(const Font&) = delete;
+    Font& operator=(const Font&) = delete;
+    ~Font() { ::DeleteObject(m_h); }
+    HFONT get() const { return m_h; }
+
+private:
+    HFONT m_h;
+};
+
+// A loaded page: its address and what the view shows of it.
+struct ShownPage {
+    std::wstring url;
+    Page page;
+};
+
+// One clickable area of the last paint.
+struct Hit {
+    RECT rect;
+    int page; // -1 the top page, else the index of its frame
+    PageItem* item;
+};
+
+class WebBrowser;
+
+class EventPoint final : public IConnectionPoint {
+public:
+    explicit EventPoint(IUnknown* owner) : m_owner(owner) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IConnectionPoint)
+            return E_NOINTERFACE;
+        *out = static_cast<IConnectionPoint*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_owner->AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return m_owner->Release(); }
+
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
+        if (!iid)
+            return E_POINTER;
+        *iid = DIID_DWebBrowserEvents2;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override {
+        return m_owner->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
+        if (!sink || !cookie)
+            return E_POINTER;
+        Ref<IDispatch> dispatch;
+        if (FAILED(sink->QueryInterface(DIID_DWebBrowserEvents2, dispatch.putVoid())) &&
+            FAILED(sink->QueryInterface(IID_IDispatch, dispatch.putVoid())))
+            return CONNECT_E_CANNOTCONNECT;
+        *cookie = m_next++;
+        m_sinks.emplace_back(*cookie, dispatch);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
+        for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
+            if (it->first == cookie) {
+                m_sinks.erase(it);
+                return S_OK;
+            }
+        }
+        return CONNECT_E_NOCONNECTION;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+    // A copy, so that a sink may unadvise while the event is being delivered.
+    std::vector<Ref<IDispatch>> Sinks() const {
+        std::vector<Ref<IDispatch>> sinks;
+        for (const auto& entry : m_sinks)
+            sinks.push_back(entry.second);
+        return sinks;
+    }
+    void Clear() { m_sinks.clear(); }
+
+private:
+    IUnknown* m_owner;
+    std::vector<std::pair<DWORD, Ref<IDispatch>>> m_sinks;
+    DWORD m_next = 1;
+};
+
+class WebBrowser final : public IDispatch,
+                         public IOleObject,
+                         public IOleInPlaceObject,
+                         public IOleInPlaceActiveObject,
+                         public IOleControl,
+                         public IPersistStreamInit,
+                         public IConnectionPointContainer,
+                         private ModuleObject {
+public:
+    WebBrowser() : m_events(static_cast<IDispatch*>(this)) {
+        RegisterClasses();
+        m_work = ::CreateWindowExW(0, kWorkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(),
+                                   this);
+        // 610 x 336 pixels at 96 dots per inch, in HIMETRIC, until the host says otherwise.
+        m_extent = {16140, 8890};
+    }
+    WebBrowser(const WebBrowser&) = delete;
+    WebBrowser& operator=(const WebBrowser&) = delete;
+    ~WebBrowser() {
+        if (m_hwnd && ::IsWindow(m_hwnd))
+            ::DestroyWindow(m_hwnd);
+        if (m_work)
+            ::DestroyWindow(m_work);
+    }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch)
+            *out = static_cast<IDispatch*>(this);
+        else if (iid == IID_IOleObject)
+            *out = static_cast<IOleObject*>(this);
+        else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject)
+            *out = static_cast<IOleInPlaceObject*>(this);
+        else if (iid == IID_IOleInPlaceActiveObject)
+            *out = static_cast<IOleInPlaceActiveObject*>(this);
+        else if (iid == IID_IOleControl)
+            *out = static_cast<IOleControl*>(this);
+        else if (iid == IID_IPersist || iid == IID_IPersistStreamInit)
+            *out = static_cast<IPersistStreamInit*>(this);
+        else if (iid == IID_IConnectionPointContainer)
+            *out = static_cast<IConnectionPointContainer*>(this);
+        else {
+            // Shows in the debug output what a host asked for and did not get.
+            ::OutputDebugStringW(
+                (L"kelvo stand-in browser: no interface " + GuidString(iid) + L"\n").c_str());
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG n = ::InterlockedDecrement(&m_refs);
+        if (n == 0)
+            delete this;
+        return static_cast<ULONG>(n);
+    }
+
+    // IDispatch: only the members the launcher calls, by DISPID.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count)
+            *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (!names || !ids)
+            return E_POINTER;
+        HRESULT hr = S_OK;
+        for (UINT i = 0; i < count; ++i) {
+            if (lstrcmpiW(names[i], L"Navigate") == 0 && i == 0)
+                ids[i] = kDispidNavigate;
+            else if (lstrcmpiW(names[i], L"Document") == 0 && i == 0)
+                ids[i] = kDispidDocument;
+            else {
+                ids[i] = DISPID_UNKNOWN;
+                hr = DISP_E_UNKNOWNNAME;
+            }
+        }
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO*, UINT* argError) override {
+        if (id == kDispidNavigate && (flags & DISPATCH_METHOD)) {
+            if (!params || params->cArgs < 1 || !params->rgvarg)
+                return DISP_E_BADPARAMCOUNT;
+            // Arguments arrive last first: the address is the first argument, rgvarg[cArgs - 1]. Flags,
+            // target frame, post data and headers are accepted in any form and not used.
+            std::wstring url;
+            if (!VariantText(&params->rgvarg[params->cArgs - 1], url)) {
+                if (argError)
+                    *argError = params->cArgs - 1;
+                return DISP_E_TYPEMISMATCH;
+            }
+            Navigate(url);
+            if (result)
+                ::VariantInit(result);
+            return S_OK;
+        }
+        if (id == kDispidDocument && (flags & DISPATCH_PROPERTYGET)) {
+            if (!result)
+                return E_POINTER;
+            ::VariantInit(result);
+            V_VT(result) = VT_DISPATCH;
+            V_DISPATCH(result) = m_document.get();
+            if (m_document)
+                m_document->AddRef();
+            return S_OK;
+        }
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+    // IOleObject
+    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
+        m_site = site;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override {
+        if (!site)
+            return E_POINTER;
+        *site = m_site.get();
+        if (*site)
+            (*site)->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Close(DWORD) override {
+        InPlaceDeactivate();
+        m_site = Ref<IOleClientSite>();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent,
+                                     LPCRECT rect) override {
+        if (site && !m_site)
+            m_site = site;
+        switch (verb) {
+        case OLEIVERB_PRIMARY:
+        case OLEIVERB_SHOW:
+        case OLEIVERB_INPLACEACTIVATE:
+        case OLEIVERB_UIACTIVATE: {
+            const HRESULT hr = InPlaceActivate(parent, rect);
+            if (FAILED(hr))
+                return hr;
+            if (verb == OLEIVERB_UIACTIVATE || verb == OLEIVERB_PRIMARY)
+                UIActivate();
+            return S_OK;
+        }
+        case OLEIVERB_HIDE:
+            if (m_hwnd)
+                ::ShowWindow(m_hwnd, SW_HIDE);
+            return S_OK;
+        default:
+            return OLEOBJ_S_INVALIDVERB;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Update() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE IsUpToDate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* clsid) override { return GetClassID(clsid); }
+    HRESULT STDMETHODCALLTYPE GetUserType(DWORD, LPOLESTR*) override { return OLE_S_USEREG; }
+    HRESULT STDMETHODCALLTYPE SetExtent(DWORD aspect, SIZEL* size) override {
+        if (aspect != DVASPECT_CONTENT)
+            return DV_E_DVASPECT;
+        if (!size)
+            return E_POINTER;
+        m_extent = *size;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, SIZEL* size) override {
+        if (aspect != DVASPECT_CONTENT)
+            return DV_E_DVASPECT;
+        if (!size)
+            return E_POINTER;
+        *size = m_extent;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD) override { return OLE_E_NOCONNECTION; }
+    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD, DWORD* status) override {
+        if (!status)
+            return E_POINTER;
+        *status = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
+                  OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+
+    // IOleWindow
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* hwnd) override {
+        if (!hwnd)
+            return E_POINTER;
+        *hwnd = m_hwnd;
+        return m_hwnd ? S_OK : E_FAIL;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleInPlaceObject
+    HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override {
+        if (!m_inPlace)
+            return S_OK;
+        UIDeactivate();
+        m_inPlace = false;
+        if (m_hwnd)
+            ::DestroyWindow(m_hwnd);
+        m_hwnd = nullptr;
+        m_hits.clear();
+        if (m_inPlaceSite)
+            m_inPlaceSite->OnInPlaceDeactivate();
+        m_frame = Ref<IOleInPlaceFrame>();
+        m_uiWindow = Ref<IOleInPlaceUIWindow>();
+        m_inPlaceSite = Ref<IOleInPlaceSite>();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE UIDeactivate() override {
+        if (!m_uiActive)
+            return S_OK;
+        m_uiActive = false;
+        if (m_uiWindow)
+            m_uiWindow->SetActiveObject(nullptr, nullptr);
+        if (m_frame)
+            m_frame->SetActiveObject(nullptr, nullptr);
+        if (m_inPlaceSite)
+            m_inPlaceSite->OnUIDeactivate(FALSE);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT position, LPCRECT) override {
+        if (!position)
+            return E_POINTER;
+        if (m_hwnd)
+            ::MoveWindow(m_hwnd, position->left, position->top, position->right - position->left,
+                         position->bottom - position->top, TRUE);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override { return INPLACE_E_NOTUNDOABLE; }
+
+    // IOleInPlaceActiveObject
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg) override {
+        // The view uses no accelerators: keys are recorded and left for normal dispatch, where they
+        // reach the view window (and the focused field of the page).
+        if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN)) {
+            LogKey(*msg);
+            m_lastKey = *msg;
+        }
+        return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+
+    // IOleControl
+    HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO* info) override {
+        if (!info)
+            return E_POINTER;
+        info->hAccel = nullptr;
+        info->cAccel = 0;
+        info->dwFlags = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnMnemonic(MSG*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL) override { return S_OK; }
+
+    // IPersistStreamInit: nothing is persisted.
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override {
+        if (!clsid)
+            return E_POINTER;
+        *clsid = CLSID_WebBrowser;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE Load(LPSTREAM) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Save(LPSTREAM, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE InitNew() override { return S_OK; }
+
+    // IConnectionPointContainer
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (iid != DIID_DWebBrowserEvents2)
+            return CONNECT_E_NOCONNECTION;
+        *out = &m_events;
+        m_events.AddRef();
+        return S_OK;
+    }
+
+    static LRESULT CALLBACK ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE) {
+            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<WebBrowser*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (message == WM_NCDESTROY) {
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            if (self && self->m_hwnd == hwnd)
+                self->m_hwnd = nullptr;
+            self = nullptr;
+        }
+        LRESULT result = 0;
+        if (self && self->OnViewMessage(hwnd, message, wParam, lParam, result))
+            return result;
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+
+    // The work window only carries the posted loads, so that they never run inside a caller's call.
+    static LRESULT CALLBACK WorkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE) {
+            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<WebBrowser*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (message == WM_NCDESTROY) {
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            if (self && self->m_work == hwnd)
+                self->m_work = nullptr;
+        } else if (message == kMsgLoad && self && static_cast<unsigned>(wParam) == self->m_serial) {
+            self->Load(static_cast<unsigned>(wParam));
+            return 0;
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+
+private:
+    static void RegisterClasses() {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.hInstance = ModuleInstance();
+        WNDCLASSEXW existing{};
+        existing.cbSize = sizeof(existing);
+        if (!::GetClassInfoExW(wc.hInstance, kWorkClass, &existing)) {
+            wc.lpfnWndProc = &WebBrowser::WorkProc;
+            wc.lpszClassName = kWorkClass;
+            ::RegisterClassExW(&wc);
+        }
+        if (!::GetClassInfoExW(wc.hInstance, kViewClass, &existing)) {
+            wc.lpfnWndProc = &WebBrowser::ViewProc;
+            wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+            wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+            wc.lpszClassName = kViewClass;
+            ::RegisterClassExW(&wc);
+        }
+    }
+
+    HRESULT InPlaceActivate(HWND parent, LPCRECT rect) {
+        if (m_inPlace) {
+            if (m_hwnd && !::IsWindowVisible(m_hwnd))
+                ::ShowWindow(m_hwnd, SW_SHOW);
+            return S_OK;
+        }
+        RECT position = rect ? *rect : RECT{0, 0, 300, 150};
+        if (m_site && SUCCEEDED(m_site->QueryInterface(IID_IOleInPlaceSite, m_inPlaceSite.putVoid())) &&
+            m_inPlaceSite) {
+            if (m_inPlaceSite->CanInPlaceActivate() != S_OK) {
+                m_inPlaceSite = Ref<IOleInPlaceSite>();
+                return E_FAIL;
+            }
+            m_inPlaceSite->OnInPlaceActivate();
+            HWND siteWindow = nullptr;
+            if (SUCCEEDED(m_inPlaceSite->GetWindow(&siteWindow)) && siteWindow)
+                parent = siteWindow;
+            RECT clip{};
+            OLEINPLACEFRAMEINFO info{};
+            info.cb = sizeof(info);
+            RECT sitePosition{};
+            if (SUCCEEDED(m_inPlaceSite->GetWindowContext(m_frame.put(), m_uiWindow.put(), &sitePosition,
+                                                          &clip, &info)) &&
+                sitePosition.right > sitePosition.left)
+                position = sitePosition;
+        }
+        if (!parent)
+            return E_INVALIDARG;
+        m_inPlace = true;
+        m_hwnd = ::CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
+                                   position.left, position.top, position.right - position.left,
+                                   position.bottom - position.top, parent, nullptr, ModuleInstance(), this);
+        return m_hwnd ? S_OK : E_FAIL;
+    }
+
+    void UIActivate() {
+        if (m_uiActive || !m_inPlace)
+            return;
+        m_uiActive = true;
+        if (m_inPlaceSite)
+            m_inPlaceSite->OnUIActivate();
+        // Hosts hand their key messages to the active object they are given here.
+        if (m_frame)
+            m_frame->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
+        if (m_uiWindow)
+            m_uiWindow->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
+    }
+
+    void Navigate(const std::wstring& url) {
+        LogLine(L"navigate " + url);
+        m_pendingUrl = url;
+        ++m_serial;
+        if (m_work)
+            ::PostMessageW(m_work, kMsgLoad, m_serial, 0);
+    }
+
+    // Loads the pending address, then its frames, raising DocumentComplete for each frame and last
+    // for the page. A navigation started by an event handler supersedes the rest.
+    void Load(unsigned serial) {
+        const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(this));
+        FetchResult top = Fetch(m_pendingUrl);
+        m_top = std::make_unique<ShownPage>(ShownPage{top.finalUrl, ParseHtml(top.html)});
+        m_frames.clear();
+        m_hits.clear();
+        m_focus = nullptr;
+        m_pressed = -1;
+        m_document = CreateDocument(m_top->url, m_top->page.title, PlainText(m_top->page));
+        Repaint();
+        for (const std::wstring& src : m_top->page.frames) {
+            FetchResult frame = Fetch(ResolveUrl(m_top->url, src));
+            m_frames.push_back(std::make_unique<ShownPage>(ShownPage{frame.finalUrl, ParseHtml(frame.html)}));
+            Repaint();
+            if (!CompleteFrames(m_frames.back()->page, m_frames.back()->url, serial, 1))
+                return;
+            RaiseDocumentComplete(m_frames.back()->url);
+            if (serial != m_serial)
+                return;
+        }
+        RaiseDocumentComplete(m_top->url);
+    }
+
+    // Frames of frames are loaded for their events only; the view shows one level.
+    bool CompleteFrames(const Page& page, const std::wstring& base, unsigned serial, int depth) {
+        if (depth > 3)
+            return true;
+        for (const std::wstring& src : page.frames) {
+            const FetchResult inner = Fetch(ResolveUrl(base, src));
+            if (!CompleteFrames(ParseHtml(inner.html), inner.finalUrl, serial, depth + 1))
+                return false;
+            RaiseDocumentComplete(inner.finalUrl);
+            if (serial != m_serial)
+                return false;
+        }
+        return true;
+    }
+
+    void RaiseDocumentComplete(const std::wstring& url) {
+        LogLine(L"complete " + url);
+        VARIANT address;
+        ::VariantInit(&address);
+        V_VT(&address) = VT_BSTR;
+        V_BSTR(&address) = MakeBstr(url);
+        VARIANTARG args[2];
+        ::VariantInit(&args[0]);
+        ::VariantInit(&args[1]);
+        V_VT(&args[1]) = VT_DISPATCH;
+        V_DISPATCH(&args[1]) = static_cast<IDispatch*>(this);
+        V_VT(&args[0]) = VT_VARIANT | VT_BYREF;
+        V_VARIANTREF(&args[0]) = &address;
+        DISPPARAMS params{args, nullptr, 2, 0};
+        for (const Ref<IDispatch>& sink : m_events.Sinks())
+            sink->Invoke(kDispidDocumentComplete, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                         nullptr, nullptr, nullptr);
+        ::VariantClear(&address);
+    }
+
+    static std::wstring PlainText(const Page& page) {
+        std::wstring text;
+        for (const auto& line : page.lines) {
+            std::wstring row;
+            for (const auto& item : line.items)
+                if (item.kind != PageItem::Kind::Frame && !item.hidden)
+                    row += (row.empty() ? L"" : L" ") + item.text;
+            if (!row.empty())
+                text += (text.empty() ? L"" : L"\r\n") + row;
+        }
+        return text;
+    }
+
+    void Repaint() {
+        if (m_hwnd)
+            ::InvalidateRect(m_hwnd, nullptr, TRUE);
+    }
+
+    void LogKey(const MSG& msg) { LogLine(L"key " + std::to_wstring(msg.wParam)); }
+
+    bool OnViewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        if (const wchar_t* name = MouseMessageName(message))
+            LogLine(std::wstring(L"mouse ") + name + L" " + std::to_wstring(GET_X_LPARAM(lParam)) + L" " +
+                    std::to_wstring(GET_Y_LPARAM(lParam)));
+        switch (message) {
+        case WM_PAINT:
+            Paint(hwnd);
+            return true;
+        case WM_ERASEBKGND:
+            result = 1;
+            return true;
+        case WM_SETFOCUS:
+            UIActivate();
+            return false;
+        case WM_LBUTTONDOWN:
+            ::SetFocus(hwnd);
+            UIActivate();
+            m_pressed = HitAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return false;
+        case WM_LBUTTONUP: {
+            const int hit = HitAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            if (hit >= 0 && hit == m_pressed)
+                Activate(m_hits[static_cast<size_t>(hit)]);
+            m_pressed = -1;
+            return false;
+        }
+        case WM_SETCURSOR: {
+            POINT pt{};
+            ::GetCursorPos(&pt);
+            ::ScreenToClient(hwnd, &pt);
+            if (LOWORD(lParam) == HTCLIENT && HitAt(pt.x, pt.y) >= 0) {
+                ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+                result = TRUE;
+                return true;
+            }
+            return false;
+        }
+        case WM_GETDLGCODE:
+            // Keys, Enter and Tab included, belong to the page while it has the focus.
+            result = DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTTAB;
+            return true;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN: {
+            MSG msg{hwnd, message, wParam, lParam, static_cast<DWORD>(::GetMessageTime()), {}};
+            // A key the host already passed through TranslateAccelerator is recorded once.
+            if (!(m_lastKey.message == message && m_lastKey.wParam == wParam && m_lastKey.lParam == lParam &&
+                  m_lastKey.time == msg.time))
+                LogKey(msg);
+            m_lastKey = MSG{};
+            if (message == WM_KEYDOWN && wParam == VK_RETURN && m_focus && m_focusForm >= 0)
+                Submit(m_focusPage, m_focusForm, nullptr);
+            return false;
+        }
+        case WM_CHAR:
+            if (m_focus && m_focus->kind == PageItem::Kind::Field) {
+                if (wParam == VK_BACK) {
+                    if (!m_focus->text.empty())
+                        m_focus->text.pop_back();
+                } else if (wParam >= 0x20) {
+                    m_focus->text += static_cast<wchar_t>(wParam);
+                }
+                Repaint();
+            }
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    int HitAt(int x, int y) const {
+        const POINT pt{x, y};
+        for (size_t i = 0; i < m_hits.size(); ++i)
+            if (::PtInRect(&m_hits[i].rect, pt))
+                return static_cast<int>(i);
+        return -1;
+    }
+
+    const ShownPage* PageOf(int index) const {
+        if (index < 0)
+            return m_top.get();
+        return static_cast<size_t>(index) < m_frames.size() ? m_frames[static_cast<size_t>(index)].get()
+                                                            : nullptr;
+    }
+
+    void Activate(const Hit& hit) {
+        const ShownPage* shown = PageOf(hit.page);
+        if (!shown)
+            return;
+        PageItem& item = *hit.item;
+        switch (item.kind) {
+        case PageItem::Kind::Link:
+            if (item.href.compare(0, 11, L"javascript:") != 0)
+                Navigate(ResolveUrl(shown->url, item.href));
+            break;
+        case PageItem::Kind::Button:
+            if (item.submit && item.form >= 0)
+                Submit(hit.page, item.form, &item);
+            break;
+        case PageItem::Kind::Field:
+            m_focus = &item;
+            m_focusPage = hit.page;
+            m_focusForm = item.form;
+            Repaint();
+            break;
+        default:
+            break;
+        }
+    }
+
+    void Submit(int pageIndex, int form, const PageItem* pressed) {
+        const ShownPage* shown = PageOf(pageIndex);
+        if (shown && form >= 0 && static_cast<size_t>(form) < shown->page.forms.size())
+            Navigate(FormSubmitUrl(shown->url, shown->page, form, pressed));
+    }
+
+    // Paint: title, then each line of the page left to right, wrapping at the window's edge; frames
+    // are drawn in place, inside a thin border.
+    class Painter {
+    public:
+        Painter(WebBrowser& owner, HDC dc, int width)
+            : m_owner(owner), m_dc(dc), m_right(width - kMargin), m_text(16, false, false),
+              m_link(16, false, true), m_bold(19, true, false) {
+            ::SetBkMode(dc, TRANSPARENT);
+            ::SelectObject(dc, m_text.get());
+            TEXTMETRICW tm{};
+            ::GetTextMetricsW(dc, &tm);
+            m_lineHeight = tm.tmHeight + 8;
+        }
+
+        void DrawPage(ShownPage& shown, int pageIndex, int left, int right) {
+            if (!shown.page.title.empty() && pageIndex < 0) {
+                ::SelectObject(m_dc, m_bold.get());
+                ::SetTextColor(m_dc, kTextColour);
+                RECT r{left, m_y, right, m_y + m_lineHeight + 4};
+                ::DrawTextW(m_dc, shown.page.title.c_str(), static_cast<int>(shown.page.title.size()), &r,
+                            DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX | DT_VCENTER);
+                m_y += m_lineHeight + 4;
+                HPEN pen = ::CreatePen(PS_SOLID, 1, kFrameColour);
+                const HGDIOBJ old = ::SelectObject(m_dc, pen);
+                ::MoveToEx(m_dc, left, m_y, nullptr);
+                ::LineTo(m_dc, right, m_y);
+                ::SelectObject(m_dc, old);
+                ::DeleteObject(pen);
+                m_y += 6;
+            }
+            for (auto& line : shown.page.lines) {
+                int x = left;
+                for (auto& item : line.items)
+                    x = DrawItem(item, pageIndex, line.heading, left, right, x);
+                m_y += m_lineHeight;
+            }
+        }
+
+    private:
+        int DrawItem(PageItem& item, int pageIndex, bool heading, int left, int right, int x) {
+            switch (item.kind) {
+            case PageItem::Kind::Text:
+            case PageItem::Kind::Link:
+                return DrawRun(item, pageIndex, heading, left, right, x);
+            case PageItem::Kind::Button:
+            case PageItem::Kind::Field:
+                return item.hidden ? x : DrawBox(item, pageIndex, left, right, x);
+            case PageItem::Kind::Frame:
+                DrawFrame(pageIndex, left, right);
+                return left;
+            }
+            return x;
+        }
+
+        int DrawRun(PageItem& item, int pageIndex, bool heading, int left, int right, int x) {
+            const bool link = item.kind == PageItem::Kind::Link;
+            ::SelectObject(m_dc, link ? m_link.get() : heading ? m_bold.get() : m_text.get());
+            ::SetTextColor(m_dc, link ? kLinkColour : kTextColour);
+            const std::wstring& text = item.text;
+            size_t pos = 0;
+            while (pos < text.size()) {
+                int fit = 0;
+                SIZE size{};
+                const int remaining = static_cast<int>(text.size() - pos);
+                ::GetTextExtentExPointW(m_dc, text.c_str() + pos, remaining, std::max(right - x, 0), &fit,
+                                        nullptr, &size);
+                if (fit == 0 && x > left) {
+                    x = left;
+                    m_y += m_lineHeight;
+                    continue;
+                }
+                fit = std::max(fit, 1);
+                // Prefer to wrap at a space when the run does not fit.
+                if (fit < remaining) {
+                    const size_t space = text.rfind(L' ', pos + static_cast<size_t>(fit));
+                    if (space != std::wstring::npos && space > pos)
+                        fit = static_cast<int>(space - pos + 1);
+                }
+                ::GetTextExtentPoint32W(m_dc, text.c_str() + pos, fit, &size);
+                ::TextOutW(m_dc, x, m_y + 4, text.c_str() + pos, fit);
+                if (link)
+                    m_owner.m_hits.push_back({{x, m_y, x + size.cx, m_y + m_lineHeight}, pageIndex, &item});
+                x += size.cx;
+                pos += static_cast<size_t>(fit);
+                if (pos < text.size()) {
+                    x = left;
+                    m_y += m_lineHeight;
+                }
+            }
+            return x;
+        }
+
+        int DrawBox(PageItem& item, int pageIndex, int left, int right, int x) {
+            ::SelectObject(m_dc, m_text.get());
+            const bool field = item.kind == PageItem::Kind::Field;
+            const std::wstring shown =
+                field && item.secret ? std::wstring(item.text.size(), L'*') : item.text;
+            SIZE size{};
+            ::GetTextExtentPoint32W(m_dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+            const int width = field ? std::max<int>(size.cx + 12, 160) : size.cx + 20;
+            if (x > left && x + width > right) {
+                x = left;
+                m_y += m_lineHeight;
+            }
+            if (x > left)
+                x += 4;
+            RECT box{x, m_y + 1, x + width, m_y + m_lineHeight - 1};
+            const bool focused = m_owner.m_focus == &item;
+            HBRUSH fill = ::CreateSolidBrush(field ? RGB(255, 255, 255) : RGB(225, 225, 225));
+            ::FillRect(m_dc, &box, fill);
+            ::DeleteObject(fill);
+            HBRUSH border = ::CreateSolidBrush(focused ? kLinkColour : RGB(120, 120, 120));
+            ::FrameRect(m_dc, &box, border);
+            ::DeleteObject(border);
+            ::SetTextColor(m_dc, kTextColour);
+            RECT textRect{box.left + 6, box.top, box.right - 6, box.bottom};
+            ::DrawTextW(m_dc, shown.c_str(), static_cast<int>(shown.size()), &textRect,
+                        DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (field ? DT_LEFT : DT_CENTER));
+            if (focused) {
+                const int caret = std::min<int>(textRect.left + size.cx + 1, box.right - 3);
+                RECT bar{caret, box.top + 4, caret + 1, box.bottom - 4};
+                ::FillRect(m_dc, &bar, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+            }
+            m_owner.m_hits.push_back({box, pageIndex, &item});
+            return box.right + 4;
+        }
+
+        void DrawFrame(int pageIndex, int left, int right) {
+            if (pageIndex >= 0)
+                return; // one level of frames is shown
+            const size_t index = m_frameCount++;
+            const int top = m_y;
+            m_y += 4;
+            if (index < m_owner.m_frames.size())
+                DrawPage(*m_owner.m_frames[index], static_cast<int>(index), left + 8, right - 8);
+            else
+                m_y += m_lineHeight;
+            RECT border{left, top, right, m_y + 2};
+            HBRUSH brush = ::CreateSolidBrush(kFrameColour);
+            ::FrameRect(m_dc, &border, brush);
+            ::DeleteObject(brush);
+            m_y += 6 - m_lineHeight; // the caller adds a line after the item
+        }
+
+        WebBrowser& m_owner;
+        HDC m_dc;
+        int m_right;
+        int m_y = 8;
+        int m_lineHeight = 24;
+        size_t m_frameCount = 0;
+        Font m_text;
+        Font m_link;
+        Font m_bold;
+
+    public:
+        int Right() const { return m_right; }
+    };
+
+    void Paint(HWND hwnd) {
+        PAINTSTRUCT ps;
+        const HDC windowDc = ::BeginPaint(hwnd, &ps);
+        RECT client{};
+        ::GetClientRect(hwnd, &client);
+        // Drawn off screen so that a page shows at once, without flicker.
+        const HDC dc = ::CreateCompatibleDC(windowDc);
+        const HBITMAP bitmap = ::CreateCompatibleBitmap(windowDc, std::max<LONG>(client.right, 1),
+                                                        std::max<LONG>(client.bottom, 1));
+        const HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
+        HBRUSH background = ::CreateSolidBrush(kBackground);
+        ::FillRect(dc, &client, background);
+        ::DeleteObject(background);
+        m_hits.clear();
+        if (m_top) {
+            const HGDIOBJ oldFont = ::GetCurrentObject(dc, OBJ_FONT);
+            {
+                Painter painter(*this, dc, client.right);
+                painter.DrawPage(*m_top, -1, kMargin, painter.Right());
+                ::SelectObject(dc, oldFont);
+            }
+        }
+        ::BitBlt(windowDc, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+        ::SelectObject(dc, oldBitmap);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+        ::EndPaint(hwnd, &ps);
+    }
+
+    LONG m_refs = 1;
+    EventPoint m_events;
+    Ref<IOleClientSite> m_site;
+    Ref<IOleInPlaceSite> m_inPlaceSite;
+    Ref<IOleInPlaceFrame> m_frame;
+    Ref<IOleInPlaceUIWindow> m_uiWindow;
+    bool m_inPlace = false;
+    bool m_uiActive = false;
+    HWND m_hwnd = nullptr;
+    HWND m_work = nullptr;
+    SIZEL m_extent{};
+
+    std::wstring m_pendingUrl;
+    unsigned m_serial = 0;
+    std::unique_ptr<ShownPage> m_top;
+    std::vector<std::unique_ptr<ShownPage>> m_frames;
+    Ref<IDispatch> m_document;
+
+    std::vector<Hit> m_hits;
+    int m_pressed = -1;
+    PageItem* m_focus = nullptr;
+    int m_focusPage = -1;
+    int m_focusForm = -1;
+    MSG m_lastKey{};
+};
+
+} // namespace
+
+HRESULT CreateWebBrowser(REFIID iid, void** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    auto* browser = new (std::nothrow) WebBrowser();
+    if (!browser)
+        return E_OUTOFMEMORY;
+    const HRESULT hr = browser->QueryInterface(iid, out);
+    browser->Release();
+    return hr;
+}
+
+void UnregisterWebBrowserClasses() {
+    ::UnregisterClassW(kViewClass, ModuleInstance());
+    ::UnregisterClassW(kWorkClass, ModuleInstance());
+}
+
+} // namespace standins
