@@ -180,10 +180,11 @@ void tarvinGame::PaintCaptionButtons() {
 }
 
 CaptionButtonRects tarvinGame::ButtonRects() const noexcept {
-    CaptionButtonRects rects{};
-    for (std::size_t i = 0; i < kCaptionButtonCount; ++i)
-        rects[i] = ToGameRect(m_rcButton[i]);
-    return rects;
+    // The places a paint at the current width stores in m_rcButton; taken from the layout so that
+    // tracking is right even before the first paint after a resize.
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    return LayoutCaptionButtons(window.right - window.left);
 }
 
 POINT tarvinGame::ToWindow(POINT screen) const noexcept {
@@ -290,6 +291,9 @@ void tarvinGame::OnSize(UINT, int, int) {
     Default();
     ApplyMaximizedRule();
     LayoutGameControl();
+    // The dialog class does not redraw on resizing, and a smaller window gets no paint at all, so
+    // the right border, the bottom and the caption buttons would stay where the old size had them.
+    ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 BOOL tarvinGame::OnEraseBkgnd(HDC) {
