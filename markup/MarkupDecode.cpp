@@ -178,7 +178,7 @@ void AppendDecoded(std::u16string& out, const char16_t* first, const char16_t* l
         const auto count = r - q - 1;
         if (r == last || *r != u';' || count < 1 || count > 9)
             continue;
-        char16_t folded[9];
+        char16_t folded[9] = {};
         for (int i = 0; i < count; ++i)
             folded[i] = Fold(q[1 + i]);
         const std::u16string_view name(folded, static_cast<std::size_t>(count));

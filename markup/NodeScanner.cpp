@@ -12,12 +12,40 @@ bool IsQuote(char16_t c) {
     return c == u'"' || c == u'\'';
 }
 
+// Moves to the first unit for which stop holds. Every stop holds for the terminating NUL, and each
+// unit is read only once the one before it has been passed, so nothing past the NUL is read.
+template <class Stop>
+inline const char16_t* SkipUntil(const char16_t* q, Stop stop) {
+    for (;; q += 4) {
+        if (stop(q[0]))
+            return q;
+        if (stop(q[1]))
+            return q + 1;
+        if (stop(q[2]))
+            return q + 2;
+        if (stop(q[3]))
+            return q + 3;
+    }
+}
+
+inline const char16_t* SkipClass(const char16_t* q, std::uint16_t stops) {
+    return SkipUntil(q, [stops](char16_t c) { return (Class(c) & stops) != 0; });
+}
+
+inline const char16_t* SkipTo(const char16_t* q, char16_t unit) {
+    return SkipUntil(q, [unit](char16_t c) { return c == unit || c == 0; });
+}
+
+// Text runs to "<", ">" or the end: "<" | 2 == ">" spares a table look-up per unit.
+inline const char16_t* SkipText(const char16_t* q) {
+    return SkipUntil(q, [](char16_t c) { return (c | 2) == u'>' || c == 0; });
+}
+
 // Moves to the ">" that closes a construct with a two-unit lead ("--" of "-->", "]]" of "]]>").
 // The search starts after the construct's opening, whose units may serve as the lead.
 const char16_t* FindClose(const char16_t* q, char16_t lead1, char16_t lead2) {
     for (;;) {
-        while (*q != u'>' && *q != 0)
-            ++q;
+        q = SkipTo(q, u'>');
         if (*q == 0 || (q[-1] == lead2 && q[-2] == lead1))
             return q;
         ++q;
@@ -26,8 +54,7 @@ const char16_t* FindClose(const char16_t* q, char16_t lead1, char16_t lead2) {
 
 const char16_t* FindProcessingEnd(const char16_t* q) {
     for (;;) {
-        while (*q != u'>' && *q != 0)
-            ++q;
+        q = SkipTo(q, u'>');
         if (*q == 0 || q[-1] == u'?')
             return q;
         ++q;
@@ -42,8 +69,7 @@ const char16_t* FindDeclarationEnd(const char16_t* q) {
             return q;
         if (IsQuote(c)) {
             ++q;
-            while (*q != c && *q != 0)
-                ++q;
+            q = SkipTo(q, c);
             if (*q == 0)
                 return q;
         }
@@ -146,8 +172,7 @@ void NodeScanner::Scan(NodeInfo& info) {
         } else {
             // The unit that makes this a text node is taken as it is, even a ">".
             ++q;
-            while (!(Class(*q) & kTextStop))
-                ++q;
+            q = SkipText(q);
             if (*q == u'>')
                 ++q;
             info.kind = NodeKind::Text;
@@ -165,8 +190,7 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
     const char16_t* q = p + 1;
     const char16_t c = *q;
     if (c != 0 && (Class(c) & kNameStart)) {
-        while (!(Class(*q) & kNameStop))
-            ++q;
+        q = SkipClass(q, kNameStop);
         info.nameFirst = static_cast<std::int32_t>(p + 1 - m_pText);
         info.nameEnd = static_cast<std::int32_t>(q - m_pText);
         q = ScanStartTag(q, info.emptyElement);
@@ -181,13 +205,11 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
     }
     if (c == u'/' || c == u'?') {
         const char16_t* name = ++q;
-        while (!(Class(*q) & kNameStop))
-            ++q;
+        q = SkipClass(q, kNameStop);
         info.nameFirst = static_cast<std::int32_t>(name - m_pText);
         info.nameEnd = static_cast<std::int32_t>(q - m_pText);
         if (c == u'/') {
-            while (*q != u'>' && *q != 0)
-                ++q;
+            q = SkipTo(q, u'>');
         } else {
             q = FindProcessingEnd(q);
         }
@@ -252,8 +274,7 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
 // q is after the tag name. Returns the closing ">" or the terminating NUL.
 const char16_t* NodeScanner::ScanStartTag(const char16_t* q, bool& empty) {
     for (;;) {
-        while (!(Class(*q) & kTagStop))
-            ++q;
+        q = SkipClass(q, kTagStop);
         if (*q != u'=') {
             // ">" or the end; a "/" here is not part of an unquoted value.
             empty = *q == u'>' && q[-1] == u'/';
@@ -266,8 +287,7 @@ const char16_t* NodeScanner::ScanStartTag(const char16_t* q, bool& empty) {
             const char16_t c = *q;
             if (IsQuote(c)) {
                 ++q;
-                while (*q != c && *q != 0)
-                    ++q;
+                q = SkipTo(q, c);
                 if (*q == 0)
                     return q;
                 ++q;
@@ -277,8 +297,7 @@ const char16_t* NodeScanner::ScanStartTag(const char16_t* q, bool& empty) {
                 ++q; // "= =": still a value to come
                 continue;
             }
-            while (!(Class(*q) & kValueStop))
-                ++q;
+            q = SkipClass(q, kValueStop);
             if (*q == u'>') {
                 // "<a b=x/>" keeps "/" in the value; "<a b= />" and "<a b=x'/>" are empty tags.
                 empty = q[-1] == u'/' && (IsWhitespace(q[-2]) || IsQuote(q[-2]));
@@ -293,8 +312,7 @@ const char16_t* NodeScanner::ScanStartTag(const char16_t* q, bool& empty) {
 // through the next ">" outside a value quoted after "=".
 const char16_t* NodeScanner::ScanError(const char16_t* q, Stop& stop) {
     for (;;) {
-        while (!(Class(*q) & kErrorStop))
-            ++q;
+        q = SkipClass(q, kErrorStop);
         const char16_t c = *q;
         if (c == u'>') {
             stop = Stop::Close;
@@ -325,8 +343,7 @@ const char16_t* NodeScanner::ScanError(const char16_t* q, Stop& stop) {
                 ++q;
                 continue;
             }
-            while (!(Class(*q) & kErrorValueStop))
-                ++q;
+            q = SkipClass(q, kErrorValueStop);
             break;
         }
     }
@@ -338,8 +355,7 @@ const char16_t* NodeScanner::ScanError(const char16_t* q, Stop& stop) {
 const char16_t* NodeScanner::ScanDocumentType(const char16_t* p, NodeInfo& info) {
     const char16_t* q = p + 3;
     for (;;) {
-        while (!(Class(*q) & kTextStop))
-            ++q;
+        q = SkipText(q);
         if (*q == u'>') {
             info.kind = NodeKind::DocumentType;
             return q + 1;
@@ -355,14 +371,12 @@ const char16_t* NodeScanner::ScanDocumentType(const char16_t* p, NodeInfo& info)
             break;
         } else if (Class(c) & kNameStart) {
             q = r + 1;
-            while (!(Class(*q) & kNameStop))
-                ++q;
+            q = SkipClass(q, kNameStop);
             bool empty = false;
             q = ScanStartTag(q, empty);
         } else if (c == u'/') {
             q = r + 2;
-            while (*q != u'>' && *q != 0)
-                ++q;
+            q = SkipTo(q, u'>');
         } else if (c == u'?') {
             q = FindProcessingEnd(r + 2);
         } else if (c == u'!') {
