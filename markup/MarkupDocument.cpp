@@ -24,9 +24,18 @@ constexpr std::uint32_t kIllFormedFlag = 0x800000;
 constexpr std::uint32_t kStartTagBits = 0x3FFFFF; // all ones: the length is in the long-tag table
 constexpr std::uint32_t kEndTagBits = 0x3FF;
 constexpr std::int32_t kPageSize = 65536;
+constexpr std::int32_t kInitialCapacity = 64;
+
+using namespace std::string_view_literals;
+constexpr std::u16string_view kTagName = u"tagname"sv;
 
 bool SameUnits(const char16_t* a, const char16_t* b, std::int32_t count) {
-    return std::memcmp(a, b, static_cast<std::size_t>(count) * sizeof(char16_t)) == 0;
+    if (count > 16)
+        return std::memcmp(a, b, static_cast<std::size_t>(count) * sizeof(char16_t)) == 0;
+    for (std::int32_t i = 0; i < count; ++i) // tag names are short: no call for them
+        if (a[i] != b[i])
+            return false;
+    return true;
 }
 
 bool IsNameDelimiter(char16_t c) {
@@ -232,8 +241,10 @@ public:
         m_doc.m_nNextFree = 1;
         m_doc.m_longStartTags.clear();
         m_doc.m_longEndTags.clear();
-        if (m_doc.m_index.Capacity() < 8)
-            m_doc.m_index.Grow(8);
+        // The length is not known before the scan; a capacity that fits any request of a few
+        // kilobytes spares small documents the early regrowths.
+        if (m_doc.m_index.Capacity() < kInitialCapacity)
+            m_doc.m_index.Grow(kInitialCapacity);
         Record(0) = ElementRecord{};
 
         NodeInfo node;
@@ -308,7 +319,7 @@ private:
         const std::int32_t depth = m_stack.Find(name, nameLength);
         if (depth < 0) {
             MarkIllFormed();
-            AddEntry(m_doc.m_strReport, u"lone_end_tag", u"tagname",
+            AddEntry(m_doc.m_strReport, u"lone_end_tag"sv, kTagName,
                      std::u16string_view(name, static_cast<std::size_t>(nameLength)), node.start);
             return;
         }
@@ -332,7 +343,7 @@ private:
             element.length = m_doc.StartTagLength(entry.element);
             element.tagLengths &= kStartTagBits;
             element.flags |= kUnendedFlag;
-            AddEntry(m_doc.m_strReport, u"unended_start_tag", u"tagname", NameOf(entry), element.start,
+            AddEntry(m_doc.m_strReport, u"unended_start_tag"sv, kTagName, NameOf(entry), element.start,
                      closing);
         }
 
@@ -374,9 +385,9 @@ private:
         if (textLength == 0)
             return false;
         if (document.firstChild == 0)
-            AddEntry(m_doc.m_strReport, u"no_root_element", {}, {});
+            AddEntry(m_doc.m_strReport, u"no_root_element"sv, {}, {});
         else if (Record(document.firstChild).nextSibling != 0)
-            AddEntry(m_doc.m_strReport, u"root_has_sibling", {}, {});
+            AddEntry(m_doc.m_strReport, u"root_has_sibling"sv, {}, {});
         return !(document.flags & kIllFormedFlag) && document.firstChild != 0 &&
                Record(document.firstChild).nextSibling == 0;
     }
@@ -414,7 +425,8 @@ void MarkupDocument::ElementIndex::Grow(std::int64_t requested) {
         auto pages = std::make_unique<std::unique_ptr<ElementRecord[]>[]>(static_cast<std::size_t>(slots));
         for (std::int32_t i = 0; i < m_nPages; ++i)
             pages[i] = std::move(m_pPages[i]);
-        m_pPages = std::move(pages);
+        m_pMoreSlots = std::move(pages);
+        m_pPages = m_pMoreSlots.get();
         m_nPageSlots = slots;
     }
     const auto size = static_cast<std::int32_t>(std::min<std::int64_t>(requested - m_nCapacity, kPageSize));
@@ -424,8 +436,11 @@ void MarkupDocument::ElementIndex::Grow(std::int64_t requested) {
 }
 
 void MarkupDocument::ElementIndex::Release() {
-    m_pPages.reset();
-    m_nPageSlots = 0;
+    for (auto& page : m_firstSlots)
+        page.reset();
+    m_pMoreSlots.reset();
+    m_pPages = m_firstSlots;
+    m_nPageSlots = kFirstSlots;
     m_nPages = 0;
     m_nCapacity = 0;
 }

@@ -45,6 +45,10 @@ private:
     // Records in pages of 65,536 so that growth moves at most the last page.
     class ElementIndex {
     public:
+        ElementIndex() = default;
+        ElementIndex(const ElementIndex&) = delete;
+        ElementIndex& operator=(const ElementIndex&) = delete;
+
         ElementRecord& operator[](std::int32_t n) { return m_pPages[n >> 16][n & 0xFFFF]; }
         const ElementRecord& operator[](std::int32_t n) const { return m_pPages[n >> 16][n & 0xFFFF]; }
         std::int32_t Capacity() const { return m_nCapacity; }
@@ -52,8 +56,12 @@ private:
         void Release();
 
     private:
-        std::unique_ptr<std::unique_ptr<ElementRecord[]>[]> m_pPages;
-        std::int32_t m_nPageSlots = 0;
+        static constexpr std::int32_t kFirstSlots = 4; // what the list's first allocation would hold
+
+        std::unique_ptr<ElementRecord[]> m_firstSlots[kFirstSlots];
+        std::unique_ptr<std::unique_ptr<ElementRecord[]>[]> m_pMoreSlots;
+        std::unique_ptr<ElementRecord[]>* m_pPages = m_firstSlots;
+        std::int32_t m_nPageSlots = kFirstSlots;
         std::int32_t m_nPages = 0;
         std::int32_t m_nCapacity = 0;
     };

@@ -6,6 +6,8 @@
 
 namespace kelvo::markup {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 bool IsQuote(char16_t c) {
@@ -28,8 +30,29 @@ inline const char16_t* SkipUntil(const char16_t* q, Stop stop) {
     }
 }
 
-inline const char16_t* SkipClass(const char16_t* q, std::uint16_t stops) {
-    return SkipUntil(q, [stops](char16_t c) { return (Class(c) & stops) != 0; });
+// The scanner's stop sets all lie below U+0040, so each is a 64-bit mask: one compare and one bit
+// test per unit, no memory access.
+constexpr std::uint64_t MaskOf(std::uint16_t stops) {
+    std::uint64_t mask = 0;
+    for (int c = 0; c < 64; ++c)
+        if (kUnitClasses.bits[c] & stops)
+            mask |= std::uint64_t{1} << c;
+    return mask;
+}
+
+constexpr bool AllBelow64(std::uint16_t stops) {
+    for (int c = 64; c < 128; ++c)
+        if (kUnitClasses.bits[c] & stops)
+            return false;
+    return true;
+}
+
+template <std::uint16_t Stops>
+inline const char16_t* SkipClass(const char16_t* q) {
+    static_assert(AllBelow64(Stops));
+    constexpr std::uint64_t mask = MaskOf(Stops);
+    static_assert((mask & 1) != 0, "every scan stops at the end of the text");
+    return SkipUntil(q, [](char16_t c) { return c < 64 && ((mask >> c) & 1) != 0; });
 }
 
 inline const char16_t* SkipTo(const char16_t* q, char16_t unit) {
@@ -148,7 +171,7 @@ void NodeScanner::AddSyntaxEntry(NodeInfo& info, std::u16string_view word, const
 
 void NodeScanner::AddUnterminatedEntry(NodeInfo& info, std::u16string_view type) {
     if (m_bEntries)
-        AddEntry(info.entries, u"unterminated_tag_syntax", u"type", type, info.start);
+        AddEntry(info.entries, u"unterminated_tag_syntax"sv, u"type"sv, type, info.start);
 }
 
 void NodeScanner::Scan(NodeInfo& info) {
@@ -190,12 +213,12 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
     const char16_t* q = p + 1;
     const char16_t c = *q;
     if (c != 0 && (Class(c) & kNameStart)) {
-        q = SkipClass(q, kNameStop);
+        q = SkipClass<kNameStop>(q);
         info.nameFirst = static_cast<std::int32_t>(p + 1 - m_pText);
         info.nameEnd = static_cast<std::int32_t>(q - m_pText);
         q = ScanStartTag(q, info.emptyElement);
         if (*q == 0) {
-            AddUnterminatedEntry(info, u"start_tag");
+            AddUnterminatedEntry(info, u"start_tag"sv);
             info.kind = NodeKind::Error;
             info.emptyElement = false;
             return q;
@@ -205,7 +228,7 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
     }
     if (c == u'/' || c == u'?') {
         const char16_t* name = ++q;
-        q = SkipClass(q, kNameStop);
+        q = SkipClass<kNameStop>(q);
         info.nameFirst = static_cast<std::int32_t>(name - m_pText);
         info.nameEnd = static_cast<std::int32_t>(q - m_pText);
         if (c == u'/') {
@@ -214,7 +237,7 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
             q = FindProcessingEnd(q);
         }
         if (*q == 0) {
-            AddUnterminatedEntry(info, c == u'/' ? u"end_tag" : u"processing_instruction");
+            AddUnterminatedEntry(info, c == u'/' ? u"end_tag"sv : u"processing_instruction"sv);
             info.kind = NodeKind::Error;
             return q;
         }
@@ -225,11 +248,11 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
     std::u16string_view word;
     const char16_t* bad; // the unit that cannot continue the construct
     if (c == 0) {
-        AddUnterminatedEntry(info, u"tag");
+        AddUnterminatedEntry(info, u"tag"sv);
         info.kind = NodeKind::Error;
         return q;
     } else if (c != u'!') {
-        word = u"first_tag_syntax";
+        word = u"first_tag_syntax"sv;
         bad = q;
     } else if (q[1] == u'D') {
         return ScanDocumentType(p, info);
@@ -239,7 +262,7 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
         if (next == (comment ? u'-' : u'C')) {
             q = FindClose(p + 4, comment ? u'-' : u']', comment ? u'-' : u']');
             if (*q == 0) {
-                AddUnterminatedEntry(info, comment ? u"comment" : u"cdata_section");
+                AddUnterminatedEntry(info, comment ? u"comment"sv : u"cdata_section"sv);
                 info.kind = NodeKind::Error;
                 return q;
             }
@@ -247,18 +270,18 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
             return q + 1;
         }
         if (next == 0) {
-            AddUnterminatedEntry(info, u"tag");
+            AddUnterminatedEntry(info, u"tag"sv);
             info.kind = NodeKind::Error;
             return q + 2;
         }
-        word = comment ? u"comment_tag_syntax" : u"cdata_section_syntax";
+        word = comment ? u"comment_tag_syntax"sv : u"cdata_section_syntax"sv;
         bad = q + 2;
     } else if (q[1] == 0) {
-        AddUnterminatedEntry(info, u"tag");
+        AddUnterminatedEntry(info, u"tag"sv);
         info.kind = NodeKind::Error;
         return q + 1;
     } else {
-        word = u"exclamation_tag_syntax";
+        word = u"exclamation_tag_syntax"sv;
         bad = q + 1;
     }
 
@@ -267,14 +290,14 @@ const char16_t* NodeScanner::ScanMarkup(const char16_t* p, NodeInfo& info) {
     Stop stop;
     q = ScanError(bad, stop);
     if (stop == Stop::End)
-        AddUnterminatedEntry(info, u"tag");
+        AddUnterminatedEntry(info, u"tag"sv);
     return q;
 }
 
 // q is after the tag name. Returns the closing ">" or the terminating NUL.
 const char16_t* NodeScanner::ScanStartTag(const char16_t* q, bool& empty) {
     for (;;) {
-        q = SkipClass(q, kTagStop);
+        q = SkipClass<kTagStop>(q);
         if (*q != u'=') {
             // ">" or the end; a "/" here is not part of an unquoted value.
             empty = *q == u'>' && q[-1] == u'/';
@@ -297,7 +320,7 @@ const char16_t* NodeScanner::ScanStartTag(const char16_t* q, bool& empty) {
                 ++q; // "= =": still a value to come
                 continue;
             }
-            q = SkipClass(q, kValueStop);
+            q = SkipClass<kValueStop>(q);
             if (*q == u'>') {
                 // "<a b=x/>" keeps "/" in the value; "<a b= />" and "<a b=x'/>" are empty tags.
                 empty = q[-1] == u'/' && (IsWhitespace(q[-2]) || IsQuote(q[-2]));
@@ -312,7 +335,7 @@ const char16_t* NodeScanner::ScanStartTag(const char16_t* q, bool& empty) {
 // through the next ">" outside a value quoted after "=".
 const char16_t* NodeScanner::ScanError(const char16_t* q, Stop& stop) {
     for (;;) {
-        q = SkipClass(q, kErrorStop);
+        q = SkipClass<kErrorStop>(q);
         const char16_t c = *q;
         if (c == u'>') {
             stop = Stop::Close;
@@ -343,7 +366,7 @@ const char16_t* NodeScanner::ScanError(const char16_t* q, Stop& stop) {
                 ++q;
                 continue;
             }
-            q = SkipClass(q, kErrorValueStop);
+            q = SkipClass<kErrorValueStop>(q);
             break;
         }
     }
@@ -371,7 +394,7 @@ const char16_t* NodeScanner::ScanDocumentType(const char16_t* p, NodeInfo& info)
             break;
         } else if (Class(c) & kNameStart) {
             q = r + 1;
-            q = SkipClass(q, kNameStop);
+            q = SkipClass<kNameStop>(q);
             bool empty = false;
             q = ScanStartTag(q, empty);
         } else if (c == u'/') {
@@ -391,17 +414,17 @@ const char16_t* NodeScanner::ScanDocumentType(const char16_t* p, NodeInfo& info)
                     q = r + 3;
                     break;
                 } else {
-                    word = u"comment_tag_syntax";
+                    word = u"comment_tag_syntax"sv;
                     bad = r + 3;
                 }
             } else if (d == u'A' || d == u'E' || d == u'N') {
                 q = FindDeclarationEnd(r + 3);
             } else {
-                word = u"doctype_tag_syntax";
+                word = u"doctype_tag_syntax"sv;
                 bad = r + 2;
             }
         } else {
-            word = u"first_tag_syntax";
+            word = u"first_tag_syntax"sv;
             bad = r + 1;
         }
         if (bad != nullptr) {
@@ -420,7 +443,7 @@ const char16_t* NodeScanner::ScanDocumentType(const char16_t* p, NodeInfo& info)
             break;
         ++q; // past the nested construct's ">"
     }
-    AddUnterminatedEntry(info, u"document_type");
+    AddUnterminatedEntry(info, u"document_type"sv);
     info.kind = NodeKind::Error;
     return q;
 }
