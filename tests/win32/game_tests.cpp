@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -309,7 +310,7 @@ TEST_F(GameFixture, CaptionButtonsFollowNonClientMouseMessages) {
 // The screen's pixels over a window, read back from the desktop.
 class ScreenShot {
 public:
-    explicit ScreenShot(const RECT& r) : m_rect(r) {
+    explicit ScreenShot(const RECT& r) {
         const int w = r.right - r.left, h = r.bottom - r.top;
         BITMAPINFO info{};
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -355,7 +356,6 @@ public:
     int Height() const { return m_height; }
 
 private:
-    RECT m_rect;
     UniqueBitmap m_bitmap;
     const DWORD* m_pixels = nullptr;
     int m_width = 0;
