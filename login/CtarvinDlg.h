@@ -48,4 +48,5 @@ private:
     COLORREF m_clrKey = RGB(255, 255, 254);
     UniqueBrush m_brKey;
     bool m_bFirstPaint = true;
+    bool m_bRestacked = false;
 };

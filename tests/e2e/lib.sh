@@ -178,3 +178,23 @@ e2e_finish() {
     [ "$E2E_FAILED" -eq 0 ]
     exit $?
 }
+
+# Registers the stand-in controls in the prefix; the DLL is kept inside the prefix so that the
+# registration outlives this test's scratch folder. The stand-in's log goes to $E2E_STANDIN_LOG.
+e2e_register_standins() {
+    local dll=$WINEPREFIX/drive_c/kelvo_standins.dll
+    cp "$KELVO_ROOT/build/win32/tools/kelvo_standins.dll" "$dll"
+    "$KELVO_ROOT/tools/standins/register.sh" "$dll" >/dev/null
+    export E2E_STANDIN_LOG=$E2E_DIR/standin.log
+    export KELVO_STANDIN_LOG=$E2E_STANDIN_LOG
+}
+
+# Waits until a file has a line matching an extended regular expression.
+e2e_wait_line() {
+    local file=$1 pattern=$2 secs=${3:-20} i
+    for ((i = 0; i < secs * 5; i++)); do
+        grep -qE "$pattern" "$file" 2>/dev/null && return 0
+        sleep 0.2
+    done
+    return 1
+}

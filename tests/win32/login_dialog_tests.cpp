@@ -174,3 +174,25 @@ TEST(LoginClose, ACloseRequestToTheDialogEndsTheFramesModalRun) {
 }
 
 } // namespace
+
+namespace {
+
+int ZIndex(HWND hwnd) {
+    int i = 0;
+    for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT), ++i) {
+        if (w == hwnd)
+            return i;
+    }
+    return -1;
+}
+
+TEST_F(LoginFixture, LiesAboveTheFrameOnceBothAreShown) {
+    frame.ShowWindow(SW_SHOWNORMAL);
+    login->ShowWindow(SW_SHOW);
+    const int loginZ = ZIndex(login->m_hWnd);
+    const int frameZ = ZIndex(frame.m_hWnd);
+    ASSERT_GE(loginZ, 0);
+    EXPECT_LT(loginZ, frameZ); // nearer the top
+}
+
+} // namespace
