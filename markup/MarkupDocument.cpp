@@ -336,38 +336,39 @@ private:
     // Unends the stack entries from depth up; closing is the offset reported as offset2.
     void Unend(std::int32_t depth, std::int32_t closing) {
         MarkIllFormed();
+        // Taken one by one, each unended element would hand its children (among them the next
+        // unended one and what that one had just received) to its parent. The result is the same
+        // chain built in one pass, innermost first: each unended element followed by its own
+        // children, all under the parent of the outermost. Each child is relinked once.
         const std::int32_t top = m_stack.Depth();
+        const std::int32_t parent = Record(m_stack.At(depth).element).parent;
+        std::u16string& report = m_doc.m_strReport;
+        std::int32_t tail = 0;
+        std::int32_t inner = 0; // the element unended just before, the last child of this one
         for (std::int32_t d = top - 1; d >= depth; --d) {
             const OpenElement& entry = m_stack.At(d);
-            ElementRecord& element = Record(entry.element);
-            element.length = m_doc.StartTagLength(entry.element);
+            const std::int32_t n = entry.element;
+            ElementRecord& element = Record(n);
+            element.length = m_doc.StartTagLength(n);
             element.tagLengths &= kStartTagBits;
             element.flags |= kUnendedFlag;
-            AddEntry(m_doc.m_strReport, u"unended_start_tag"sv, kTagName, NameOf(entry), element.start,
-                     closing);
-        }
+            if (report.size() < kEntryListLimit)
+                AddEntry(report, u"unended_start_tag"sv, kTagName, NameOf(entry), element.start, closing);
 
-        // Taken one by one, each unended element would hand its children (among them the next
-        // unended one and what that one just received) to its parent. The result is the same
-        // chain built in one go: each unended element followed by its own children, all under the
-        // parent of the outermost.
-        const std::int32_t parent = Record(m_stack.At(depth).element).parent;
-        for (std::int32_t d = depth; d < top; ++d)
-            for (std::int32_t c = Record(m_stack.At(d).element).firstChild; c != 0; c = Record(c).nextSibling)
-                Record(c).parent = parent;
-        std::int32_t tail = 0;
-        for (std::int32_t d = depth; d < top; ++d) {
-            const std::int32_t n = m_stack.At(d).element;
-            ElementRecord& element = Record(n);
             const std::int32_t first = element.firstChild;
-            if (first == 0) {
-                tail = n; // only the innermost can be childless
-                continue;
+            if (inner == 0)
+                tail = first != 0 ? Record(first).prevSibling : n;
+            if (first != 0) {
+                for (std::int32_t c = first;; c = Record(c).nextSibling) {
+                    Record(c).parent = parent;
+                    if (c == inner || Record(c).nextSibling == 0)
+                        break;
+                }
+                element.nextSibling = first;
+                Record(first).prevSibling = n;
+                element.firstChild = 0;
             }
-            tail = Record(first).prevSibling;
-            element.nextSibling = first;
-            Record(first).prevSibling = n;
-            element.firstChild = 0;
+            inner = n;
         }
         Record(Record(parent).firstChild).prevSibling = tail;
         m_stack.PopTo(depth);
