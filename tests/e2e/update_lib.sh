@@ -1,12 +1,15 @@
 # Helpers of the self-update's end-to-end tests; sourced after lib.sh.
 #
 #   upd_init NAME            e2e_init, the two launchers, the portal port free
-#   upd_portal ARGS...       the demo portal offering the 1002 launcher (plus ARGS), waits until it answers
+#   upd_portal ARGS...       the demo portal offering the 1002 launcher (plus ARGS), waits until it listens
 #   upd_start DIR [EXE]      start the 1001 launcher (or EXE) with DIR as its current directory;
 #                            wininet is traced with timestamps into DIR.log; pid in $KELVO_PID
 #   upd_downloads LOG        one line per finished download: "<seconds> s"
 #   upd_wait_downloads LOG N SECS   wait until N downloads have finished
 #   upd_answer TITLE SECS    answers (Return) every window titled TITLE for SECS; prints the count
+#   upd_watch LOG N SECS     answers the download-failure ("kelvo") and completion ("提示") messages
+#                            until N downloads have finished (and a little after), at most SECS;
+#                            counts in $UPD_FAIL_BOXES, $UPD_DONE_BOXES; $UPD_WATCHED is true when done
 #   upd_pids_in DIR          pids of the Wine processes running DIR\kelvo.exe
 #   upd_stop_in DIR          ends those processes (by pid)
 #   upd_wait_exit PID SECS   wait for a process of this shell; status in $UPD_STATUS
@@ -56,7 +59,7 @@ upd_portal() {
     e2e_start_portal --port "$UPD_PORT" --update-version 1002 --update-exe "$UPD_NEW" "$@"
     local i
     for ((i = 0; i < 50; i++)); do
-        curl -s -o /dev/null --max-time 1 "http://127.0.0.1:$UPD_PORT/kf/" && return 0
+        ss -ltn "sport = :$UPD_PORT" | grep -q LISTEN && return 0
         sleep 0.1
     done
     echo "portal does not answer"
@@ -80,12 +83,17 @@ upd_start() {
     E2E_PIDS+=("$KELVO_PID")
 }
 
+# A download opens a session, a connection and a request, and has ended when all are closed again.
 upd_downloads() {
     awk '
-        /trace:wininet:InternetOpenW returning/ { split($1, t, ":"); open[$NF] = t[1] }
-        /trace:wininet:InternetCloseHandle/ {
+        /trace:wininet:(InternetOpenW|InternetConnectW|HttpOpenRequestW) returning/ && $NF !~ /^0+$/ {
             split($1, t, ":")
-            if ($NF in open) { printf "%.2f s\n", t[1] - open[$NF]; delete open[$NF] }
+            if (open == 0) start = t[1]
+            open++
+        }
+        /trace:wininet:InternetCloseHandle/ && open > 0 {
+            split($1, t, ":")
+            if (--open == 0) printf "%.2f s\n", t[1] - start
         }' "$1" 2>/dev/null
 }
 
@@ -111,6 +119,37 @@ upd_answer() {
         sleep 0.2
     done
     echo "$count"
+}
+
+upd_watch() {
+    local log=$1 n=$2 secs=$3 i id title seen=" " grace=0
+    UPD_FAIL_BOXES=0
+    UPD_DONE_BOXES=0
+    UPD_WATCHED=false
+    for ((i = 0; i < secs * 5; i++)); do
+        while read -r id title; do
+            [ -n "$id" ] || continue
+            case "$seen" in *" $id "*) continue ;; esac
+            seen="$seen$id "
+            if [ "$title" = kelvo ]; then
+                UPD_FAIL_BOXES=$((UPD_FAIL_BOXES + 1))
+            else
+                UPD_DONE_BOXES=$((UPD_DONE_BOXES + 1))
+            fi
+            sleep 0.3
+            xdotool key --window "$id" Return 2>/dev/null
+        done < <(xwininfo -root -children 2>/dev/null |
+            awk '$2 == "\"kelvo\":" { print $1, "kelvo" } $2 == "\"提示\":" { print $1, "done" }')
+        if [ "$(upd_downloads "$log" | wc -l)" -ge "$n" ]; then
+            grace=$((grace + 1))
+            if [ "$grace" -ge 8 ]; then
+                UPD_WATCHED=true
+                return 0
+            fi
+        fi
+        sleep 0.2
+    done
+    return 1
 }
 
 upd_pids_in() {

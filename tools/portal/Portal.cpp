@@ -2,11 +2,17 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+#include <vector>
 
 namespace kelvo::portal {
 
@@ -14,13 +20,11 @@ std::optional<Fault> ParseFault(const std::string& name) {
     static const std::pair<const char*, Fault> kNames[] = {
         {"manifest-404", Fault::Manifest404},
         {"manifest-500", Fault::Manifest500},
-        {"manifest-hang", Fault::ManifestHang},
-        {"hang", Fault::ManifestHang},
         {"exe-404", Fault::Exe404},
         {"exe-500", Fault::Exe500},
         {"exe-drop", Fault::ExeDrop},
         {"exe-short", Fault::ExeShort},
-        {"exe-hang", Fault::ExeHang},
+        {"hang", Fault::Hang},
     };
     for (const auto& [text, fault] : kNames)
         if (name == text)
@@ -30,9 +34,6 @@ std::optional<Fault> ParseFault(const std::string& name) {
 
 struct Portal::State {
     Options options;
-    std::mutex mutex;
-    std::condition_variable stopped;
-    bool stopping = false;
 
     bool Has(Fault f) const { return options.faults.count(f) != 0; }
 
@@ -42,21 +43,19 @@ struct Portal::State {
         const std::string header = req.get_header_value("Host");
         return header.empty() ? "127.0.0.1:" + std::to_string(options.port) : header;
     }
-
-    // Holds the request without an answer until the portal stops or the time is up.
-    void Hang() {
-        std::unique_lock lock(mutex);
-        stopped.wait_for(lock, std::chrono::seconds(options.hangSeconds), [this] { return stopping; });
-    }
 };
 
 namespace {
 
-void Log(const httplib::Request& req) {
+void LogLine(const std::string& method, const std::string& target) {
     static std::mutex mutex;
     const std::lock_guard lock(mutex);
-    std::fprintf(stdout, "%s %s\n", req.method.c_str(), req.target.c_str());
+    std::fprintf(stdout, "%s %s\n", method.c_str(), target.c_str());
     std::fflush(stdout);
+}
+
+void Log(const httplib::Request& req) {
+    LogLine(req.method, req.target);
 }
 
 std::string Page(const std::string& title, const std::string& body) {
@@ -85,14 +84,6 @@ Portal::Portal(Options options) : m_state(std::make_unique<State>()) {
 }
 
 Portal::~Portal() = default;
-
-void Portal::Stop() {
-    {
-        const std::lock_guard lock(m_state->mutex);
-        m_state->stopping = true;
-    }
-    m_state->stopped.notify_all();
-}
 
 void Portal::Install(httplib::Server& server) {
     State& state = *m_state;
@@ -133,8 +124,6 @@ void Portal::Install(httplib::Server& server) {
     server.Get("/kf/", tab("Kelvo - customer service", "Kelvo customer service."));
 
     server.Get(kManifestRoute, [&state](const httplib::Request& req, httplib::Response& res) {
-        if (state.Has(Fault::ManifestHang))
-            return state.Hang();
         if (state.Has(Fault::Manifest404))
             return Fail(res, 404);
         if (state.Has(Fault::Manifest500))
@@ -147,8 +136,6 @@ void Portal::Install(httplib::Server& server) {
     });
 
     server.Get(kExeRoute, [&state](const httplib::Request&, httplib::Response& res) {
-        if (state.Has(Fault::ExeHang))
-            return state.Hang();
         if (state.Has(Fault::Exe404))
             return Fail(res, 404);
         if (state.Has(Fault::Exe500))
@@ -177,6 +164,74 @@ void Portal::Install(httplib::Server& server) {
 
     if (!state.options.movies.empty())
         server.set_mount_point("/front_resource/kelvo/", state.options.movies);
+}
+
+bool RunHangingServer(const Options& options, int stopFd) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int yes = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(options.port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, 16) != 0) {
+        ::close(listener);
+        return false;
+    }
+    struct Held {
+        int fd;
+        std::chrono::steady_clock::time_point until;
+        std::string head;
+        bool logged = false;
+    };
+    std::vector<Held> held;
+    for (;;) {
+        std::vector<pollfd> fds{{stopFd, POLLIN, 0}, {listener, POLLIN, 0}};
+        for (const Held& h : held)
+            fds.push_back({h.fd, POLLIN, 0});
+        ::poll(fds.data(), fds.size(), 200);
+        if (fds[0].revents != 0)
+            break;
+        if (fds[1].revents & POLLIN) {
+            const int fd = ::accept(listener, nullptr, nullptr);
+            if (fd >= 0)
+                held.push_back(
+                    {fd, std::chrono::steady_clock::now() + std::chrono::seconds(options.hangSeconds), {}});
+        }
+        const auto now = std::chrono::steady_clock::now();
+        for (std::size_t i = 0; i < held.size(); ++i) {
+            Held& h = held[i];
+            bool closed = false;
+            if (fds[i + 2].revents != 0) {
+                char buffer[4096];
+                const ssize_t n = ::read(h.fd, buffer, sizeof buffer);
+                if (n <= 0)
+                    closed = true;
+                else if (!h.logged && h.head.size() < 8192)
+                    h.head.append(buffer, static_cast<std::size_t>(n));
+            }
+            const auto eol = h.head.find("\r\n");
+            if (!h.logged && eol != std::string::npos) {
+                // "GET /path?query HTTP/1.0": logged like any other request.
+                const std::string line = h.head.substr(0, eol);
+                const auto first = line.find(' ');
+                const auto last = line.rfind(' ');
+                if (first != std::string::npos && last > first)
+                    LogLine(line.substr(0, first), line.substr(first + 1, last - first - 1));
+                h.logged = true;
+            }
+            if (closed || now >= h.until) {
+                ::close(h.fd);
+                h.fd = -1;
+            }
+        }
+        std::erase_if(held, [](const Held& h) { return h.fd < 0; });
+    }
+    for (const Held& h : held)
+        ::close(h.fd);
+    ::close(listener);
+    return true;
 }
 
 } // namespace kelvo::portal

@@ -17,12 +17,11 @@ namespace kelvo::portal {
 enum class Fault {
     Manifest404,
     Manifest500,
-    ManifestHang, // accept the request, never answer
     Exe404,
     Exe500,
     ExeDrop,  // announce the whole file, close the connection after a third of it
     ExeShort, // send the whole file, announce 4096 bytes more
-    ExeHang,
+    Hang,     // accept connections and requests, never answer (see RunHangingServer)
 };
 
 struct Options {
@@ -41,8 +40,12 @@ inline constexpr const char* kExeRoute = "/front_resource/kelvo/weiduan/zarn/kel
 
 std::optional<Fault> ParseFault(const std::string& name);
 
-// Installs the routes; the server is run and stopped by the caller. Requests that hang return once
-// Stop() is called.
+// With the hang fault no HTTP server runs at all: connections on the port are accepted, their
+// requests read and logged, and each is closed without an answer after hangSeconds, or when
+// stopFd becomes readable. Returns false when the port cannot be taken.
+bool RunHangingServer(const Options& options, int stopFd);
+
+// Installs the routes; the server is run and stopped by the caller.
 class Portal {
 public:
     explicit Portal(Options options);
@@ -51,7 +54,6 @@ public:
     Portal& operator=(const Portal&) = delete;
 
     void Install(httplib::Server& server);
-    void Stop();
 
 private:
     struct State;

@@ -11,6 +11,7 @@
 #include <pthread.h>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +67,26 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     const int port = options.port;
+    if (options.faults.count(kelvo::portal::Fault::Hang)) {
+        int stop[2];
+        if (::pipe(stop) != 0)
+            return 1;
+        std::thread waiter([&] {
+            int received = 0;
+            sigwait(&signals, &received);
+            const char byte = 0;
+            (void)::write(stop[1], &byte, 1);
+        });
+        std::fprintf(stderr, "kelvo_portal: hanging on 127.0.0.1:%d\n", port);
+        const bool ok = kelvo::portal::RunHangingServer(options, stop[0]);
+        if (!ok) {
+            std::fprintf(stderr, "kelvo_portal: cannot listen on 127.0.0.1:%d\n", port);
+            pthread_kill(waiter.native_handle(), SIGTERM);
+        }
+        waiter.join();
+        return ok ? 0 : 1;
+    }
+
     kelvo::portal::Portal portal(std::move(options));
     httplib::Server server;
     portal.Install(server);
@@ -75,7 +96,6 @@ int main(int argc, char** argv) {
         int received = 0;
         sigwait(&signals, &received);
         signalled = true;
-        portal.Stop();
         server.stop();
     });
 

@@ -1,0 +1,199 @@
+#!/bin/bash
+# The self-update's fault matrix end to end: each fault the portal injects, and each way the files
+# can resist, must end with a complete launcher in place (the old or the new one, never a truncated
+# one). One line per case: what the launcher did and how long each download took.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/update_lib.sh"
+upd_init update_faults
+
+CASE_FAILED=""
+HOLD_PID=""
+RO_MOUNT=""
+check() {
+    local what=$1
+    shift
+    "$@" || CASE_FAILED="$CASE_FAILED; $what"
+}
+manifests() { grep -c "^GET $UPD_MANIFEST" "$E2E_DIR/portal.log" 2>/dev/null; }
+exes() { grep -c "^GET $UPD_EXE_PATH" "$E2E_DIR/portal.log" 2>/dev/null; }
+old_in_place() { upd_same "$dir/kelvo.exe" "$UPD_OLD"; }
+running() { kill -0 "$KELVO_PID" 2>/dev/null; }
+absent() { [ ! -e "$1" ]; }
+
+# case NAME DOWNLOADS [portal options | "none"]: starts the old launcher in a fresh directory.
+begin() {
+    name=$1
+    downloads=$2
+    shift 2
+    CASE_FAILED=""
+    dir=$E2E_DIR/$name
+    mkdir -p "$dir"
+    : >"$E2E_DIR/portal.log"
+    if [ "${1:-}" != none ]; then
+        upd_portal "$@" || CASE_FAILED="; portal did not start"
+    fi
+}
+
+watch() {
+    local secs=$1 started
+    started=$(date +%s.%N)
+    upd_watch "$dir.log" "$downloads" "$secs"
+    check "launcher did not finish its downloads within $secs s" $UPD_WATCHED
+    times=$(upd_downloads "$dir.log" | paste -sd, | sed 's/,/, /g')
+    summary="messages: $UPD_FAIL_BOXES failure, $UPD_DONE_BOXES completion; downloads: ${times:-none}"
+}
+
+end() {
+    local note=$1
+    upd_stop_in "$dir"
+    kill "$KELVO_PID" 2>/dev/null
+    wait "$KELVO_PID" 2>/dev/null
+    if [ -n "$HOLD_PID" ]; then
+        kill "$HOLD_PID" 2>/dev/null
+        wait "$HOLD_PID" 2>/dev/null
+        HOLD_PID=""
+    fi
+    upd_stop_portal
+    if [ -n "$RO_MOUNT" ]; then
+        sleep 0.5
+        umount "$RO_MOUNT" 2>/dev/null || umount -l "$RO_MOUNT"
+        RO_MOUNT=""
+    fi
+    if [ -z "$CASE_FAILED" ]; then
+        E2E_PASSED=$((E2E_PASSED + 1))
+        echo "ok $name: $note; $summary"
+    else
+        E2E_FAILED=$((E2E_FAILED + 1))
+        echo "FAIL $name${CASE_FAILED}; $note; $summary"
+    fi
+}
+
+hold() {
+    local path=$1 mode=$2 i
+    (cd "$(dirname "$path")" && exec wine "$UPD_HOLD" "$(basename "$path")" "$mode" 120 >"$path.hold" 2>&1) &
+    HOLD_PID=$!
+    for ((i = 0; i < 100; i++)); do
+        grep -q held "$path.hold" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    CASE_FAILED="$CASE_FAILED; cannot hold $path"
+}
+
+# The status faults: the one message, nothing moved, the login goes on.
+for fault in manifest-404 manifest-500 exe-404 exe-500; do
+    case $fault in manifest-*) n=1 ;; *) n=2 ;; esac
+    begin "$fault" $n --fault "$fault"
+    upd_start "$dir"
+    watch 30
+    check "expected one failure message" test "$UPD_FAIL_BOXES" = 1
+    check "completion message shown" test "$UPD_DONE_BOXES" = 0
+    check "old launcher not in place" old_in_place
+    check "kelvo_.exe left" absent "$dir/kelvo_.exe"
+    check "kelvo_new.exe written" absent "$dir/kelvo_new.exe"
+    check "launcher stopped" running
+    end "old launcher kept, login goes on"
+done
+
+# Bodies that end early: nothing installed, no message.
+for fault in exe-drop exe-short; do
+    begin "$fault" 2 --fault "$fault"
+    upd_start "$dir"
+    watch 30
+    check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+    check "old launcher not in place" old_in_place
+    check "kelvo_.exe left" absent "$dir/kelvo_.exe"
+    check "launcher stopped" running
+    end "old launcher kept, kelvo_new.exe left with $(stat -c %s "$dir/kelvo_new.exe" 2>/dev/null || echo no) of $(stat -c %s "$UPD_NEW") bytes"
+done
+
+# A server that accepts and never answers: nothing but the server's closing ends the wait, since
+# no receive timeout is set; the portal holds each connection for 20 s.
+begin hang 1 --fault hang --hang-seconds 20
+upd_start "$dir"
+watch 60
+check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "old launcher not in place" old_in_place
+check "manifest written" absent "$dir/kelvoupdate.ini"
+check "launcher stopped" running
+end "request held unanswered by the server for 20 s, old launcher kept"
+
+# Nobody listens on the resource port.
+begin closed-port 1 none
+upd_start "$dir"
+watch 30
+check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "old launcher not in place" old_in_place
+check "manifest written" absent "$dir/kelvoupdate.ini"
+end "no connection, no message"
+
+begin exe-closed-port 2 --download-url "http://127.0.0.1:18699$UPD_EXE_PATH"
+upd_start "$dir"
+watch 30
+check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "old launcher not in place" old_in_place
+check "kelvo_new.exe written" absent "$dir/kelvo_new.exe"
+end "executable's port closed, no message"
+
+# An https address goes over TLS: the plain portal never sees a GET for it.
+begin exe-https 2 --download-url "https://127.0.0.1:$UPD_PORT$UPD_EXE_PATH"
+upd_start "$dir"
+watch 30
+check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "the portal saw a plain GET" test "$(exes)" = 0
+check "old launcher not in place" old_in_place
+end "TLS handshake refused by the plain portal, old launcher kept"
+
+# A read-only directory: the manifest cannot be written, so nothing happens.
+begin read-only-dir 1
+mount -t tmpfs -o size=16m tmpfs "$dir" && RO_MOUNT=$dir
+cp "$UPD_OLD" "$dir/kelvo.exe"
+mount -o remount,ro "$dir"
+upd_start "$dir" kelvo.exe
+watch 30
+check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "manifest not requested" test "$(manifests)" = 1
+check "old launcher not in place" old_in_place
+check "launcher stopped" running
+end "manifest fetched but not writable, old launcher kept"
+
+# Started from elsewhere: no kelvo.exe in the current directory, the new one takes the name.
+begin missing-kelvo 2
+mkdir -p "$dir/bin"
+cp "$UPD_OLD" "$dir/bin/kelvo.exe"
+upd_start "$dir" "$(winepath -w "$dir/bin/kelvo.exe")"
+watch 30
+check "expected the completion message" test "$UPD_DONE_BOXES" = 1
+check "new launcher not in place" upd_same "$dir/kelvo.exe" "$UPD_NEW"
+check "kelvo_.exe made" absent "$dir/kelvo_.exe"
+for ((i = 0; i < 100 && $(manifests) < 2; i++)); do sleep 0.2; done
+check "new launcher not started" test "$(manifests)" -ge 2
+end "kelvo.exe created from the download, new launcher started"
+
+# kelvo_.exe held by another process: neither rename can succeed; no message, no restart.
+begin held-previous 2
+cp "$UPD_OLD" "$dir/kelvo.exe"
+cp "$UPD_OLD" "$dir/kelvo_.exe"
+hold "$dir/kelvo_.exe" keep
+upd_start "$dir" kelvo.exe
+watch 30
+check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "old launcher not in place" old_in_place
+check "kelvo_new.exe incomplete" upd_same "$dir/kelvo_new.exe" "$UPD_NEW"
+check "restarted" test "$(manifests)" = 1
+check "launcher stopped" running
+end "kelvo_.exe undeletable, old launcher kept, complete kelvo_new.exe left"
+
+# kelvo_new.exe cannot be renamed after kelvo.exe was moved aside: the old one goes back.
+begin failing-second-rename 2
+cp "$UPD_OLD" "$dir/kelvo.exe"
+hold "$dir/kelvo_new.exe" norename
+upd_start "$dir" kelvo.exe
+watch 30
+check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "old launcher not back in place" old_in_place
+check "kelvo_.exe left" absent "$dir/kelvo_.exe"
+check "restarted" test "$(manifests)" = 1
+check "launcher stopped" running
+end "old launcher moved back, no message, no restart"
+
+e2e_finish
