@@ -109,6 +109,9 @@ protected:
         m_log =
             std::wstring(temp) + L"kelvo_standin_test_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
         ::DeleteFileW(m_log.c_str());
+        wchar_t previous[MAX_PATH] = L"";
+        if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH && previous[0])
+            m_previousLog = previous;
         ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_log.c_str());
 
         m_atl = ::LoadLibraryW(L"atl.dll");
@@ -145,8 +148,11 @@ protected:
         if (m_parent)
             ::DestroyWindow(m_parent);
         Pump(50);
-        if (!m_log.empty())
+        if (!m_log.empty()) {
             ::DeleteFileW(m_log.c_str());
+            ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG",
+                                      m_previousLog.empty() ? nullptr : m_previousLog.c_str());
+        }
     }
 
     // Navigate as the launcher calls it: the address, then four optional arguments. `nullRefs`
@@ -239,6 +245,7 @@ protected:
     EventSink m_sink;
     DWORD m_cookie = 0;
     std::wstring m_log;
+    std::wstring m_previousLog;
 };
 
 TEST_F(StandinBrowser, HostedControlHasItsOwnChildWindowFillingTheHost) {
@@ -354,6 +361,19 @@ TEST_F(StandinBrowser, NavigationFromAnEventHandlerSupersedesTheRestOfThePage) {
     ASSERT_TRUE(WaitForCompletions(2));
     Pump(200);
     EXPECT_EQ(m_sink.completed, (std::vector<std::wstring>{ResAddress(9102), ResAddress(9101)}));
+
+    // The same when the handler runs a message loop (a message box) and the new page completes in it.
+    m_sink.completed.clear();
+    m_sink.onComplete = [this](const std::wstring& address) {
+        if (address == ResAddress(9102)) {
+            Navigate(ResAddress(9105));
+            PumpUntil([this] { return m_sink.completed.back() == ResAddress(9105); }, 5000);
+        }
+    };
+    ASSERT_EQ(Navigate(ResAddress(9103)), S_OK);
+    ASSERT_TRUE(WaitForCompletions(2));
+    Pump(200);
+    EXPECT_EQ(m_sink.completed, (std::vector<std::wstring>{ResAddress(9102), ResAddress(9105)}));
 }
 
 TEST_F(StandinBrowser, ClicksFollowLinksAndSubmitFormsAndAreRecorded) {

@@ -600,24 +600,29 @@ private:
         m_pressed = -1;
         m_document = CreateDocument(m_top->url, m_top->page.title, PlainText(m_top->page));
         Repaint();
-        for (const std::wstring& src : m_top->page.frames) {
-            FetchResult frame = Fetch(ResolveUrl(m_top->url, src));
-            m_frames.push_back(std::make_unique<ShownPage>(ShownPage{frame.finalUrl, ParseHtml(frame.html)}));
+        // Copies: a handler that runs a modal loop may start and finish another load meanwhile.
+        const std::wstring topUrl = m_top->url;
+        const std::vector<std::wstring> frames = m_top->page.frames;
+        for (const std::wstring& src : frames) {
+            FetchResult frame = Fetch(ResolveUrl(topUrl, src));
+            const Page framePage = ParseHtml(frame.html);
+            m_frames.push_back(std::make_unique<ShownPage>(ShownPage{frame.finalUrl, framePage}));
             Repaint();
-            if (!CompleteFrames(m_frames.back()->page, m_frames.back()->url, serial, 1))
+            if (!CompleteFrames(framePage, frame.finalUrl, serial, 1))
                 return;
-            RaiseDocumentComplete(m_frames.back()->url);
+            RaiseDocumentComplete(frame.finalUrl);
             if (serial != m_serial)
                 return;
         }
-        RaiseDocumentComplete(m_top->url);
+        RaiseDocumentComplete(topUrl);
     }
 
     // Frames of frames are loaded for their events only; the view shows one level.
     bool CompleteFrames(const Page& page, const std::wstring& base, unsigned serial, int depth) {
         if (depth > 3)
             return true;
-        for (const std::wstring& src : page.frames) {
+        const std::vector<std::wstring> frames = page.frames;
+        for (const std::wstring& src : frames) {
             const FetchResult inner = Fetch(ResolveUrl(base, src));
             if (!CompleteFrames(ParseHtml(inner.html), inner.finalUrl, serial, depth + 1))
                 return false;
