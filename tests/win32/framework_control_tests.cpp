@@ -1,0 +1,184 @@
+// Control hosting of the framework with the web browser stand-in: creation by class id as a child
+// with a control id, calls by DISPID, the event-sink map, key forwarding to the in-place active
+// object, and release on destruction. Skipped unless the stand-in is registered in the prefix.
+#include "framework/CDialog.h"
+#include "login/CExplorer1.h"
+
+#include <mshtml.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool StandinRegistered() {
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = sizeof(path);
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE,
+                       L"Software\\Classes\\CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}\\InprocServer32",
+                       nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return false;
+    std::wstring server(path);
+    for (auto& c : server)
+        c = static_cast<wchar_t>(towlower(c));
+    return server.find(L"kelvo_standins") != std::wstring::npos;
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > ms)
+            return false;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    }
+    return true;
+}
+
+std::wstring OwnResAddress(int id) {
+    wchar_t path[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const wchar_t* name = wcsrchr(path, L'\\');
+    return L"res://" + std::wstring(name ? name + 1 : path) + L"/" + std::to_wstring(id);
+}
+
+// A dialog hosting the browser with id 1000 and sinking its DocumentComplete by DISPID.
+class HostDialog : public CDialog {
+public:
+    HostDialog() : CDialog(102) {}
+    CExplorer1 browser;
+    std::vector<std::wstring> completed;
+    bool documentWasDispatch = false;
+
+    void OnComplete(IDispatch* document, VARIANT* address) {
+        documentWasDispatch = document != nullptr;
+        completed.push_back(address && address->vt == VT_BSTR ? address->bstrVal : L"<no address>");
+    }
+
+protected:
+    DECLARE_EVENTSINK_MAP()
+};
+
+BEGIN_EVENTSINK_MAP(HostDialog, CDialog)
+ON_EVENT_DISPATCH_PVARIANT(1000, 259, OnComplete)
+END_EVENTSINK_MAP()
+
+class FrameworkControl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!StandinRegistered())
+            GTEST_SKIP() << "the web browser class id is not registered to the stand-in";
+        wchar_t temp[MAX_PATH] = L"";
+        ::GetTempPathW(MAX_PATH, temp);
+        m_log = std::wstring(temp) + L"kelvo_framework_control_" + std::to_wstring(::GetCurrentProcessId()) +
+                L".log";
+        ::DeleteFileW(m_log.c_str());
+        wchar_t previous[MAX_PATH] = L"";
+        if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH)
+            m_previous = previous;
+        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_log.c_str());
+        ASSERT_TRUE(host.Create(102));
+        host.ShowWindow(SW_SHOW);
+        ASSERT_TRUE(host.browser.Create(nullptr, WS_CHILD | WS_VISIBLE, RECT{45, 30, 655, 366}, &host, 1000));
+    }
+    void TearDown() override {
+        if (!m_log.empty()) {
+            ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG",
+                                      m_previous.empty() ? nullptr : m_previous.c_str());
+            ::DeleteFileW(m_log.c_str());
+        }
+    }
+    std::string Log() const {
+        std::string text;
+        HANDLE file = ::CreateFileW(m_log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return text;
+        char buffer[4096];
+        DWORD read = 0;
+        while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+            text.append(buffer, read);
+        ::CloseHandle(file);
+        return text;
+    }
+    void NavigateAndWait(const std::wstring& address) {
+        const std::size_t before = host.completed.size();
+        host.browser.Navigate(address.c_str(), nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(PumpUntil([&] { return host.completed.size() > before; }));
+    }
+
+    HostDialog host;
+    std::wstring m_log;
+    std::wstring m_previous;
+};
+
+TEST_F(FrameworkControl, CreatesTheControlAsAChildWithItsId) {
+    EXPECT_EQ(::GetDlgCtrlID(host.browser.m_hWnd), 1000);
+    EXPECT_EQ(::GetParent(host.browser.m_hWnd), host.m_hWnd);
+    EXPECT_NE(host.browser.GetControlDispatch(), nullptr);
+    RECT r{};
+    ::GetWindowRect(host.browser.m_hWnd, &r);
+    ::MapWindowPoints(nullptr, host.m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 45);
+    EXPECT_EQ(r.top, 30);
+    EXPECT_EQ(r.right, 655);
+    EXPECT_EQ(r.bottom, 366);
+}
+
+TEST_F(FrameworkControl, EventsReachTheSinkMapByControlIdAndDispid) {
+    NavigateAndWait(OwnResAddress(208));
+    ASSERT_EQ(host.completed.size(), 1u);
+    EXPECT_EQ(host.completed[0], OwnResAddress(208));
+    EXPECT_TRUE(host.documentWasDispatch);
+}
+
+TEST_F(FrameworkControl, DocumentBodyTakesAnEmptyBeforeUnloadHandler) {
+    NavigateAndWait(OwnResAddress(208));
+    ComPtr<IDispatch> document = host.browser.get_Document();
+    ASSERT_TRUE(document);
+    ComPtr<IHTMLDocument2> html;
+    ASSERT_EQ(html.QueryFrom(document.Get(), IID_IHTMLDocument2), S_OK);
+    ComPtr<IHTMLElement> body;
+    ASSERT_EQ(html->get_body(body.ReleaseAndGetAddressOf()), S_OK);
+    ComPtr<IHTMLBodyElement> bodyElement;
+    ASSERT_EQ(bodyElement.QueryFrom(body.Get(), IID_IHTMLBodyElement), S_OK);
+    VARIANT empty;
+    ::VariantInit(&empty);
+    empty.vt = VT_BSTR;
+    empty.bstrVal = ::SysAllocString(L"");
+    EXPECT_EQ(bodyElement->put_onbeforeunload(empty), S_OK);
+    ::VariantClear(&empty);
+    EXPECT_NE(Log().find("onbeforeunload \n"), std::string::npos) << Log();
+}
+
+TEST_F(FrameworkControl, KeysForTheControlGoToItsInPlaceActiveObject) {
+    NavigateAndWait(OwnResAddress(208));
+    HWND inner = ::GetWindow(host.browser.m_hWnd, GW_CHILD);
+    while (inner && ::GetWindow(inner, GW_CHILD))
+        inner = ::GetWindow(inner, GW_CHILD);
+    ASSERT_NE(inner, nullptr);
+    MSG tab{inner, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    host.PreTranslateMessage(&tab);
+    EXPECT_NE(Log().find("key 9"), std::string::npos) << Log();
+}
+
+TEST_F(FrameworkControl, DestructionReleasesTheControlAndItsEvents) {
+    HWND hostWindow = host.browser.m_hWnd;
+    host.browser.DestroyWindow();
+    EXPECT_FALSE(::IsWindow(hostWindow));
+    EXPECT_EQ(host.browser.GetControlDispatch(), nullptr);
+    EXPECT_EQ(host.browser.GetControlSite(), nullptr);
+    // A second control in the same place works after the first is gone.
+    ASSERT_TRUE(host.browser.Create(nullptr, WS_CHILD | WS_VISIBLE, RECT{45, 30, 655, 366}, &host, 1000));
+    NavigateAndWait(OwnResAddress(208));
+    EXPECT_EQ(host.completed.size(), 1u);
+}
+
+} // namespace
