@@ -94,6 +94,13 @@ private:
     ULONG m_refs = 1;
 };
 
+template <typename Fn>
+Fn Lookup(HMODULE module, const char* name) {
+    // Through void(*)() so that the conversion between function types is explicit.
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
+                  : nullptr;
+}
+
 using AtlAxWinInitFn = BOOL(WINAPI*)();
 using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
 using AtlAdviseFn = HRESULT(WINAPI*)(IUnknown*, IUnknown*, const IID&, DWORD*);
@@ -116,11 +123,10 @@ protected:
 
         m_atl = ::LoadLibraryW(L"atl.dll");
         ASSERT_NE(m_atl, nullptr);
-        const auto init = reinterpret_cast<AtlAxWinInitFn>(::GetProcAddress(m_atl, "AtlAxWinInit"));
-        const auto getControl =
-            reinterpret_cast<AtlAxGetControlFn>(::GetProcAddress(m_atl, "AtlAxGetControl"));
-        m_advise = reinterpret_cast<AtlAdviseFn>(::GetProcAddress(m_atl, "AtlAdvise"));
-        m_unadvise = reinterpret_cast<AtlUnadviseFn>(::GetProcAddress(m_atl, "AtlUnadvise"));
+        const auto init = Lookup<AtlAxWinInitFn>(m_atl, "AtlAxWinInit");
+        const auto getControl = Lookup<AtlAxGetControlFn>(m_atl, "AtlAxGetControl");
+        m_advise = Lookup<AtlAdviseFn>(m_atl, "AtlAdvise");
+        m_unadvise = Lookup<AtlUnadviseFn>(m_atl, "AtlUnadvise");
         ASSERT_TRUE(init && getControl && m_advise && m_unadvise);
         // Wine answers FALSE when the window classes exist already (the framework may have called it).
         init();
@@ -414,11 +420,8 @@ TEST_F(StandinBrowser, KeysOfferedForTranslationAreRecordedAndLeftForDispatch) {
 
 // Winsock, looked up at run time: the test program links no socket library.
 struct Sockets {
-#define STANDIN_SOCKET_FN(name) decltype(&::name) name = reinterpret_cast<decltype(&::name)>(Get(#name));
+#define STANDIN_SOCKET_FN(name) decltype(&::name) name = Lookup<decltype(&::name)>(module, #name);
     HMODULE module = ::LoadLibraryW(L"ws2_32.dll");
-    FARPROC Get(const char* name) const {
-        return module ? ::GetProcAddress(module, name) : nullptr;
-    }
     STANDIN_SOCKET_FN(WSAStartup)
     STANDIN_SOCKET_FN(WSACleanup)
     STANDIN_SOCKET_FN(socket)
