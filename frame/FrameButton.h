@@ -3,22 +3,11 @@
 // one fixed order, which is both the hit-test order and the drawing order.
 #pragma once
 
+#include "framework/PixelRect.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
-
-struct PixelRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    // Left and top edges are inside, right and bottom edges are not.
-    bool Contains(int x, int y) const noexcept { return left <= x && x < right && top <= y && y < bottom; }
-    int Width() const noexcept { return right - left; }
-    int Height() const noexcept { return bottom - top; }
-    friend bool operator==(const PixelRect&, const PixelRect&) = default;
-};
 
 enum class FrameButtonState : int { Normal = 0, Hover = 1, Pressed = 2 };
 

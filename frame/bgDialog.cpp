@@ -93,8 +93,7 @@ ON_WM_SETCURSOR()
 END_MESSAGE_MAP()
 
 bgDialog::bgDialog(CWnd* pParent) : CDialog(IDD, pParent) {
-    m_hIcon = static_cast<HICON>(::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                              0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    m_hIcon = AfxLoadIcon(kIconId);
 }
 
 bgDialog::~bgDialog() {

@@ -55,6 +55,11 @@ HINSTANCE AfxGetResourceHandle() noexcept {
     return g_pApp && g_pApp->m_hInstance ? g_pApp->m_hInstance : ::GetModuleHandleW(nullptr);
 }
 
+HICON AfxLoadIcon(UINT id) noexcept {
+    return static_cast<HICON>(::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0,
+                                           LR_DEFAULTSIZE | LR_SHARED));
+}
+
 std::wstring AfxGetAppName() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {

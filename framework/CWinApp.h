@@ -32,6 +32,8 @@ private:
 
 CWinApp* AfxGetApp() noexcept;
 HINSTANCE AfxGetResourceHandle() noexcept;
+// A shared icon of the program's resources at the system's default size; never destroyed.
+HICON AfxLoadIcon(UINT id) noexcept;
 // The program file's name without directory and extension ("kelvo" for kelvo.exe).
 std::wstring AfxGetAppName();
 // A message box owned by the main window's active popup, captioned with the application's name.

@@ -198,7 +198,11 @@ bool LoadHostLibrary() noexcept {
         return false;
     auto init = Lookup<AtlAxWinInitFn>(atl.module, "AtlAxWinInit");
     atl.getControl = Lookup<AtlAxGetControlFn>(atl.module, "AtlAxGetControl");
-    if (!init || !atl.getControl || !init()) {
+    // The registration answers FALSE when the window class exists already, which is fine.
+    WNDCLASSW existing{};
+    if (!init || !atl.getControl ||
+        (!init() && !::GetClassInfoW(atl.module, HostWindowClass(), &existing) &&
+         !::GetClassInfoW(nullptr, HostWindowClass(), &existing))) {
         atl.getControl = nullptr;
         return false;
     }

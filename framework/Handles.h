@@ -86,10 +86,13 @@ using UniqueFile = UniqueHandle<FileTraits>;
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 using UniqueHook = UniqueHandle<HookTraits>;
 
-// A device context borrowed from a window with GetDC, given back with ReleaseDC.
+// A device context borrowed from a window with GetDC (its client area) or GetWindowDC (the whole
+// window, frame included), given back with ReleaseDC.
 class WindowDc {
 public:
-    explicit WindowDc(HWND hwnd) noexcept : m_hwnd(hwnd), m_hdc(::GetDC(hwnd)) {}
+    enum class Area { Client, Whole };
+    explicit WindowDc(HWND hwnd, Area area = Area::Client) noexcept
+        : m_hwnd(hwnd), m_hdc(area == Area::Whole ? ::GetWindowDC(hwnd) : ::GetDC(hwnd)) {}
     ~WindowDc() {
         if (m_hdc)
             ::ReleaseDC(m_hwnd, m_hdc);

@@ -7,23 +7,14 @@
 // screen. The window has no system frame, so its client area is the whole window.
 #pragma once
 
+#include "framework/PixelRect.h"
+
 #include <array>
 #include <cstddef>
 #include <optional>
 #include <vector>
 
-struct GameRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    // Left and top edges are inside, right and bottom edges are not.
-    bool Contains(int x, int y) const noexcept { return left <= x && x < right && top <= y && y < bottom; }
-    int Width() const noexcept { return right - left; }
-    int Height() const noexcept { return bottom - top; }
-    friend bool operator==(const GameRect&, const GameRect&) = default;
-};
+using GameRect = PixelRect;
 
 constexpr int kGameBorderWidth = 3;
 constexpr int kGameCaptionHeight = 29;

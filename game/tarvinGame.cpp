@@ -6,24 +6,6 @@ namespace {
 
 constexpr UINT kIconId = 128;
 
-// The drawing surface of the whole window, frame included, between GetWindowDC and ReleaseDC.
-class WholeWindowDc {
-public:
-    explicit WholeWindowDc(HWND hwnd) noexcept : m_hwnd(hwnd), m_hdc(::GetWindowDC(hwnd)) {}
-    ~WholeWindowDc() {
-        if (m_hdc)
-            ::ReleaseDC(m_hwnd, m_hdc);
-    }
-    WholeWindowDc(const WholeWindowDc&) = delete;
-    WholeWindowDc& operator=(const WholeWindowDc&) = delete;
-    HDC get() const noexcept { return m_hdc; }
-    explicit operator bool() const noexcept { return m_hdc != nullptr; }
-
-private:
-    HWND m_hwnd;
-    HDC m_hdc;
-};
-
 // One frame picture, loaded from the resources for one paint.
 struct LoadedBitmap {
     UniqueBitmap bitmap;
@@ -74,8 +56,7 @@ ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
 tarvinGame::tarvinGame(CWnd* pParent) : CDialog(IDD, pParent) {
-    m_hIcon = static_cast<HICON>(::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                              0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    m_hIcon = AfxLoadIcon(kIconId);
 }
 
 int tarvinGame::OnCreate(LPCREATESTRUCTW) {
@@ -115,7 +96,7 @@ void tarvinGame::PaintFrame() {
     ::GetWindowRect(m_hWnd, &window);
     const RECT work = WorkArea();
 
-    WholeWindowDc dc(m_hWnd);
+    WindowDc dc(m_hWnd, WindowDc::Area::Whole);
     UniqueMemoryDc memory(dc ? ::CreateCompatibleDC(dc.get()) : nullptr);
     if (!dc || !memory)
         return;
@@ -167,7 +148,7 @@ void tarvinGame::PaintCaptionButtons() {
     ::GetWindowRect(m_hWnd, &window);
     const CaptionButtonRects rects = LayoutCaptionButtons(window.right - window.left);
 
-    WholeWindowDc dc(m_hWnd);
+    WindowDc dc(m_hWnd, WindowDc::Area::Whole);
     UniqueMemoryDc memory(dc ? ::CreateCompatibleDC(dc.get()) : nullptr);
     for (std::size_t i = 0; i < kCaptionButtonCount; ++i) {
         const GameRect& r = rects[i];

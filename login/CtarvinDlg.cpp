@@ -40,8 +40,7 @@ ON_EVENT_DISPATCH_PVARIANT(kBrowserId, kDispidDocumentComplete, OnDocumentComple
 END_EVENTSINK_MAP()
 
 CtarvinDlg::CtarvinDlg(CWnd* pParent) : CDialogEx(IDD, pParent) {
-    m_hIcon = static_cast<HICON>(::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                              0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    m_hIcon = AfxLoadIcon(kIconId);
 }
 
 BOOL CtarvinDlg::OnInitDialog() {

@@ -4,23 +4,13 @@
 #include "frame/bgDialog.h"
 #include "login/CtarvinDlg.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
 constexpr UINT WM_TEST_STEP = WM_APP + 10;
-
-RECT WindowRect(HWND hwnd) {
-    RECT r{};
-    ::GetWindowRect(hwnd, &r);
-    return r;
-}
-
-RECT WorkArea() {
-    RECT r{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
-    return r;
-}
 
 LPARAM Point(int x, int y) {
     return MAKELPARAM(x, y);

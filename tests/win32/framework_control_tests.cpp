@@ -6,41 +6,14 @@
 
 #include <mshtml.h>
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
-
-bool StandinRegistered() {
-    wchar_t path[MAX_PATH] = L"";
-    DWORD size = sizeof(path);
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE,
-                       L"Software\\Classes\\CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}\\InprocServer32",
-                       nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
-        return false;
-    std::wstring server(path);
-    for (auto& c : server)
-        c = static_cast<wchar_t>(towlower(c));
-    return server.find(L"kelvo_standins") != std::wstring::npos;
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
-        if (::GetTickCount() - start > ms)
-            return false;
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(5);
-    }
-    return true;
-}
 
 std::wstring OwnResAddress(int id) {
     wchar_t path[MAX_PATH] = L"";
@@ -73,7 +46,7 @@ END_EVENTSINK_MAP()
 class FrameworkControl : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!StandinRegistered())
+        if (!BrowserStandinRegistered())
             GTEST_SKIP() << "the web browser class id is not registered to the stand-in";
         wchar_t temp[MAX_PATH] = L"";
         ::GetTempPathW(MAX_PATH, temp);

@@ -6,6 +6,8 @@
 
 #include "framework/CWinApp.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,18 +19,6 @@
 #include <vector>
 
 namespace {
-
-RECT WindowRect(HWND hwnd) {
-    RECT r{};
-    ::GetWindowRect(hwnd, &r);
-    return r;
-}
-
-RECT WorkArea() {
-    RECT r{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
-    return r;
-}
 
 bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
