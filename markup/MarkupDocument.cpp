@@ -46,87 +46,66 @@ bool IsNameDelimiter(char16_t c) {
 
 namespace kelvo::markup {
 
-struct OpenElement {
-    std::int32_t element;
-    std::int32_t nameStart;
-    std::int32_t nameLength;
-    std::int32_t keyMark; // first key record of this entry while the stack is indexed
-};
-
-// The elements whose end tag is still to come, innermost on top, with their names as offsets into
-// the text. An end tag "a" closes a stacked "a", or a stacked name that continues after "a" with
-// "=", "[" or "]". Most end tags close the top entry; a short stack is searched directly; a deep
-// one gets an index from each name key ("a", "a=1", ...) to its topmost entry, kept from then on,
-// so that many stray end tags over a deep stack stay linear.
-class OpenElementStack {
+// The keys of the open elements' names, for end tags that have to look deep below the innermost
+// open element: each key ("a", "a=1", ...) leads to the innermost open element holding it. An end
+// tag "a" closes an element named "a", or one whose name continues after "a" with "=", "[" or "]";
+// so the keys of a name are each prefix that ends before one of those units, and the whole name.
+// Keys are added innermost last, so the elements being closed always own the last keys.
+class OpenNameIndex {
 public:
-    explicit OpenElementStack(const char16_t* text) : m_pText(text) {}
+    explicit OpenNameIndex(const char16_t* text) : m_pText(text) {}
 
-    std::int32_t Depth() const { return m_nDepth; }
-    const OpenElement& At(std::int32_t depth) const { return m_pEntries[depth]; }
+    bool Active() const { return m_bActive; }
+    void Activate() { m_bActive = true; }
 
-    void Push(std::int32_t element, std::int32_t nameStart, std::int32_t nameLength) {
-        if (m_nDepth == m_nRoom)
-            Enlarge();
-        m_pEntries[m_nDepth] = OpenElement{element, nameStart, nameLength, 0};
-        if (m_bIndexed)
-            AddKeys(m_nDepth);
-        ++m_nDepth;
+    // Adds the keys of a newly opened element, which is now the innermost one.
+    void Add(std::int32_t element, std::int32_t nameStart, std::int32_t nameLength) {
+        const char16_t* name = m_pText + nameStart;
+        std::uint64_t h = kSeed;
+        for (std::int32_t i = 0; i < nameLength; ++i) {
+            if (i > 0 && IsNameDelimiter(name[i]))
+                AddKey(KeyHash(h, i), element, nameStart, i);
+            h = Step(h, name[i]);
+        }
+        AddKey(KeyHash(h, nameLength), element, nameStart, nameLength);
     }
 
-    // Removes the entries from depth up.
-    void PopTo(std::int32_t depth) {
-        if (m_bIndexed) {
-            const auto mark = static_cast<std::size_t>(m_pEntries[depth].keyMark);
-            for (std::size_t k = m_keys.size(); k-- > mark;)
-                SlotFor(m_keys[k].hash).head = m_keys[k].previous;
-            m_keys.resize(mark);
+    // Removes the keys of element and of every element opened after it (element numbers grow
+    // from the outermost open element inwards).
+    void RemoveFrom(std::int32_t element) {
+        while (!m_keys.empty() && m_keys.back().element >= element) {
+            SlotFor(m_keys.back().hash).head = m_keys.back().previous;
+            m_keys.pop_back();
         }
-        m_nDepth = depth;
     }
 
-    // The depth of the topmost entry that an end tag of this name closes, -1 for none.
-    std::int32_t Find(const char16_t* name, std::int32_t length) {
-        if (m_nDepth == 0)
-            return -1;
-        if (Matches(m_pEntries[m_nDepth - 1], name, length))
-            return m_nDepth - 1;
-        if (!m_bIndexed) {
-            if (m_nDepth <= kDirectSearchDepth) {
-                for (std::int32_t d = m_nDepth - 2; d >= 0; --d)
-                    if (Matches(m_pEntries[d], name, length))
-                        return d;
-                return -1;
-            }
-            BuildIndex();
-        }
+    // The innermost open element that an end tag of this name closes, 0 for none.
+    std::int32_t Find(const char16_t* name, std::int32_t length) const {
         std::uint64_t h = kSeed;
         for (std::int32_t i = 0; i < length; ++i)
             h = Step(h, name[i]);
-        const std::uint64_t hash = KeyHash(h, length);
-        const Slot* slot = FindSlot(hash);
+        const Slot* slot = FindSlot(KeyHash(h, length));
         for (std::int32_t k = slot ? slot->head : -1; k >= 0; k = m_keys[k].previous) {
             const KeyRecord& key = m_keys[k];
-            if (key.length == length && SameUnits(m_pText + m_pEntries[key.depth].nameStart, name, length))
-                return key.depth;
+            if (key.length == length && SameUnits(m_pText + key.nameStart, name, length))
+                return key.element;
         }
-        return -1;
+        return 0;
     }
 
 private:
-    static constexpr std::int32_t kInlineRoom = 6;
-    static constexpr std::int32_t kDirectSearchDepth = 16;
     static constexpr std::uint64_t kSeed = 0xcbf29ce484222325ull;
 
     struct KeyRecord {
         std::uint64_t hash;
-        std::int32_t depth;
+        std::int32_t element;
+        std::int32_t nameStart;
         std::int32_t length;
         std::int32_t previous; // the key record below with the same hash, -1 for none
     };
     struct Slot {
         std::uint64_t hash; // 0: free
-        std::int32_t head;  // topmost key record, -1 for none
+        std::int32_t head;  // innermost key record, -1 for none
     };
 
     static std::uint64_t Step(std::uint64_t h, char16_t c) { return (h ^ c) * 0x100000001b3ull; }
@@ -138,42 +117,7 @@ private:
         return h == 0 ? 1 : h;
     }
 
-    bool Matches(const OpenElement& entry, const char16_t* name, std::int32_t length) const {
-        const char16_t* stacked = m_pText + entry.nameStart;
-        if (entry.nameLength < length || (entry.nameLength > length && !IsNameDelimiter(stacked[length])))
-            return false;
-        return SameUnits(stacked, name, length);
-    }
-
-    void Enlarge() {
-        auto entries = std::make_unique<OpenElement[]>(static_cast<std::size_t>(m_nRoom) * 2);
-        std::copy_n(m_pEntries, m_nDepth, entries.get());
-        m_pHeap = std::move(entries);
-        m_pEntries = m_pHeap.get();
-        m_nRoom *= 2;
-    }
-
-    void BuildIndex() {
-        m_bIndexed = true;
-        for (std::int32_t d = 0; d < m_nDepth; ++d)
-            AddKeys(d);
-    }
-
-    // The keys of a name: each prefix that ends before "=", "[" or "]", and the whole name.
-    void AddKeys(std::int32_t depth) {
-        OpenElement& entry = m_pEntries[depth];
-        entry.keyMark = static_cast<std::int32_t>(m_keys.size());
-        const char16_t* name = m_pText + entry.nameStart;
-        std::uint64_t h = kSeed;
-        for (std::int32_t i = 0; i < entry.nameLength; ++i) {
-            if (i > 0 && IsNameDelimiter(name[i]))
-                AddKey(KeyHash(h, i), depth, i);
-            h = Step(h, name[i]);
-        }
-        AddKey(KeyHash(h, entry.nameLength), depth, entry.nameLength);
-    }
-
-    void AddKey(std::uint64_t hash, std::int32_t depth, std::int32_t length) {
+    void AddKey(std::uint64_t hash, std::int32_t element, std::int32_t nameStart, std::int32_t length) {
         if ((m_nUsedSlots + 1) * 2 > m_slots.size())
             Rehash();
         std::size_t i = hash & (m_slots.size() - 1);
@@ -184,7 +128,7 @@ private:
             slot = Slot{hash, -1};
             ++m_nUsedSlots;
         }
-        m_keys.push_back(KeyRecord{hash, depth, length, slot.head});
+        m_keys.push_back(KeyRecord{hash, element, nameStart, length, slot.head});
         slot.head = static_cast<std::int32_t>(m_keys.size() - 1);
     }
 
@@ -200,7 +144,7 @@ private:
 
     Slot& SlotFor(std::uint64_t hash) { return const_cast<Slot&>(*FindSlot(hash)); }
 
-    // Doubles the table, dropping keys that no open entry holds any more.
+    // Doubles the table, dropping keys that no open element holds any more.
     void Rehash() {
         std::vector<Slot> old(std::max<std::size_t>(64, m_slots.size() * 2), Slot{0, -1});
         old.swap(m_slots);
@@ -217,12 +161,7 @@ private:
     }
 
     const char16_t* m_pText;
-    OpenElement m_inline[kInlineRoom];
-    std::unique_ptr<OpenElement[]> m_pHeap;
-    OpenElement* m_pEntries = m_inline;
-    std::int32_t m_nDepth = 0;
-    std::int32_t m_nRoom = kInlineRoom;
-    bool m_bIndexed = false;
+    bool m_bActive = false;
     std::vector<KeyRecord> m_keys;
     std::vector<Slot> m_slots;
     std::size_t m_nUsedSlots = 0;
@@ -230,10 +169,14 @@ private:
 
 } // namespace kelvo::markup
 
+// The open elements (start tag read, end tag still to come) are the current parent and its
+// ancestors, innermost first; they are not kept anywhere else. While an element is open its length
+// field holds the length of its name, which starts right after its "<": the element's own length
+// is known only once it closes or is unended.
 class MarkupDocument::Parser {
 public:
     Parser(MarkupDocument& document, const char16_t* text)
-        : m_doc(document), m_pText(text), m_scanner(text, true), m_stack(text) {}
+        : m_doc(document), m_pText(text), m_scanner(text, true), m_names(text) {}
 
     // Builds the index and the report; length receives the text's length.
     bool Run(std::int32_t& length) {
@@ -262,7 +205,7 @@ public:
                 // A doctype keeps its kind when its own errors were recovered inside it; they are
                 // reported all the same.
                 if (!node.entries.empty()) {
-                    MarkIllFormed();
+                    m_bIllFormed = true;
                     if (m_doc.m_strReport.size() < kEntryListLimit)
                         m_doc.m_strReport += node.entries;
                 }
@@ -276,25 +219,27 @@ public:
     }
 
 private:
+    static constexpr std::int32_t kDirectSearchDepth = 16;
+
     ElementRecord& Record(std::int32_t n) { return m_doc.m_index[n]; }
-    void MarkIllFormed() { Record(0).flags |= kIllFormedFlag; }
-    std::u16string_view NameOf(const OpenElement& entry) const {
-        return {m_pText + entry.nameStart, static_cast<std::size_t>(entry.nameLength)};
-    }
 
     void StartElement(const NodeInfo& node) {
         ElementIndex& index = m_doc.m_index;
         if (m_doc.m_nNextFree == index.Capacity())
             index.Grow(static_cast<std::int64_t>(index.Capacity()) + index.Capacity() / 2);
         const std::int32_t n = m_doc.m_nNextFree++;
+        const std::int32_t nameLength = node.nameEnd - node.nameFirst;
         ElementRecord& element = Record(n);
         element.start = node.start;
-        element.length = node.length;
+        element.length = node.emptyElement ? node.length : nameLength;
+        if (static_cast<std::uint32_t>(node.length) < kStartTagBits)
+            element.tagLengths = static_cast<std::uint32_t>(node.length);
+        else
+            m_doc.SetStartTagLength(n, node.length);
         element.flags = 0;
         element.parent = m_nParent;
         element.firstChild = 0;
         element.nextSibling = 0;
-        m_doc.SetStartTagLength(n, node.length);
 
         ElementRecord& parent = Record(m_nParent);
         if (parent.firstChild == 0) {
@@ -308,7 +253,8 @@ private:
             first.prevSibling = n;
         }
         if (!node.emptyElement) {
-            m_stack.Push(n, node.nameFirst, node.nameEnd - node.nameFirst);
+            if (m_names.Active())
+                m_names.Add(n, node.nameFirst, nameLength);
             m_nParent = n;
         }
     }
@@ -316,71 +262,120 @@ private:
     void EndElement(const NodeInfo& node) {
         const char16_t* name = m_pText + node.nameFirst;
         const std::int32_t nameLength = node.nameEnd - node.nameFirst;
-        const std::int32_t depth = m_stack.Find(name, nameLength);
-        if (depth < 0) {
-            MarkIllFormed();
-            AddEntry(m_doc.m_strReport, u"lone_end_tag"sv, kTagName,
-                     std::u16string_view(name, static_cast<std::size_t>(nameLength)), node.start);
+        const std::int32_t n = FindOpen(name, nameLength);
+        if (n == 0) {
+            m_bIllFormed = true;
+            if (m_doc.m_strReport.size() < kEntryListLimit)
+                AddEntry(m_doc.m_strReport, u"lone_end_tag"sv, kTagName,
+                         std::u16string_view(name, static_cast<std::size_t>(nameLength)), node.start);
             return;
         }
-        if (depth + 1 < m_stack.Depth())
-            Unend(depth + 1, node.start + 1);
-        const std::int32_t n = m_stack.At(depth).element;
+        if (n != m_nParent)
+            Unend(n, node.start + 1);
         ElementRecord& element = Record(n);
         element.length = node.start + node.length - element.start;
-        m_doc.SetEndTagLength(n, node.length);
-        m_stack.PopTo(depth);
+        if (static_cast<std::uint32_t>(node.length) < kEndTagBits)
+            element.tagLengths |= static_cast<std::uint32_t>(node.length) << 22;
+        else
+            m_doc.SetEndTagLength(n, node.length);
+        if (m_names.Active())
+            m_names.RemoveFrom(n);
         m_nParent = element.parent;
     }
 
-    // Unends the stack entries from depth up; closing is the offset reported as offset2.
-    void Unend(std::int32_t depth, std::int32_t closing) {
-        MarkIllFormed();
+    // Whether the open element n has a name that an end tag of this name closes.
+    bool Closes(std::int32_t n, const char16_t* name, std::int32_t length) {
+        const ElementRecord& element = Record(n);
+        const char16_t* open = m_pText + element.start + 1;
+        if (element.length < length || (element.length > length && !IsNameDelimiter(open[length])))
+            return false;
+        return SameUnits(open, name, length);
+    }
+
+    // The innermost open element that an end tag of this name closes, 0 for none. Most end tags
+    // close the innermost one, and a few levels are searched directly; past that the open names
+    // are indexed once, and kept indexed, so that many stray end tags over a deep nesting stay
+    // linear.
+    std::int32_t FindOpen(const char16_t* name, std::int32_t length) {
+        if (m_nParent == 0)
+            return 0;
+        if (Closes(m_nParent, name, length))
+            return m_nParent;
+        if (!m_names.Active()) {
+            std::int32_t n = Record(m_nParent).parent;
+            for (std::int32_t i = 0; n != 0 && i < kDirectSearchDepth; ++i, n = Record(n).parent)
+                if (Closes(n, name, length))
+                    return n;
+            if (n == 0)
+                return 0;
+            IndexOpenNames();
+        }
+        return m_names.Find(name, length);
+    }
+
+    void IndexOpenNames() {
+        std::vector<std::int32_t> open;
+        for (std::int32_t n = m_nParent; n != 0; n = Record(n).parent)
+            open.push_back(n);
+        for (auto it = open.rbegin(); it != open.rend(); ++it)
+            m_names.Add(*it, Record(*it).start + 1, Record(*it).length);
+        m_names.Activate();
+    }
+
+    // Unends the open elements inside survivor (0: all of them); closing is reported as offset2.
+    void Unend(std::int32_t survivor, std::int32_t closing) {
+        m_bIllFormed = true;
         // Taken one by one, each unended element would hand its children (among them the next
         // unended one and what that one had just received) to its parent. The result is the same
         // chain built in one pass, innermost first: each unended element followed by its own
-        // children, all under the parent of the outermost. Each child is relinked once.
-        const std::int32_t top = m_stack.Depth();
-        const std::int32_t parent = Record(m_stack.At(depth).element).parent;
+        // children, all under the survivor. Each child is relinked once.
         std::u16string& report = m_doc.m_strReport;
         std::int32_t tail = 0;
         std::int32_t inner = 0; // the element unended just before, the last child of this one
-        for (std::int32_t d = top - 1; d >= depth; --d) {
-            const OpenElement& entry = m_stack.At(d);
-            const std::int32_t n = entry.element;
+        for (std::int32_t n = m_nParent; n != survivor;) {
             ElementRecord& element = Record(n);
+            const std::int32_t outer = element.parent;
+            const std::int32_t nameLength = element.length;
             element.length = m_doc.StartTagLength(n);
-            element.tagLengths &= kStartTagBits;
             element.flags |= kUnendedFlag;
             if (report.size() < kEntryListLimit)
-                AddEntry(report, u"unended_start_tag"sv, kTagName, NameOf(entry), element.start, closing);
+                AddEntry(
+                    report, u"unended_start_tag"sv, kTagName,
+                    std::u16string_view(m_pText + element.start + 1, static_cast<std::size_t>(nameLength)),
+                    element.start, closing);
 
             const std::int32_t first = element.firstChild;
             if (inner == 0)
                 tail = first != 0 ? Record(first).prevSibling : n;
             if (first != 0) {
-                for (std::int32_t c = first;; c = Record(c).nextSibling) {
-                    Record(c).parent = parent;
-                    if (c == inner || Record(c).nextSibling == 0)
+                for (std::int32_t c = first;;) {
+                    ElementRecord& child = Record(c);
+                    child.parent = survivor;
+                    if (c == inner || child.nextSibling == 0)
                         break;
+                    c = child.nextSibling;
                 }
                 element.nextSibling = first;
                 Record(first).prevSibling = n;
                 element.firstChild = 0;
             }
             inner = n;
+            n = outer;
         }
-        Record(Record(parent).firstChild).prevSibling = tail;
-        m_stack.PopTo(depth);
-        m_nParent = parent;
+        Record(Record(survivor).firstChild).prevSibling = tail;
+        if (m_names.Active())
+            m_names.RemoveFrom(inner);
+        m_nParent = survivor;
     }
 
     bool Finish(std::int32_t textLength, std::int32_t& length) {
         length = textLength;
-        if (m_stack.Depth() > 0)
+        if (m_nParent != 0)
             Unend(0, textLength);
         ElementRecord& document = Record(0);
         document.length = textLength;
+        if (m_bIllFormed)
+            document.flags |= kIllFormedFlag;
         std::sort(m_doc.m_longEndTags.begin(), m_doc.m_longEndTags.end(),
                   [](const LongTag& a, const LongTag& b) { return a.element < b.element; });
         if (textLength == 0)
@@ -389,15 +384,15 @@ private:
             AddEntry(m_doc.m_strReport, u"no_root_element"sv, {}, {});
         else if (Record(document.firstChild).nextSibling != 0)
             AddEntry(m_doc.m_strReport, u"root_has_sibling"sv, {}, {});
-        return !(document.flags & kIllFormedFlag) && document.firstChild != 0 &&
-               Record(document.firstChild).nextSibling == 0;
+        return !m_bIllFormed && document.firstChild != 0 && Record(document.firstChild).nextSibling == 0;
     }
 
     MarkupDocument& m_doc;
     const char16_t* m_pText;
     NodeScanner m_scanner;
-    OpenElementStack m_stack;
+    OpenNameIndex m_names;
     std::int32_t m_nParent = 0;
+    bool m_bIllFormed = false;
 };
 
 // ---- Element index ----

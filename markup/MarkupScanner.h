@@ -13,6 +13,7 @@
 // text is an error node to the end. Each problem becomes an entry in the node's list.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -74,6 +75,56 @@ inline bool IsWhitespace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
 }
 
+// Moves to the first unit for which stop holds. Every stop holds for the terminating NUL, and each
+// unit is read only once the one before it has been passed, so nothing past the NUL is read.
+template <class Stop>
+inline const char16_t* SkipUntil(const char16_t* q, Stop stop) {
+    for (;; q += 4) {
+        if (stop(q[0]))
+            return q;
+        if (stop(q[1]))
+            return q + 1;
+        if (stop(q[2]))
+            return q + 2;
+        if (stop(q[3]))
+            return q + 3;
+    }
+}
+
+// The scanner's stop sets all lie below U+0040, so each is a 64-bit mask: one compare and one bit
+// test per unit, no memory access.
+constexpr std::uint64_t MaskOf(std::uint16_t stops) {
+    std::uint64_t mask = 0;
+    for (int c = 0; c < 64; ++c)
+        if (kUnitClasses.bits[c] & stops)
+            mask |= std::uint64_t{1} << c;
+    return mask;
+}
+
+constexpr bool AllBelow64(std::uint16_t stops) {
+    for (int c = 64; c < 128; ++c)
+        if (kUnitClasses.bits[c] & stops)
+            return false;
+    return true;
+}
+
+template <std::uint16_t Stops>
+inline const char16_t* SkipClass(const char16_t* q) {
+    static_assert(AllBelow64(Stops));
+    constexpr std::uint64_t mask = MaskOf(Stops);
+    static_assert((mask & 1) != 0, "every scan stops at the end of the text");
+    return SkipUntil(q, [](char16_t c) { return c < 64 && ((mask >> c) & 1) != 0; });
+}
+
+inline const char16_t* SkipTo(const char16_t* q, char16_t unit) {
+    return SkipUntil(q, [unit](char16_t c) { return c == unit || c == 0; });
+}
+
+// Text runs to "<", ">" or the end: "<" | 2 == ">" spares a table look-up per unit.
+inline const char16_t* SkipText(const char16_t* q) {
+    return SkipUntil(q, [](char16_t c) { return (c | 2) == u'>' || c == 0; });
+}
+
 enum class NodeKind : std::int32_t {
     EndTag = 0,
     StartTag = 1,
@@ -106,9 +157,42 @@ public:
     void SetPosition(std::int32_t p) { m_nPos = p; }
     std::int32_t Position() const { return m_nPos; }
     // Reads the node at the scan position into info and moves the position to its end.
-    void Scan(NodeInfo& info);
+    void Scan(NodeInfo& info) {
+        // Most nodes of a document are tags without attributes, "<name>", "<name/>" and "</name>":
+        // they are read here, in the caller's loop; everything else takes the full state machine.
+        const char16_t* const p = m_pText + m_nPos;
+        if (p[0] == u'<' && info.entries.empty()) {
+            const char16_t c = p[1];
+            if (c != 0 && (Class(c) & kNameStart)) {
+                const char16_t* q = SkipClass<kNameStop>(p + 2);
+                if (*q == u'>')
+                    return TagScanned(info, NodeKind::StartTag, p, p + 1, q, q + 1, false);
+                if (*q == u'/' && q[1] == u'>')
+                    return TagScanned(info, NodeKind::StartTag, p, p + 1, q, q + 2, true);
+            } else if (c == u'/') {
+                const char16_t* q = SkipClass<kNameStop>(p + 2);
+                if (*q == u'>')
+                    return TagScanned(info, NodeKind::EndTag, p, p + 2, q, q + 1, false);
+            }
+        }
+        ScanNode(info);
+    }
 
 private:
+    void TagScanned(NodeInfo& info, NodeKind kind, const char16_t* p, const char16_t* nameFirst,
+                    const char16_t* nameEnd, const char16_t* end, bool empty) {
+        if (end - m_pText > INT32_MAX)
+            TooLong();
+        info.kind = kind;
+        info.start = m_nPos;
+        info.length = static_cast<std::int32_t>(end - p);
+        info.emptyElement = empty;
+        info.nameFirst = static_cast<std::int32_t>(nameFirst - m_pText);
+        info.nameEnd = static_cast<std::int32_t>(nameEnd - m_pText);
+        m_nPos += info.length;
+    }
+    void ScanNode(NodeInfo& info);
+    [[noreturn]] static void TooLong();
     enum class Stop { Close, Open, End }; // an error scan met ">", "<" or the end of the text
     const char16_t* ScanMarkup(const char16_t* p, NodeInfo& info);
     const char16_t* ScanStartTag(const char16_t* q, bool& empty);

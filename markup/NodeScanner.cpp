@@ -14,56 +14,6 @@ bool IsQuote(char16_t c) {
     return c == u'"' || c == u'\'';
 }
 
-// Moves to the first unit for which stop holds. Every stop holds for the terminating NUL, and each
-// unit is read only once the one before it has been passed, so nothing past the NUL is read.
-template <class Stop>
-inline const char16_t* SkipUntil(const char16_t* q, Stop stop) {
-    for (;; q += 4) {
-        if (stop(q[0]))
-            return q;
-        if (stop(q[1]))
-            return q + 1;
-        if (stop(q[2]))
-            return q + 2;
-        if (stop(q[3]))
-            return q + 3;
-    }
-}
-
-// The scanner's stop sets all lie below U+0040, so each is a 64-bit mask: one compare and one bit
-// test per unit, no memory access.
-constexpr std::uint64_t MaskOf(std::uint16_t stops) {
-    std::uint64_t mask = 0;
-    for (int c = 0; c < 64; ++c)
-        if (kUnitClasses.bits[c] & stops)
-            mask |= std::uint64_t{1} << c;
-    return mask;
-}
-
-constexpr bool AllBelow64(std::uint16_t stops) {
-    for (int c = 64; c < 128; ++c)
-        if (kUnitClasses.bits[c] & stops)
-            return false;
-    return true;
-}
-
-template <std::uint16_t Stops>
-inline const char16_t* SkipClass(const char16_t* q) {
-    static_assert(AllBelow64(Stops));
-    constexpr std::uint64_t mask = MaskOf(Stops);
-    static_assert((mask & 1) != 0, "every scan stops at the end of the text");
-    return SkipUntil(q, [](char16_t c) { return c < 64 && ((mask >> c) & 1) != 0; });
-}
-
-inline const char16_t* SkipTo(const char16_t* q, char16_t unit) {
-    return SkipUntil(q, [unit](char16_t c) { return c == unit || c == 0; });
-}
-
-// Text runs to "<", ">" or the end: "<" | 2 == ">" spares a table look-up per unit.
-inline const char16_t* SkipText(const char16_t* q) {
-    return SkipUntil(q, [](char16_t c) { return (c | 2) == u'>' || c == 0; });
-}
-
 // Moves to the ">" that closes a construct with a two-unit lead ("--" of "-->", "]]" of "]]>").
 // The search starts after the construct's opening, whose units may serve as the lead.
 const char16_t* FindClose(const char16_t* q, char16_t lead1, char16_t lead2) {
@@ -174,7 +124,12 @@ void NodeScanner::AddUnterminatedEntry(NodeInfo& info, std::u16string_view type)
         AddEntry(info.entries, u"unterminated_tag_syntax"sv, u"type"sv, type, info.start);
 }
 
-void NodeScanner::Scan(NodeInfo& info) {
+// Offsets are 32-bit: a longer text cannot be indexed.
+void NodeScanner::TooLong() {
+    throw std::length_error("markup text too long");
+}
+
+void NodeScanner::ScanNode(NodeInfo& info) {
     const char16_t* const p = m_pText + m_nPos;
     info.start = m_nPos;
     info.emptyElement = false;
@@ -201,9 +156,8 @@ void NodeScanner::Scan(NodeInfo& info) {
             info.kind = NodeKind::Text;
         }
     }
-    // Offsets are 32-bit: a longer text cannot be indexed.
     if (q - m_pText > INT32_MAX)
-        throw std::length_error("markup text too long");
+        TooLong();
     info.length = static_cast<std::int32_t>(q - p);
     m_nPos += info.length;
 }
