@@ -425,7 +425,10 @@ void MarkupDocument::ElementIndex::Grow(std::int64_t requested) {
         m_pPages = m_pMoreSlots.get();
         m_nPageSlots = slots;
     }
-    const auto size = static_cast<std::int32_t>(std::min<std::int64_t>(requested - m_nCapacity, kPageSize));
+    // Only the first page grows by steps: a document that fills it is large, and whole pages after
+    // it are never copied.
+    const auto size = static_cast<std::int32_t>(
+        std::min<std::int64_t>(p == 0 ? requested : INT32_MAX - m_nCapacity, kPageSize));
     m_pPages[p].reset(new ElementRecord[static_cast<std::size_t>(size)]);
     ++m_nPages;
     m_nCapacity += size;

@@ -42,7 +42,7 @@ private:
         std::int32_t prevSibling; // in a first child: the parent's last child
     };
 
-    // Records in pages of 65,536 so that growth moves at most the last page.
+    // Records in pages of 65,536 so that growth moves at most the first page.
     class ElementIndex {
     public:
         ElementIndex() = default;
@@ -52,7 +52,7 @@ private:
         ElementRecord& operator[](std::int32_t n) { return m_pPages[n >> 16][n & 0xFFFF]; }
         const ElementRecord& operator[](std::int32_t n) const { return m_pPages[n >> 16][n & 0xFFFF]; }
         std::int32_t Capacity() const { return m_nCapacity; }
-        void Grow(std::int64_t requested); // stops at the end of the page after the current last one
+        void Grow(std::int64_t requested); // adds at most one page, whole unless it is the first
         void Release();
 
     private:
