@@ -137,6 +137,60 @@ TEST(MarkupParse, LinksStayConsistentAfterRecovery) {
     EXPECT_EQ(Tree(doc), "r@0+28{a@3+3! p@6+4 b@10+3! q@13+4 c@17+3! s@20+4} t@28+4");
 }
 
+// End tags that close an element far below the innermost one, with names matched by prefix, and
+// elements opened and closed after such a search, which must be found again.
+TEST(MarkupParse, DeepEndTagsCloseTheInnermostMatch) {
+    std::u16string text = u"<r><x[1]><x>";
+    for (int i = 0; i < 40; ++i)
+        text += u"<b>";
+    text += u"</q></x></x><c=2>";
+    for (int i = 0; i < 40; ++i)
+        text += u"<d/><e>";
+    text += u"</b></c><f></f></r>";
+    MarkupDocument doc(text.c_str());
+    ASSERT_EQ(Probe::ElementCount(doc), 3 + 40 + 1 + 80 + 1);
+
+    const std::string report = Narrow(doc.ResultReport());
+    EXPECT_EQ(report.rfind("<lone_end_tag tagname=\"q\" offset=\"132\"/>"
+                           "<unended_start_tag tagname=\"b\" offset=\"129\" offset2=\"137\"/>",
+                           0),
+              0u)
+        << report;
+
+    // "</x>" closes the inner "x" and unends the 40 "b"; the next "</x>" closes "x[1]".
+    const auto xOuter = Probe::At(doc, 2);
+    const auto xInner = Probe::At(doc, 3);
+    EXPECT_EQ(xInner.length, 136 - 9 + 4);
+    EXPECT_EQ(xInner.endTagLength, 4);
+    EXPECT_EQ(xOuter.length, 144 - 3);
+    EXPECT_EQ(xOuter.parent, 1);
+    for (std::int32_t n = 4; n < 44; ++n) {
+        const auto b = Probe::At(doc, n);
+        EXPECT_TRUE(b.flags & Probe::kUnended) << n;
+        EXPECT_EQ(b.parent, 3) << n;
+        EXPECT_EQ(b.nextSibling, n + 1 < 44 ? n + 1 : 0) << n;
+    }
+    EXPECT_EQ(Probe::At(doc, Probe::At(doc, 3).firstChild).prevSibling, 43);
+
+    // "</b>" finds no open "b" (the report is full by then); "</c>" closes "c=2" below 40 open "e";
+    // "f" is then a closed child of "r".
+    const auto c = Probe::At(doc, 44);
+    EXPECT_EQ(c.parent, 1);
+    EXPECT_EQ(c.endTagLength, 4);
+    EXPECT_EQ(c.start + c.length, static_cast<std::int32_t>(text.size()) - 11);
+    std::int32_t unended = 0;
+    for (std::int32_t n = 45; n < 125; ++n) {
+        EXPECT_EQ(Probe::At(doc, n).parent, 44) << n;
+        unended += (Probe::At(doc, n).flags & Probe::kUnended) ? 1 : 0;
+    }
+    EXPECT_EQ(unended, 40);
+    const auto f = Probe::At(doc, 125);
+    EXPECT_EQ(f.parent, 1);
+    EXPECT_EQ(f.length, 7);
+    EXPECT_EQ(Probe::At(doc, 1).length, static_cast<std::int32_t>(text.size()));
+    EXPECT_EQ(Probe::At(doc, 1).endTagLength, 4);
+}
+
 TEST(MarkupParse, DocumentTypeErrorsAreReported) {
     MarkupDocument doc;
     EXPECT_FALSE(doc.LoadText(u"<!DOCTYPE r [<!x>]><r/>"));
