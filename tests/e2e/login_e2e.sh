@@ -43,6 +43,16 @@ e2e_check "right-button presses never reach the page" bash -c "! grep -q '^mouse
 e2e_check "right-button double-clicks never reach the page" \
     bash -c "! grep -q '^mouse WM_RBUTTONDBLCLK' '$E2E_STANDIN_LOG'"
 
+# Enter and Escape typed into the page: Enter reaches it, neither ends the program.
+xdotool key Return
+sleep 0.3
+xdotool key Escape
+sleep 1
+e2e_check "Enter reaches the page" grep -q '^key 13$' "$E2E_STANDIN_LOG"
+e2e_check "Enter and Escape leave the program running" kill -0 "$KELVO_PID"
+frame_shown() { e2e_find_window Kelvo 2 >/dev/null; }
+e2e_check "the frame is still shown" frame_shown
+
 # Close through the frame's close button.
 e2e_click $((382 + 1071)) $((227 + 121))
 status=$(e2e_wait_exit "$KELVO_PID" 20)
