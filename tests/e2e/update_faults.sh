@@ -31,6 +31,8 @@ begin() {
     : >"$E2E_DIR/portal.log"
     if [ "${1:-}" != none ]; then
         upd_portal "$@" || CASE_FAILED="; portal did not start"
+    else
+        upd_wait_port_free || CASE_FAILED="; port not free"
     fi
 }
 

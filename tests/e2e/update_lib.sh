@@ -46,23 +46,34 @@ upd_init() {
         echo "the two launchers are the same file"
         exit 1
     fi
+    upd_wait_port_free || exit 1
+}
+
+upd_wait_port_free() {
     local i
-    for ((i = 0; i < 60; i++)); do
+    for ((i = 0; i < 120; i++)); do
         ss -ltn "sport = :$UPD_PORT" | grep -q LISTEN || return 0
         sleep 1
     done
     echo "port $UPD_PORT stays busy"
-    exit 1
+    return 1
 }
 
 upd_portal() {
-    e2e_start_portal --port "$UPD_PORT" --update-version 1002 --update-exe "$UPD_NEW" "$@"
-    local i
-    for ((i = 0; i < 50; i++)); do
-        ss -ltn "sport = :$UPD_PORT" | grep -q LISTEN && return 0
-        sleep 0.1
+    local attempt i
+    for ((attempt = 0; attempt < 5; attempt++)); do
+        upd_wait_port_free || return 1
+        e2e_start_portal --port "$UPD_PORT" --update-version 1002 --update-exe "$UPD_NEW" "$@"
+        for ((i = 0; i < 50; i++)); do
+            if ss -ltnp "sport = :$UPD_PORT" | grep -q "pid=$PORTAL_PID,"; then
+                return 0
+            fi
+            kill -0 "$PORTAL_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        upd_stop_portal
     done
-    echo "portal does not answer"
+    echo "portal does not listen"
     return 1
 }
 

@@ -19,8 +19,7 @@ int Usage() {
     std::fputs(
         "usage: kelvo_portal [--port N] [--host HOST[:PORT]] [--update-version N] [--update-exe PATH]\n"
         "                    [--download-url URL] [--movies DIR] [--hang-seconds N] [--fault NAME]...\n"
-        "faults: manifest-404 manifest-500 manifest-hang (hang) exe-404 exe-500 exe-drop exe-short "
-        "exe-hang\n",
+        "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short hang\n",
         stderr);
     return 2;
 }
