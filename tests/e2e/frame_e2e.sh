@@ -9,6 +9,8 @@ e2e_init frame_e2e
 convert -size 64x64 xc:'#00ff00' "$E2E_DIR/green.png"
 display -window root "$E2E_DIR/green.png"
 e2e_register_url_recorder
+# The login dialog's update check asks the portal: it answers that there is nothing newer.
+e2e_start_portal --port 18601
 
 e2e_start_kelvo "$E2E_DIR/run"
 start=$(date +%s.%N)
