@@ -169,7 +169,9 @@ void Portal::Install(httplib::Server& server) {
 bool RunHangingServer(const Options& options, int stopFd) {
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     const int yes = 1;
+    // As the HTTP server does, so that connections the previous server left closing do not block us.
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(options.port));
