@@ -64,12 +64,15 @@ public:
         return ::HttpSendRequestW(m_request.get(), nullptr, 0, nullptr, 0) != FALSE;
     }
 
-    int StatusCode() override {
+    std::optional<int> StatusCode() override {
         wchar_t status[40] = {}; // 80 bytes
         DWORD size = sizeof status - sizeof status[0];
         if (!::HttpQueryInfoW(m_request.get(), HTTP_QUERY_STATUS_CODE, status, &size, nullptr))
-            return 0;
-        return static_cast<int>(std::wcstol(status, nullptr, 10));
+            return std::nullopt;
+        const long code = std::wcstol(status, nullptr, 10);
+        if (code <= 0)
+            return std::nullopt;
+        return static_cast<int>(code);
     }
 
     std::optional<std::uint64_t> ContentLength() override {

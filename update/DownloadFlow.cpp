@@ -8,7 +8,10 @@ namespace kelvo::update {
 bool RunDownload(DownloadTransport& transport) {
     if (!transport.Send())
         return false;
-    if (transport.StatusCode() != 200) {
+    const std::optional<int> status = transport.StatusCode();
+    if (!status)
+        return false;
+    if (*status != 200) {
         transport.ShowDownloadFailed();
         return false;
     }

@@ -20,8 +20,9 @@ public:
 
     // Opens the session, connects and sends the request. False on any failure.
     virtual bool Send() = 0;
-    // The final status code (after redirects), 0 when it cannot be read.
-    virtual int StatusCode() = 0;
+    // The final status code (after redirects); nothing when the response has none (the connection
+    // ended before a status line), which is a failure of the connection, not an answer.
+    virtual std::optional<int> StatusCode() = 0;
     // The announced body length, if the response carries a usable Content-Length.
     virtual std::optional<std::uint64_t> ContentLength() = 0;
     virtual void ShowDownloadFailed() = 0;

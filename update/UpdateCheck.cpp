@@ -16,6 +16,23 @@ std::wstring FileApiPath(const std::u16string& path) {
     return ToWide(ToFileApiPath(path));
 }
 
+// For the calls that do not take the extended form (the profile reader, the shell): the short form
+// of a long path usually fits the classic limit.
+std::wstring ClassicPath(const std::u16string& path) {
+    if (path.size() < kClassicPathLimit)
+        return ToWide(path);
+    const std::wstring extended = FileApiPath(path);
+    std::wstring shortPath(kClassicPathLimit + 4, L'\0');
+    const DWORD got =
+        ::GetShortPathNameW(extended.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    if (got == 0 || got >= shortPath.size())
+        return extended;
+    shortPath.resize(got);
+    if (shortPath.rfind(L"\\\\?\\", 0) == 0)
+        shortPath.erase(0, 4);
+    return shortPath.size() < kClassicPathLimit ? shortPath : extended;
+}
+
 } // namespace
 
 std::uint32_t WinUpdateEnvironment::TickCount() {
@@ -49,7 +66,7 @@ bool WinUpdateEnvironment::Download(const std::u16string& url, const std::u16str
 std::int32_t WinUpdateEnvironment::ReadIniInt(const std::u16string& path, std::u16string_view section,
                                               std::u16string_view key, std::int32_t fallback) {
     const UINT value = ::GetPrivateProfileIntW(ToWide(section).c_str(), ToWide(key).c_str(), fallback,
-                                               FileApiPath(path).c_str());
+                                               ClassicPath(path).c_str());
     return static_cast<std::int32_t>(value);
 }
 
@@ -57,7 +74,7 @@ std::u16string WinUpdateEnvironment::ReadIniString(const std::u16string& path, s
                                                    std::u16string_view key) {
     wchar_t value[kMaxUrlLength + 1] = {};
     ::GetPrivateProfileStringW(ToWide(section).c_str(), ToWide(key).c_str(), L"", value, kMaxUrlLength + 1,
-                               FileApiPath(path).c_str());
+                               ClassicPath(path).c_str());
     return ToU16(value);
 }
 
@@ -70,21 +87,7 @@ void WinUpdateEnvironment::ShowUpdated() {
 }
 
 void WinUpdateEnvironment::Start(const std::u16string& path) {
-    std::wstring file = ToWide(path);
-    if (path.size() >= kClassicPathLimit) {
-        // The shell does not take extended paths; the short form of a long one usually fits.
-        const std::wstring extended = FileApiPath(path);
-        std::wstring shortPath(kClassicPathLimit, L'\0');
-        const DWORD got =
-            ::GetShortPathNameW(extended.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
-        if (got != 0 && got < shortPath.size()) {
-            shortPath.resize(got);
-            if (shortPath.rfind(L"\\\\?\\", 0) == 0 && shortPath.size() - 4 < kClassicPathLimit)
-                shortPath.erase(0, 4);
-            file = shortPath;
-        }
-    }
-    ::ShellExecuteW(nullptr, L"Open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(nullptr, L"Open", ClassicPath(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void WinUpdateEnvironment::PostClose() {

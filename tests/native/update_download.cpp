@@ -16,7 +16,7 @@ namespace {
 class FakeTransport final : public DownloadTransport {
 public:
     bool sendOk = true;
-    int status = 200;
+    std::optional<int> status = 200;
     std::optional<std::uint64_t> length;
     std::size_t body = 0;
     std::size_t chunk = kReadBlockSize;
@@ -35,7 +35,7 @@ public:
         log.push_back("send");
         return sendOk;
     }
-    int StatusCode() override { return status; }
+    std::optional<int> StatusCode() override { return status; }
     std::optional<std::uint64_t> ContentLength() override { return length; }
     void ShowDownloadFailed() override { log.push_back("message"); }
     bool CreateDestination() override {
@@ -88,7 +88,7 @@ TEST(UpdateDownload, EmptyBodyGivesAnEmptyFile) {
 }
 
 TEST(UpdateDownload, StatusOtherThan200IsShownOnceAndLeavesTheFileAlone) {
-    for (int status : {404, 500, 302, 0}) {
+    for (int status : {404, 500, 302, 201}) {
         FakeTransport t;
         t.status = status;
         t.body = 10;
@@ -102,6 +102,11 @@ TEST(UpdateDownload, SilentFailures) {
     unsent.sendOk = false;
     EXPECT_FALSE(RunDownload(unsent));
     EXPECT_EQ(unsent.log, std::vector<std::string>{"send"});
+
+    FakeTransport noStatus; // the connection ended before a status line
+    noStatus.status = std::nullopt;
+    EXPECT_FALSE(RunDownload(noStatus));
+    EXPECT_EQ(noStatus.log, std::vector<std::string>{"send"});
 
     FakeTransport uncreatable;
     uncreatable.createOk = false;

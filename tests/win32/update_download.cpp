@@ -147,6 +147,10 @@ TEST_F(UpdateDownload, SilentFailures) {
     EXPECT_FALSE(DownloadFile(L"http://127.0.0.1:" + std::to_wstring(closedPort) + L"/kelvo.exe", m_path));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 
+    // A server that closes without answering: a failure of the connection, not a status.
+    LoopbackServer mute([](SOCKET, const std::string&) {});
+    EXPECT_FALSE(DownloadFile(mute.Url(L"/kelvo.exe"), m_path));
+
     EXPECT_FALSE(DownloadFile(L"not an address", m_path));
     EXPECT_TRUE(answerer.boxes().empty());
 }
@@ -176,6 +180,76 @@ TEST_F(UpdateDownload, LongDestinationPath) {
     EXPECT_TRUE(DownloadFile(server.Url(L"/kelvo.exe"), path));
     EXPECT_TRUE(ReadAll(L"\\\\?\\" + path) == body);
     ::DeleteFileW((L"\\\\?\\" + path).c_str());
+}
+
+} // namespace
+
+namespace {
+
+// The real file, profile and download work; the shell's part recorded instead of done.
+class ShellRecorder final : public kelvo::update::UpdateEnvironment {
+public:
+    std::uint32_t TickCount() override { return m_real.TickCount(); }
+    std::u16string CurrentDirectory() override { return m_real.CurrentDirectory(); }
+    void DeleteFile(const std::u16string& path) override { m_real.DeleteFile(path); }
+    bool Download(const std::u16string& url, const std::u16string& path) override {
+        return m_real.Download(url, path);
+    }
+    std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+                            std::int32_t fallback) override {
+        return m_real.ReadIniInt(path, section, key, fallback);
+    }
+    std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
+                                 std::u16string_view key) override {
+        return m_real.ReadIniString(path, section, key);
+    }
+    bool Rename(const std::u16string& from, const std::u16string& to) override {
+        return m_real.Rename(from, to);
+    }
+    void ShowUpdated() override { shell.push_back(u"message"); }
+    void Start(const std::u16string& path) override { shell.push_back(u"start " + path); }
+    void PostClose() override { shell.push_back(u"close"); }
+
+    std::vector<std::u16string> shell;
+
+private:
+    kelvo::update::WinUpdateEnvironment m_real{nullptr};
+};
+
+TEST(UpdateInstall, LongCurrentDirectory) {
+    wchar_t saved[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, saved);
+    std::wstring dir = TempDir();
+    for (int i = 0; dir.size() < 280; ++i) {
+        dir += L"\\" + std::wstring(70, static_cast<wchar_t>(L'p' + i));
+        ::CreateDirectoryW((L"\\\\?\\" + dir).c_str(), nullptr);
+    }
+    const std::wstring extended = L"\\\\?\\" + dir;
+    update_test::WriteFileBytes(extended + L"\\kelvo.exe", "old launcher");
+    const std::string fresh = Body(50000);
+    LoopbackServer server([&](SOCKET s, const std::string& request) {
+        if (request.find("kelvoupdate.ini") != std::string::npos)
+            LoopbackServer::Send(
+                s, Response("200 OK", "[LoginUpdate]\r\nVersionId=1002\r\ndownloadUrl=http://127.0.0.1:" +
+                                          std::to_string(server.port()) + "/kelvo.exe\r\n"));
+        else
+            LoopbackServer::Send(s, Response("200 OK", fresh));
+    });
+    if (!::SetCurrentDirectoryW(dir.c_str()))
+        GTEST_SKIP() << "the system keeps the current directory below MAX_PATH";
+    ShellRecorder env;
+    const auto outcome = kelvo::update::CheckForUpdate(
+        env, kelvo::update::ToU16(server.Url(L"/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini")), 1001);
+    ::SetCurrentDirectoryW(saved);
+
+    EXPECT_EQ(outcome, kelvo::update::UpdateOutcome::Installed);
+    EXPECT_TRUE(ReadAll(extended + L"\\kelvo.exe") == fresh);
+    EXPECT_EQ(ReadAll(extended + L"\\kelvo_.exe"), "old launcher");
+    EXPECT_EQ(ReadAll(extended + L"\\kelvo_new.exe"), "<missing>");
+    EXPECT_EQ(ReadAll(extended + L"\\kelvoupdate.ini"), "<missing>");
+    const std::vector<std::u16string> expected = {
+        u"message", u"start " + kelvo::update::ToU16(dir) + u"\\kelvo.exe", u"close"};
+    EXPECT_EQ(env.shell, expected);
 }
 
 } // namespace

@@ -75,3 +75,27 @@ TEST(UpdateEnvironment, CurrentDirectory) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(UpdateEnvironment, LongCurrentDirectoryIsReadWhole) {
+    wchar_t saved[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, saved);
+    wchar_t base[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, base);
+    std::wstring dir = base;
+    if (!dir.empty() && dir.back() == L'\\')
+        dir.pop_back();
+    for (int i = 0; dir.size() < 300; ++i) {
+        dir += L"\\" + std::wstring(60, static_cast<wchar_t>(L'k' + i));
+        ::CreateDirectoryW((L"\\\\?\\" + dir).c_str(), nullptr);
+    }
+    if (!::SetCurrentDirectoryW(dir.c_str()))
+        GTEST_SKIP() << "the system keeps the current directory below MAX_PATH";
+    WinUpdateEnvironment env(nullptr);
+    const std::u16string current = env.CurrentDirectory();
+    ::SetCurrentDirectoryW(saved);
+    EXPECT_EQ(current, ToU16(dir));
+}
+
+} // namespace

@@ -1,4 +1,4 @@
-// kelvo_fetch URL PATH [WARMUP_URL]
+// kelvo_fetch URL PATH [WARMUP_URL]: the launcher's DownloadFile, timed.
 // Prints: ok=<0|1> bytes=<file size> seconds=<s> peak_before=<bytes> peak_after=<bytes>
 // The warm-up download (if given) runs first, so that "peak_before" already includes everything a
 // download needs apart from the body; the growth to "peak_after" is what the body cost.
