@@ -17,6 +17,9 @@ namespace {
 
 class WinInetTransport final : public DownloadTransport {
 public:
+    // How long a request may wait for the server's next bytes before the download fails.
+    static constexpr DWORD kReceiveTimeoutMs = 15000;
+
     WinInetTransport(const std::wstring& url, const std::wstring& path) : m_url(url), m_path(path) {}
     ~WinInetTransport() override { CloseDestination(); }
     WinInetTransport(const WinInetTransport&) = delete;
@@ -31,6 +34,11 @@ public:
         DWORD retries = 1;
         ::InternetSetOptionExW(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout, 0);
         ::InternetSetOptionExW(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries, 0);
+        // A server that takes the connection and never answers would otherwise hold the login
+        // dialog's first paint, and with it the whole launcher, for as long as it likes.
+        DWORD receiveTimeout = kReceiveTimeoutMs;
+        ::InternetSetOptionExW(m_session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout,
+                               sizeof receiveTimeout, 0);
 
         // Pointer mode: the parts point into m_url, nothing is decoded.
         URL_COMPONENTSW parts{};
@@ -61,6 +69,9 @@ public:
                                            nullptr, INTERNET_FLAG_EXISTING_CONNECT | secure, 0));
         if (!m_request)
             return false;
+        // Also on the request itself: not every implementation passes the session's value on.
+        ::InternetSetOptionExW(m_request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout,
+                               sizeof receiveTimeout, 0);
         return ::HttpSendRequestW(m_request.get(), nullptr, 0, nullptr, 0) != FALSE;
     }
 

@@ -7,8 +7,9 @@
 #   upd_downloads LOG        one line per finished download: "<seconds> s"
 #   upd_wait_downloads LOG N SECS   wait until N downloads have finished
 #   upd_answer TITLE SECS    answers (Return) every window titled TITLE for SECS; prints the count
-#   upd_watch LOG N SECS     answers the download-failure ("kelvo") and completion ("提示") messages
-#                            until N downloads have finished (and a little after), at most SECS;
+#   upd_watch LOG N SECS [BOXES]  answers the download-failure ("kelvo") and completion ("提示") messages
+#                            until N downloads have finished and BOXES messages were seen (and a
+#                            little after), at most SECS;
 #                            counts in $UPD_FAIL_BOXES, $UPD_DONE_BOXES; $UPD_WATCHED is true when done
 #   upd_pids_in DIR          pids of the Wine processes running DIR\kelvo.exe
 #   upd_stop_in DIR          ends those processes (by pid)
@@ -133,7 +134,7 @@ upd_answer() {
 }
 
 upd_watch() {
-    local log=$1 n=$2 secs=$3 i id title seen=" " grace=0
+    local log=$1 n=$2 secs=$3 expected=${4:-0} i id title seen=" " grace=0
     UPD_FAIL_BOXES=0
     UPD_DONE_BOXES=0
     UPD_WATCHED=false
@@ -151,9 +152,12 @@ upd_watch() {
             xdotool key --window "$id" Return 2>/dev/null
         done < <(xwininfo -root -children 2>/dev/null |
             awk '$2 == "\"kelvo\":" { print $1, "kelvo" } $2 == "\"提示\":" { print $1, "done" }')
-        if [ "$(upd_downloads "$log" | wc -l)" -ge "$n" ]; then
+        if [ "$(upd_downloads "$log" | wc -l)" -ge "$n" ] &&
+            [ $((UPD_FAIL_BOXES + UPD_DONE_BOXES)) -ge "$expected" ]; then
+            # A message box can take seconds to appear on a loaded machine (fonts load on its
+            # first use): keep looking for 5 s after the last download.
             grace=$((grace + 1))
-            if [ "$grace" -ge 8 ]; then
+            if [ "$grace" -ge 25 ]; then
                 UPD_WATCHED=true
                 return 0
             fi
