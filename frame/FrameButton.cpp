@@ -2,7 +2,7 @@
 
 // Tabs first (their order decides which of two overlapping tabs takes a press), then minimise
 // and close.
-const std::array<FrameButtonSpec, kFrameButtonCount> kFrameButtonSpecs = {{
+const std::array<FrameButtonLayout, kFrameButtonCount> kFrameButtonLayouts = {{
     {203, 204, 202, 633, 127, 155, 49, FrameAction::OpenNews},
     {197, 198, 196, 503, 127, 160, 49, FrameAction::OpenPayment},
     {194, 195, 193, 758, 127, 160, 49, FrameAction::OpenForum},
@@ -15,11 +15,11 @@ const std::array<FrameButtonSpec, kFrameButtonCount> kFrameButtonSpecs = {{
 FrameButtons MakeFrameButtons(const std::array<std::pair<int, int>, kFrameButtonCount>& normalSizes) {
     FrameButtons buttons{};
     for (std::size_t i = 0; i < kFrameButtonCount; ++i) {
-        const FrameButtonSpec& spec = kFrameButtonSpecs[i];
+        const FrameButtonLayout& layout = kFrameButtonLayouts[i];
         const bool known = normalSizes[i].first > 0 && normalSizes[i].second > 0;
-        const int w = known ? normalSizes[i].first : spec.width;
-        const int h = known ? normalSizes[i].second : spec.height;
-        buttons[i].rect = {spec.left, spec.top, spec.left + w, spec.top + h};
+        const int w = known ? normalSizes[i].first : layout.width;
+        const int h = known ? normalSizes[i].second : layout.height;
+        buttons[i].rect = {layout.left, layout.top, layout.left + w, layout.top + h};
         buttons[i].state = FrameButtonState::Normal;
     }
     return buttons;
@@ -53,7 +53,7 @@ int FrameButtonsPress(FrameButtons& buttons, int x, int y) noexcept {
 
 int FrameButtonsRelease(FrameButtons& buttons, int x, int y) noexcept {
     const int hit = FirstHit(buttons, x, y);
-    if (hit >= 0 && kFrameButtonSpecs[static_cast<std::size_t>(hit)].action != FrameAction::Close)
+    if (hit >= 0 && kFrameButtonLayouts[static_cast<std::size_t>(hit)].action != FrameAction::Close)
         buttons[static_cast<std::size_t>(hit)].state = FrameButtonState::Hover;
     return hit;
 }

@@ -15,7 +15,7 @@ enum class FrameAction { None, OpenNews, OpenPayment, OpenForum, OpenService, Mi
 
 // Where one button sits and which pictures it shows. Sizes are those of the normal pictures, used
 // when a picture cannot be loaded so that the button stays where users expect it.
-struct FrameButtonSpec {
+struct FrameButtonLayout {
     int normalId;
     int hoverId;
     int pressedId;
@@ -27,7 +27,7 @@ struct FrameButtonSpec {
 };
 
 constexpr std::size_t kFrameButtonCount = 7;
-extern const std::array<FrameButtonSpec, kFrameButtonCount> kFrameButtonSpecs;
+extern const std::array<FrameButtonLayout, kFrameButtonCount> kFrameButtonLayouts;
 
 struct FrameButton {
     PixelRect rect;

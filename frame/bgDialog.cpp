@@ -145,11 +145,11 @@ int bgDialog::OnCreate(LPCREATESTRUCTW) {
 void bgDialog::LoadButtons() {
     std::array<std::pair<int, int>, kFrameButtonCount> sizes{};
     for (std::size_t i = 0; i < kFrameButtonCount; ++i) {
-        const FrameButtonSpec& spec = kFrameButtonSpecs[i];
+        const FrameButtonLayout& layout = kFrameButtonLayouts[i];
         ButtonImages& images = m_buttonImages[i];
-        images.normal = LoadPngResource(static_cast<UINT>(spec.normalId));
-        images.hover = LoadPngResource(static_cast<UINT>(spec.hoverId));
-        images.pressed = LoadPngResource(static_cast<UINT>(spec.pressedId));
+        images.normal = LoadPngResource(static_cast<UINT>(layout.normalId));
+        images.hover = LoadPngResource(static_cast<UINT>(layout.hoverId));
+        images.pressed = LoadPngResource(static_cast<UINT>(layout.pressedId));
         if (images.normal)
             sizes[i] = {images.normal->width, images.normal->height};
     }
@@ -253,7 +253,7 @@ void bgDialog::OnLButtonUp(UINT, POINT point) {
         Default();
         return;
     }
-    const FrameAction action = kFrameButtonSpecs[static_cast<std::size_t>(hit)].action;
+    const FrameAction action = kFrameButtonLayouts[static_cast<std::size_t>(hit)].action;
     if (action == FrameAction::Close) {
         PostMessageW(WM_CLOSE);
         return;

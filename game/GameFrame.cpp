@@ -52,9 +52,9 @@ std::vector<GameFramePiece> LayoutGameFrame(int windowWidth, int windowHeight, i
 CaptionButtonRects LayoutCaptionButtons(int windowWidth) {
     CaptionButtonRects rects{};
     for (std::size_t i = 0; i < kCaptionButtonCount; ++i) {
-        const CaptionButtonSpec& spec = kCaptionButtonSpecs[i];
-        rects[i] = {windowWidth - spec.leftFromRight, kCaptionButtonTop, windowWidth - spec.rightFromRight,
-                    kCaptionButtonBottom};
+        const CaptionButtonLayout& layout = kCaptionButtonLayouts[i];
+        rects[i] = {windowWidth - layout.leftFromRight, kCaptionButtonTop,
+                    windowWidth - layout.rightFromRight, kCaptionButtonBottom};
     }
     return rects;
 }
@@ -62,13 +62,13 @@ CaptionButtonRects LayoutCaptionButtons(int windowWidth) {
 int CaptionButtonImage(std::size_t index, int state, bool maximized) {
     if (index >= kCaptionButtonCount)
         return 0;
-    const CaptionButtonSpec& spec = kCaptionButtonSpecs[index];
-    const bool restore = maximized && spec.restoreNormalId != 0;
+    const CaptionButtonLayout& layout = kCaptionButtonLayouts[index];
+    const bool restore = maximized && layout.restoreNormalId != 0;
     if (state == 0)
-        return restore ? spec.restoreNormalId : spec.normalId;
+        return restore ? layout.restoreNormalId : layout.normalId;
     if (state == 2)
-        return restore ? spec.restorePressedId : spec.pressedId;
-    return restore ? spec.restoreHoverId : spec.hoverId;
+        return restore ? layout.restorePressedId : layout.pressedId;
+    return restore ? layout.restoreHoverId : layout.hoverId;
 }
 
 bool CaptionButtonsPress(CaptionButtonStates& states, bool& pressed, const CaptionButtonRects& rects, int x,
@@ -86,9 +86,9 @@ bool CaptionButtonsPress(CaptionButtonStates& states, bool& pressed, const Capti
 CaptionAction CaptionButtonsClick(CaptionButtonStates& states, bool& pressed, int hotCode) {
     pressed = false;
     for (std::size_t i = 0; i < kCaptionButtonCount; ++i) {
-        if (kCaptionButtonSpecs[i].hotCode == hotCode) {
+        if (kCaptionButtonLayouts[i].hotCode == hotCode) {
             states[i] = 0;
-            return kCaptionButtonSpecs[i].action;
+            return kCaptionButtonLayouts[i].action;
         }
     }
     return CaptionAction::None;
@@ -103,7 +103,7 @@ bool CaptionButtonsHover(CaptionButtonStates& states, int& hotCode, const Captio
             // again: a press made while nothing was hot stays a press without an action.
             if (states[i] == 0) {
                 states[i] = 1;
-                hotCode = kCaptionButtonSpecs[i].hotCode;
+                hotCode = kCaptionButtonLayouts[i].hotCode;
                 repaint = true;
             }
         } else {

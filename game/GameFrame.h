@@ -85,7 +85,7 @@ constexpr std::size_t kCaptionButtonCount = 5;
 
 enum class CaptionAction { None, ShowMenu, HideToTray, Minimise, ToggleMaximise, Close };
 
-struct CaptionButtonSpec {
+struct CaptionButtonLayout {
     int hotCode;
     int leftFromRight;  // left edge = window width - leftFromRight
     int rightFromRight; // right edge = window width - rightFromRight
@@ -100,7 +100,7 @@ constexpr int kCaptionButtonTop = 2;
 constexpr int kCaptionButtonBottom = 26;
 
 // In the order every loop visits them (not their order on screen).
-inline constexpr std::array<CaptionButtonSpec, kCaptionButtonCount> kCaptionButtonSpecs{{
+inline constexpr std::array<CaptionButtonLayout, kCaptionButtonCount> kCaptionButtonLayouts{{
     {3, 108, 80, 158, 159, 166, 0, 0, 0, CaptionAction::ShowMenu},
     {4, 135, 111, 213, 214, 215, 0, 0, 0, CaptionAction::HideToTray},
     {1, 78, 54, 160, 161, 167, 0, 0, 0, CaptionAction::Minimise},

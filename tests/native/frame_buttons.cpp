@@ -95,7 +95,7 @@ TEST(FrameLinks, AddressesAndHandlerParameters) {
     EXPECT_EQ(FrameLinkAddress(FrameAction::OpenForum, hosts), u"http://bbs.example:81/forum-2205-1.html");
     EXPECT_EQ(FrameLinkAddress(FrameAction::OpenService, hosts), u"http://www.example/kf/");
     EXPECT_EQ(FrameLinkAddress(FrameAction::Close, hosts), u"");
-    EXPECT_EQ(kFrameButtonSpecs[0].action, kFrameButtonSpecs[4].action); // both open the news page
+    EXPECT_EQ(kFrameButtonLayouts[0].action, kFrameButtonLayouts[4].action); // both open the news page
     EXPECT_EQ(FrameLinkParameters(u"http://a/b?c=1&d=%20"),
               u"url.dll,FileProtocolHandler http://a/b?c=1&d=%20");
 }

@@ -7,6 +7,19 @@
 #include <string>
 #include <utility>
 
+// AddRef and Release of an object that deletes itself with its last reference; the class holds
+// the count as `LONG m_refs = 1;`.
+#define STANDIN_REFERENCE_COUNT                                                                              \
+    ULONG STDMETHODCALLTYPE AddRef() override {                                                              \
+        return static_cast<ULONG>(::InterlockedIncrement(&m_refs));                                          \
+    }                                                                                                        \
+    ULONG STDMETHODCALLTYPE Release() override {                                                             \
+        const LONG n = ::InterlockedDecrement(&m_refs);                                                      \
+        if (n == 0)                                                                                          \
+            delete this;                                                                                     \
+        return static_cast<ULONG>(n);                                                                        \
+    }
+
 namespace standins {
 
 // Live objects and server locks; DllCanUnloadNow answers from both.

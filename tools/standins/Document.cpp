@@ -61,13 +61,7 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG n = ::InterlockedDecrement(&m_refs);
-        if (n == 0)
-            delete this;
-        return static_cast<ULONG>(n);
-    }
+    STANDIN_REFERENCE_COUNT
     STANDIN_NO_AUTOMATION
 
     // IHTMLElement
@@ -246,13 +240,7 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG n = ::InterlockedDecrement(&m_refs);
-        if (n == 0)
-            delete this;
-        return static_cast<ULONG>(n);
-    }
+    STANDIN_REFERENCE_COUNT
     STANDIN_NO_AUTOMATION
 
     HRESULT STDMETHODCALLTYPE get_body(IHTMLElement** p) override {

@@ -231,13 +231,7 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG n = ::InterlockedDecrement(&m_refs);
-        if (n == 0)
-            delete this;
-        return static_cast<ULONG>(n);
-    }
+    STANDIN_REFERENCE_COUNT
 
     // IDispatch: only the members the launcher calls, by DISPID.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
