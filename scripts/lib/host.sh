@@ -1,0 +1,135 @@
+# Which Windows build this host runs, and how to run it; sourced by every command that starts a
+# Windows program (scripts/run, scripts/test, the benchmarks, the end-to-end tests).
+#
+# Some Linux hosts (many virtual machines among them) refuse every 32-bit program: an i386
+# execve gives "Exec format error", Wine's 32-bit loader included. There the x86_64 build runs
+# under Wine's 64-bit loader in a 64-bit prefix instead. KELVO_ARCH=win32|win64 forces a build.
+#
+# After kelvo_choose_arch:
+#   KELVO_ARCH         win32 or win64
+#   KELVO_ARCH_REASON  one sentence: why that build
+#   KELVO_BUILD        the build folder of that architecture ($KELVO_ROOT/build/$KELVO_ARCH)
+#   KELVO_REG_VIEW     /reg:32 or /reg:64, the registry view the program's classes are read from
+#   WINELOADER, WINEARCH  exported for Wine's own tools
+# kelvo_wine ARGS runs a Windows program with the chosen loader.
+
+KELVO_ROOT=${KELVO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+
+# Succeeds when the kernel runs 32-bit x86 programs. The probe is a 93-byte static i386 ELF that
+# only calls exit(0), so it needs no 32-bit library. KELVO_HOST_RUNS_32BIT=0|1 overrides it (to try
+# the 64-bit-only paths on any host).
+kelvo_host_runs_32bit() {
+    case "${KELVO_HOST_RUNS_32BIT:-}" in
+    0) return 1 ;;
+    1) return 0 ;;
+    esac
+    if [ -z "${_KELVO_PROBE_RESULT:-}" ]; then
+        local probe
+        probe=$(mktemp /tmp/kelvo-probe32.XXXXXX) || return 1
+        # ELF header (52 bytes), one PT_LOAD program header (32), code: mov eax,1; xor ebx,ebx; int 0x80
+        printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'"\
+"'\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000'"\
+"'\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000'"\
+"'\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010'"\
+"'\135\000\000\000\135\000\000\000\005\000\000\000\000\020\000\000'"\
+"'\270\001\000\000\000\061\333\315\200' >"$probe"
+        chmod +x "$probe"
+        if "$probe" 2>/dev/null; then _KELVO_PROBE_RESULT=yes; else _KELVO_PROBE_RESULT=no; fi
+        rm -f "$probe"
+    fi
+    [ "$_KELVO_PROBE_RESULT" = yes ]
+}
+
+# Wine's 64-bit loader: Debian keeps it in Wine's library folder, off the PATH.
+kelvo_wine64_loader() {
+    local c
+    for c in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 /opt/wine-stable/bin/wine64 \
+        "$(command -v wine64 2>/dev/null)"; do
+        [ -n "$c" ] && [ -x "$c" ] && { echo "$c"; return 0; }
+    done
+    return 1
+}
+
+kelvo_wine32_loader() {
+    local c
+    for c in /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine /opt/wine-stable/bin/wine \
+        "$(command -v wine 2>/dev/null)"; do
+        [ -n "$c" ] && [ -x "$c" ] && { echo "$c"; return 0; }
+    done
+    return 1
+}
+
+# Chooses the build and the loader; prints a sentence and fails when the choice cannot run here.
+kelvo_choose_arch() {
+    local runs32=no
+    kelvo_host_runs_32bit && runs32=yes
+    case "${KELVO_ARCH:-}" in
+    win32)
+        KELVO_ARCH_REASON="forced by KELVO_ARCH=win32"
+        if [ "$runs32" != yes ]; then
+            echo "KELVO_ARCH=win32 cannot run here: this host's kernel refuses 32-bit programs" \
+                "(Exec format error), so Wine's 32-bit loader cannot start; unset KELVO_ARCH or use win64." >&2
+            return 1
+        fi
+        ;;
+    win64) KELVO_ARCH_REASON="forced by KELVO_ARCH=win64" ;;
+    '')
+        if [ "$runs32" = yes ]; then
+            KELVO_ARCH=win32
+            KELVO_ARCH_REASON="this host runs 32-bit programs"
+        else
+            KELVO_ARCH=win64
+            KELVO_ARCH_REASON="this host refuses 32-bit programs"
+        fi
+        ;;
+    *)
+        echo "KELVO_ARCH must be win32 or win64, not '$KELVO_ARCH'." >&2
+        return 1
+        ;;
+    esac
+    KELVO_BUILD=$KELVO_ROOT/build/$KELVO_ARCH
+    if [ "$KELVO_ARCH" = win32 ]; then
+        KELVO_REG_VIEW=/reg:32
+        export WINEARCH=win32
+        WINELOADER=$(kelvo_wine32_loader)
+    else
+        KELVO_REG_VIEW=/reg:64
+        export WINEARCH=win64
+        WINELOADER=$(kelvo_wine64_loader)
+    fi
+    if [ -z "$WINELOADER" ]; then
+        echo "No Wine loader for $KELVO_ARCH was found; run scripts/install-deps (it installs" \
+            "Debian's wine packages) or install Wine by hand." >&2
+        return 1
+    fi
+    export WINELOADER KELVO_ARCH KELVO_BUILD KELVO_REG_VIEW KELVO_ARCH_REASON
+    # Wine's own scripts (wineboot, winepath) start WINESERVER beside the chosen loader.
+    if [ -x "$(dirname "$WINELOADER")/wineserver" ]; then
+        export WINESERVER=$(dirname "$WINELOADER")/wineserver
+    fi
+}
+
+kelvo_wine() { "$WINELOADER" "$@"; }
+kelvo_wineserver() { "${WINESERVER:-wineserver}" "$@"; }
+
+# A fresh prefix of the chosen architecture whose windows are not handed to a window manager:
+# under a bare X server Wine would otherwise wait for one on every hide. Fails at once, with a
+# sentence, when Wine cannot start a program here.
+kelvo_make_prefix() {
+    mkdir -p "$WINEPREFIX"
+    if ! kelvo_wine wineboot -i >"$WINEPREFIX.boot.log" 2>&1; then
+        echo "Wine could not set up the prefix $WINEPREFIX with $WINELOADER ($KELVO_ARCH):" >&2
+        tail -3 "$WINEPREFIX.boot.log" >&2
+        return 1
+    fi
+    kelvo_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    kelvo_wineserver -w
+}
+
+# Copies the stand-in controls into the prefix and registers them under the real class ids, in
+# the registry view the chosen build reads.
+kelvo_register_standins() {
+    local dll=$WINEPREFIX/drive_c/kelvo_standins.dll
+    cp "$KELVO_BUILD/tools/kelvo_standins.dll" "$dll" &&
+        "$KELVO_ROOT/tools/standins/register.sh" "$dll"
+}
