@@ -3,12 +3,13 @@
 # Environment (set by scripts/test; a test run on its own sets it up itself):
 #   KELVO_ROOT        repository root
 #   WINEPREFIX        a scratch Wine prefix, made with `wineboot -i` when it does not exist yet
+#   KELVO_ARCH ...    the build and Wine loader to use (scripts/lib/host.sh; chosen here when unset)
 #   DISPLAY           an X display; when unset, e2e_init starts Xvfb at 1920x1080x24
 #
 # Functions:
 #   e2e_init NAME             scratch folder $E2E_DIR (removed on exit), display, prefix, cleanup trap
 #   e2e_wine ARGS...          wine with the test environment (WINEDEBUG=-all unless set)
-#   e2e_start_kelvo DIR       copy build/win32/kelvo.exe into DIR and start it there; pid in $KELVO_PID
+#   e2e_start_kelvo DIR       copy $KELVO_BUILD/kelvo.exe into DIR and start it there; pid in $KELVO_PID
 #   e2e_wait_exit PID SECS    wait for a process; prints its exit status, or "timeout"
 #   e2e_find_window TITLE [SECS]   X id of the top-level window with exactly that title (or fails)
 #   e2e_geometry ID           prints "X Y W H" of a window in root coordinates
@@ -25,6 +26,10 @@
 set -u
 
 KELVO_ROOT=${KELVO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+source "$KELVO_ROOT/scripts/lib/host.sh"
+if [ -z "${KELVO_BUILD:-}" ] || [ -z "${WINELOADER:-}" ]; then
+    kelvo_choose_arch || exit 1
+fi
 E2E_PASSED=0
 E2E_FAILED=0
 E2E_PIDS=()
@@ -36,7 +41,7 @@ e2e_cleanup() {
     done
     pkill -f "$E2E_DIR" 2>/dev/null
     if [ -n "${E2E_OWN_XVFB:-}" ]; then
-        WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
+        WINEPREFIX=$WINEPREFIX kelvo_wineserver -k 2>/dev/null
         kill "$E2E_OWN_XVFB" 2>/dev/null
     fi
     [ -n "${E2E_DIR:-}" ] && rm -rf "$E2E_DIR"
@@ -63,21 +68,28 @@ e2e_init() {
 
 # A fresh prefix whose windows are not handed to a window manager: under a bare X server Wine
 # would otherwise wait for one on every hide.
-e2e_make_prefix() {
-    wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
-}
+e2e_make_prefix() { kelvo_make_prefix; }
 
-e2e_wine() { wine "$@"; }
+e2e_wine() { kelvo_wine "$@"; }
 
 e2e_start_kelvo() {
     local dir=$1
     mkdir -p "$dir"
-    cp "$KELVO_ROOT/build/win32/kelvo.exe" "$dir/kelvo.exe"
-    (cd "$dir" && exec wine kelvo.exe >"$dir/kelvo.log" 2>&1) &
+    cp "$KELVO_BUILD/kelvo.exe" "$dir/kelvo.exe"
+    (cd "$dir" && exec "$WINELOADER" kelvo.exe >"$dir/kelvo.log" 2>&1) &
     KELVO_PID=$!
     E2E_PIDS+=("$KELVO_PID")
+    # A loader that cannot start at all (126, 127) is reported now, not after a test's time-out.
+    sleep 0.3
+    if ! kill -0 "$KELVO_PID" 2>/dev/null; then
+        wait "$KELVO_PID"
+        local status=$?
+        if [ "$status" -eq 126 ] || [ "$status" -eq 127 ]; then
+            echo "kelvo.exe could not be started with $WINELOADER (status $status):" >&2
+            tail -3 "$dir/kelvo.log" >&2
+            exit 1
+        fi
+    fi
 }
 
 e2e_wait_exit() {
@@ -151,12 +163,12 @@ e2e_start_portal() {
 
 e2e_register_url_recorder() {
     local win_dir
-    cp "$KELVO_ROOT/build/win32/tools/kelvo_urlrecorder.exe" "$E2E_DIR/urlrecorder.exe"
-    win_dir=$(winepath -w "$E2E_DIR")
+    cp "$KELVO_BUILD/tools/kelvo_urlrecorder.exe" "$E2E_DIR/urlrecorder.exe"
+    win_dir=$(kelvo_wine winepath.exe -w "$E2E_DIR" 2>/dev/null | tr -d '\r')
     E2E_RECORDED=$E2E_DIR/links.txt
     local scheme
     for scheme in http https; do
-        wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve /d "\"$win_dir\\urlrecorder.exe\" \"%1\"" /f \
+        kelvo_wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve /d "\"$win_dir\\urlrecorder.exe\" \"%1\"" /f \
             >/dev/null 2>&1
     done
 }
@@ -182,9 +194,7 @@ e2e_finish() {
 # Registers the stand-in controls in the prefix; the DLL is kept inside the prefix so that the
 # registration outlives this test's scratch folder. The stand-in's log goes to $E2E_STANDIN_LOG.
 e2e_register_standins() {
-    local dll=$WINEPREFIX/drive_c/kelvo_standins.dll
-    cp "$KELVO_ROOT/build/win32/tools/kelvo_standins.dll" "$dll"
-    "$KELVO_ROOT/tools/standins/register.sh" "$dll" >/dev/null
+    kelvo_register_standins >/dev/null
     export E2E_STANDIN_LOG=$E2E_DIR/standin.log
     export KELVO_STANDIN_LOG=$E2E_STANDIN_LOG
 }

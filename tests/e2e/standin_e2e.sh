@@ -7,19 +7,19 @@ unset WINEPREFIX
 source "$(dirname "$0")/lib.sh"
 e2e_init standin
 
-BUILD=$KELVO_ROOT/build/win32
+BUILD=$KELVO_BUILD
 PORT=18671
 export KELVO_STANDIN_LOG=$E2E_DIR/standin.log
 
-standin_tests() { (cd "$BUILD" && wine kelvo_win_tests.exe --gtest_filter='StandinBrowser.*' 2>&1); }
+standin_tests() { (cd "$BUILD" && kelvo_wine kelvo_win_tests.exe --gtest_filter='StandinBrowser.*' 2>&1); }
 
 before=$(standin_tests)
 e2e_check "tests skip while the class id is the system's" grep -q 'SKIPPED \] 10 tests' <<<"$before"
 
 register_out=$(bash "$KELVO_ROOT/tools/standins/register.sh" "$BUILD/tools/kelvo_standins.dll" 2>&1)
 e2e_check "register.sh succeeds" test $? -eq 0
-query=$(wine reg query 'HKLM\Software\Classes\CLSID\{8856F961-340A-11D0-A96B-00C04FD705A2}\InprocServer32' /reg:32 2>&1)
-e2e_check "server path in the 32-bit view" grep -qi 'kelvo_standins.dll' <<<"$query"
+query=$(kelvo_wine reg query 'HKLM\Software\Classes\CLSID\{8856F961-340A-11D0-A96B-00C04FD705A2}\InprocServer32' "$KELVO_REG_VIEW" 2>&1)
+e2e_check "server path in the $KELVO_REG_VIEW view" grep -qi 'kelvo_standins.dll' <<<"$query"
 e2e_check "apartment threading" grep -q 'ThreadingModel.*Apartment' <<<"$query"
 echo "$register_out"
 
@@ -30,7 +30,7 @@ grep -q 'PASSED  \] 10 tests' <<<"$after" || echo "$after" | tail -30
 : >"$KELVO_STANDIN_LOG"
 e2e_start_portal --port "$PORT"
 login="http://127.0.0.1:$PORT/games/kelvo/dlq/"
-(cd "$E2E_DIR" && exec wine "$BUILD/tools/kelvo_standin_viewer.exe" "$login" >"$E2E_DIR/viewer.log" 2>&1) &
+(cd "$E2E_DIR" && exec "$WINELOADER" "$BUILD/tools/kelvo_standin_viewer.exe" "$login" >"$E2E_DIR/viewer.log" 2>&1) &
 E2E_PIDS+=("$!")
 wid=$(e2e_find_window kelvo_standin_viewer 30)
 e2e_check "viewer window" test -n "$wid"
@@ -50,5 +50,5 @@ e2e_check "entry page completes" grep -q "^complete http://127.0.0.1:$PORT/games
 e2e_check "portal served it" grep -q '^GET /games/kelvo/enter/error.php?.*serverid=12' "$E2E_DIR/portal.log"
 grep -q '^complete .*error.php' "$KELVO_STANDIN_LOG" || cat "$KELVO_STANDIN_LOG"
 
-wineserver -k 2>/dev/null
+kelvo_wineserver -k 2>/dev/null
 e2e_finish

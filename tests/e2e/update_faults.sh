@@ -52,8 +52,8 @@ end() {
     wait "$KELVO_PID" 2>/dev/null
     # Nothing of this case may live on into the next: a launcher left behind would keep later
     # message boxes from showing.
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
+    kelvo_wineserver -k 2>/dev/null
+    kelvo_wineserver -w 2>/dev/null
     if [ -n "$HOLD_PID" ]; then
         kill "$HOLD_PID" 2>/dev/null
         wait "$HOLD_PID" 2>/dev/null
@@ -76,7 +76,7 @@ end() {
 
 hold() {
     local path=$1 mode=$2 i
-    (cd "$(dirname "$path")" && exec wine "$UPD_HOLD" "$(basename "$path")" "$mode" 120 >"$path.hold" 2>&1) &
+    (cd "$(dirname "$path")" && exec "$WINELOADER" "$UPD_HOLD" "$(basename "$path")" "$mode" 120 >"$path.hold" 2>&1) &
     HOLD_PID=$!
     for ((i = 0; i < 100; i++)); do
         grep -q held "$path.hold" 2>/dev/null && return 0
@@ -169,7 +169,7 @@ end "manifest fetched but not writable, old launcher kept"
 begin missing-kelvo 2
 mkdir -p "$dir/bin"
 cp "$UPD_OLD" "$dir/bin/kelvo.exe"
-upd_start "$dir" "$(winepath -w "$dir/bin/kelvo.exe")"
+upd_start "$dir" "$(kelvo_wine winepath.exe -w "$dir/bin/kelvo.exe" 2>/dev/null | tr -d '\r')"
 watch 30 1
 check "expected the completion message" test "$UPD_DONE_BOXES" = 1
 check "new launcher not in place" upd_same "$dir/kelvo.exe" "$UPD_NEW"

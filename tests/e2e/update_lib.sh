@@ -16,8 +16,8 @@
 #   upd_wait_exit PID SECS   wait for a process of this shell; status in $UPD_STATUS
 #   upd_same A B             the two files have the same bytes
 #
-# Launchers: $UPD_OLD (built-in version 1001, build/win32/kelvo.exe) and $UPD_NEW (1002,
-# build/win32-1002/kelvo.exe, built here when missing). Either can be overridden with
+# Launchers: $UPD_OLD (built-in version 1001, $KELVO_BUILD/kelvo.exe) and $UPD_NEW (1002,
+# $KELVO_BUILD-1002/kelvo.exe, built here when missing). Either can be overridden with
 # KELVO_UPDATE_OLD_EXE / KELVO_UPDATE_NEW_EXE.
 
 UPD_PORT=18601
@@ -26,12 +26,12 @@ UPD_EXE_PATH=/front_resource/kelvo/weiduan/zarn/kelvo.exe
 
 upd_init() {
     e2e_init "$1"
-    UPD_OLD=${KELVO_UPDATE_OLD_EXE:-$KELVO_ROOT/build/win32/kelvo.exe}
-    UPD_NEW=${KELVO_UPDATE_NEW_EXE:-$KELVO_ROOT/build/win32-1002/kelvo.exe}
-    UPD_HOLD=${KELVO_UPDATE_FILEHOLD_EXE:-$KELVO_ROOT/build/win32/tools/filehold/kelvo_filehold.exe}
+    UPD_OLD=${KELVO_UPDATE_OLD_EXE:-$KELVO_BUILD/kelvo.exe}
+    UPD_NEW=${KELVO_UPDATE_NEW_EXE:-$KELVO_BUILD-1002/kelvo.exe}
+    UPD_HOLD=${KELVO_UPDATE_FILEHOLD_EXE:-$KELVO_BUILD/tools/filehold/kelvo_filehold.exe}
     if [ -z "${KELVO_UPDATE_NEW_EXE:-}" ] && [ ! "$UPD_NEW" -nt "$UPD_OLD" ]; then
-        (cd "$KELVO_ROOT" && cmake --preset win32 -B build/win32-1002 -DKELVO_VERSION=1002 >/dev/null &&
-            cmake --build build/win32-1002 -j2 --target kelvo >/dev/null) || {
+        (cd "$KELVO_ROOT" && cmake --preset "$KELVO_ARCH" -B "$KELVO_BUILD-1002" -DKELVO_VERSION=1002 >/dev/null &&
+            cmake --build "$KELVO_BUILD-1002" -j2 --target kelvo >/dev/null) || {
             echo "cannot build the 1002 launcher"
             exit 1
         }
@@ -90,7 +90,7 @@ upd_start() {
         cp "$UPD_OLD" "$dir/kelvo.exe"
         exe=kelvo.exe
     fi
-    (cd "$dir" && WINEDEBUG=-all,+timestamp,+wininet exec wine "$exe" >"$dir.log" 2>&1) &
+    (cd "$dir" && WINEDEBUG=-all,+timestamp,+wininet exec "$WINELOADER" "$exe" >"$dir.log" 2>&1) &
     KELVO_PID=$!
     E2E_PIDS+=("$KELVO_PID")
 }
@@ -169,7 +169,7 @@ upd_watch() {
 
 upd_pids_in() {
     local win p
-    win=$(winepath -w "$1" 2>/dev/null)
+    win=$(kelvo_wine winepath.exe -w "$1" 2>/dev/null | tr -d '\r')
     for p in /proc/[0-9]*; do
         case "$(tr '\0' ' ' 2>/dev/null <"$p/cmdline")" in
         "$win\\kelvo.exe "*) basename "$p" ;;
