@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 using namespace kelvo::markup;
 
@@ -492,8 +494,11 @@ MarkupDocument::MarkupDocument(const char16_t* text) {
     LoadText(text);
 }
 
+MarkupDocument::~MarkupDocument() = default;
+
 bool MarkupDocument::LoadText(const char16_t* text) {
     m_strReport.clear();
+    m_pAttributes.reset();
     if (text == nullptr) {
         m_index.Release();
         text = u"";
@@ -671,6 +676,58 @@ bool AttributeMatches(std::u16string_view token, std::u16string_view name) {
 
 } // namespace
 
+struct MarkupDocument::AttributeTable {
+    struct Entry {
+        Token name;
+        Token value; // the token after its "=", or the name itself
+    };
+    std::int32_t element = 0;
+    std::vector<Entry> entries;
+    std::unordered_map<std::u16string_view, std::int32_t> first; // name token -> its first entry
+    std::vector<std::size_t> lengths;                            // of the name tokens, ascending
+
+    // The entry AttributeValue(name) reads: the first whose name token answers for name. Only name
+    // itself and its prefixes ending before a space, "/", "=", "[" or "]" can answer, and only at
+    // a length some token has, so the lookups together hash at most the tag's length of units.
+    const Entry* Find(std::u16string_view name) const {
+        std::int32_t best = -1;
+        for (const std::size_t length : lengths) {
+            if (length > name.size())
+                break;
+            if (!AttributeMatches(name.substr(0, length), name))
+                continue;
+            const auto found = first.find(name.substr(0, length));
+            if (found != first.end() && (best < 0 || found->second < best))
+                best = found->second;
+        }
+        return best < 0 ? nullptr : &entries[static_cast<std::size_t>(best)];
+    }
+};
+
+const MarkupDocument::AttributeTable& MarkupDocument::ListAttributes() const {
+    if (!m_pAttributes)
+        m_pAttributes = std::make_unique<AttributeTable>();
+    AttributeTable& table = *m_pAttributes;
+    if (table.element == m_nCurrent)
+        return table;
+    table.element = m_nCurrent;
+    table.entries.clear();
+    table.first.clear();
+    table.lengths.clear();
+    const char16_t* tag = m_strText.data() + m_index[m_nCurrent].start;
+    AttributeScan scan(tag, tag + StartTagLength(m_nCurrent));
+    Token name;
+    while (scan.NextName(name)) {
+        const Token value = scan.ValueOf(name);
+        table.first.emplace(name.View(), static_cast<std::int32_t>(table.entries.size()));
+        table.entries.push_back({name, value});
+        table.lengths.push_back(name.View().size());
+    }
+    std::sort(table.lengths.begin(), table.lengths.end());
+    table.lengths.erase(std::unique(table.lengths.begin(), table.lengths.end()), table.lengths.end());
+    return table;
+}
+
 bool MarkupDocument::NameIs(std::int32_t n, const char16_t* name) const {
     return ElementName(m_strText.data() + m_index[n].start) == std::u16string_view(name);
 }
@@ -684,9 +741,15 @@ std::u16string MarkupDocument::NodeName() const {
 std::u16string MarkupDocument::AttributeValue(const char16_t* name) const {
     if (m_nCurrent == 0 || name == nullptr)
         return {};
+    const std::u16string_view wanted(name);
+    if (m_pAttributes && m_pAttributes->element == m_nCurrent) {
+        std::u16string out;
+        if (const AttributeTable::Entry* entry = m_pAttributes->Find(wanted))
+            AppendDecoded(out, entry->value.first, entry->value.last);
+        return out;
+    }
     const char16_t* tag = m_strText.data() + m_index[m_nCurrent].start;
     AttributeScan scan(tag, tag + StartTagLength(m_nCurrent));
-    const std::u16string_view wanted(name);
     Token token;
     while (scan.NextName(token)) {
         if (AttributeMatches(token.View(), wanted)) {
@@ -702,13 +765,10 @@ std::u16string MarkupDocument::AttributeValue(const char16_t* name) const {
 std::u16string MarkupDocument::AttributeNameAt(int index) const {
     if (m_nCurrent == 0 || index < 0)
         return {};
-    const char16_t* tag = m_strText.data() + m_index[m_nCurrent].start;
-    AttributeScan scan(tag, tag + StartTagLength(m_nCurrent));
-    Token token;
-    for (int i = 0; scan.NextName(token); ++i)
-        if (i == index)
-            return std::u16string(token.View());
-    return {};
+    const AttributeTable& table = ListAttributes();
+    if (static_cast<std::size_t>(index) >= table.entries.size())
+        return {};
+    return std::u16string(table.entries[static_cast<std::size_t>(index)].name.View());
 }
 
 std::u16string MarkupDocument::InnerMarkup() const {

@@ -15,6 +15,7 @@ class MarkupDocument {
 public:
     MarkupDocument();
     explicit MarkupDocument(const char16_t* text);
+    ~MarkupDocument();
     bool LoadText(const char16_t* text); // null is allowed
     std::u16string ResultReport() const;
     void RewindLevel();
@@ -73,6 +74,13 @@ private:
     };
 
     class Parser; // one LoadText's pass over the text, defined with LoadText
+
+    // The current element's attributes, listed by one scan of its start tag the first time one is
+    // asked for by position, so that reading every attribute costs one scan and not one per
+    // attribute (a tag with many attributes would otherwise take quadratic time).
+    struct AttributeTable;
+    const AttributeTable& ListAttributes() const;
+    mutable std::unique_ptr<AttributeTable> m_pAttributes;
 
     std::int32_t StartTagLength(std::int32_t n) const;
     std::int32_t EndTagLength(std::int32_t n) const;

@@ -19,7 +19,7 @@ shown=$(date +%s.%N)
 echo "frame shown after $(echo "$shown - $start" | bc -l | cut -c1-5) s"
 
 e2e_check "frame window exists" test -n "$frame"
-geometry=$(e2e_geometry "$frame")
+geometry=$(e2e_geometry Kelvo)
 e2e_check "frame is 1155x625 at (382, 227): got $geometry" test "$geometry" = "382 227 1155 625"
 
 login_at() { xwininfo -root -children | grep '"kelvo.exe"' | grep -q "+$1+$2 "; }
@@ -44,7 +44,7 @@ e2e_check "forum tab opens its address: $recorded" test "$recorded" = "http://12
 
 # Drag the frame by its left border; the login window comes along.
 e2e_drag $((382 + 345)) $((227 + 300)) $((482 + 345)) $((277 + 300))
-geometry=$(e2e_geometry "$frame")
+geometry=$(e2e_geometry Kelvo)
 e2e_check "frame dragged to (482, 277): got $geometry" test "$geometry" = "482 277 1155 625"
 e2e_check "login window followed to (844, 431)" login_at 844 431
 

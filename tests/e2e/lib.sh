@@ -12,7 +12,9 @@
 #   e2e_start_kelvo DIR       copy $KELVO_BUILD/kelvo.exe into DIR and start it there; pid in $KELVO_PID
 #   e2e_wait_exit PID SECS    wait for a process; prints its exit status, or "timeout"
 #   e2e_find_window TITLE [SECS]   X id of the top-level window with exactly that title (or fails)
-#   e2e_geometry ID           prints "X Y W H" of a window in root coordinates
+#   e2e_geometry ID|TITLE     prints "X Y W H" of a window in root coordinates; a title is looked
+#                             up anew (Wine may replace a window's X window, for example when it
+#                             turns layered, so an id found earlier can go stale)
 #   e2e_screenshot FILE       screenshot of the whole screen
 #   e2e_pixel FILE X Y        prints "R G B" of one pixel of a screenshot
 #   e2e_click X Y             left click at screen coordinates
@@ -120,7 +122,9 @@ e2e_find_window() {
 }
 
 e2e_geometry() {
-    xwininfo -id "$1" | awk '
+    local id=$1
+    case "$id" in 0x*) ;; *) id=$(e2e_find_window "$id" 5) || return 1 ;; esac
+    xwininfo -id "$id" | awk '
         /Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
         /Width:/ { w = $2 } /Height:/ { h = $2 }
         END { print x, y, w, h }'

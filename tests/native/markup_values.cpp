@@ -171,17 +171,38 @@ TEST(MarkupValues, Attributes) {
         {u"<a xy='1'>", u"xy", u"x", u""},
         {u"<a x='1>2'>", u"x", u"x", u"1>2"},
         {u"<a\tx\n=\r'1'>", u"x", u"x", u"1"},
+        {u"<a x[1]='p' x='q'>", u"x[1]|x", u"x[1]", u"p"}, // the first attribute that answers
+        {u"<a x='q' x[1]='p'>", u"x|x[1]", u"x[1]", u"q"},
+        {u"<a x]='1' x='2'>", u"x]|x", u"x]", u"1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.tag));
         MarkupDocument doc(c.tag);
         ASSERT_TRUE(doc.NextElement());
+        // Asked before and after the attributes are listed by position: the same answer.
+        EXPECT_EQ(Narrow(doc.AttributeValue(c.ask)), Narrow(c.value));
         std::u16string names;
         for (int i = 0; !doc.AttributeNameAt(i).empty(); ++i)
             names += (i ? u"|" : u"") + doc.AttributeNameAt(i);
         EXPECT_EQ(Narrow(names), Narrow(c.names));
         EXPECT_EQ(Narrow(doc.AttributeValue(c.ask)), Narrow(c.value));
     }
+}
+
+TEST(MarkupValues, AttributesFollowTheCursor) {
+    MarkupDocument doc(u"<a x='1'><c x='3'/></a><b x='2'/>");
+    ASSERT_TRUE(doc.NextElement());
+    EXPECT_EQ(doc.AttributeNameAt(0), u"x");
+    ASSERT_TRUE(doc.EnterElement() && doc.NextElement());
+    EXPECT_EQ(doc.AttributeValue(u"x"), u"3");
+    ASSERT_TRUE(doc.LeaveElement());
+    EXPECT_EQ(doc.AttributeValue(u"x"), u"1");
+    ASSERT_TRUE(doc.NextElement());
+    EXPECT_EQ(doc.AttributeValue(u"x"), u"2");
+    doc.LoadText(u"<d y='4'/>");
+    ASSERT_TRUE(doc.NextElement());
+    EXPECT_EQ(doc.AttributeNameAt(0), u"y");
+    EXPECT_EQ(doc.AttributeValue(u"x"), u"");
 }
 
 TEST(MarkupValues, AttributeScanStaysInsideTheStartTag) {

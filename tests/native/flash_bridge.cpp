@@ -1,0 +1,141 @@
+// The bridge's walk over a request: the trace pieces in order, the host functions and where the
+// walk goes on after them.
+#include "flash/FlashBridge.h"
+
+#include "markup/MarkupDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Every trace piece as it is, every host action as "<action>".
+class Recorder final : public FlashBridgeHost {
+public:
+    std::vector<std::u16string> events;
+
+    void DebugOutput(std::u16string_view piece) override { events.emplace_back(piece); }
+    void StartReloadTimer() override { events.emplace_back(u"<timer>"); }
+    void SetLeaveGamePrompt(std::u16string prompt) override { events.push_back(u"<prompt:" + prompt + u">"); }
+    void ToggleMaximized() override { events.emplace_back(u"<max>"); }
+    void ConfirmCloseGame() override { events.emplace_back(u"<close>"); }
+};
+
+std::vector<std::u16string> Walk(const std::u16string& request) {
+    Recorder recorder;
+    HandleFlashCall(request, recorder);
+    EXPECT_FALSE(recorder.events.empty());
+    EXPECT_EQ(recorder.events.front(), request); // the request is always written first
+    recorder.events.erase(recorder.events.begin());
+    return recorder.events;
+}
+
+using Events = std::vector<std::u16string>;
+
+// The trace of an element without attributes: "  ", the tag piece, its text, a line feed.
+Events Plain(const std::u16string& name, const std::u16string& text = u"") {
+    return {u"  ", u"Tag(" + name + u") = ", text, u"\n"};
+}
+
+Events Join(std::initializer_list<Events> parts) {
+    Events out;
+    for (const Events& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+const std::u16string kReloadLine = u"\nFlash刷新!!!!!!!!";
+const std::u16string kTipsLine = u"\n收到Flash方的信息!!!!!!!!";
+const std::u16string kMaxLine = u"\n最大化/还原窗口!!!!!!!!";
+const std::u16string kLostLine = u"\nFlash断线!!!!!!!!";
+
+struct WalkCase {
+    const char* what;
+    std::u16string request;
+    Events expected;
+};
+
+TEST(FlashBridge, WalksRequestsInOrder) {
+    const Events invokeFoo = {u"  ", u"name",           u"=", u"foo", u"  ", u"returntype", u"=", u"xml",
+                              u"  ", u"Tag(invoke) = ", u"",  u"\n"};
+    const Events invokeReloadCase = {u"  ", u"name", u"=", u"Reload", u"  ", u"Tag(invoke) = ", u"", u"\n"};
+    const Events tips = {u"  ", u"name", u"=", u"setReloadTips", u"  ", u"Tag(invoke) = ", u"", u"\n"};
+    const WalkCase cases[] = {
+        {"worked example",
+         u"<invoke name=\"foo\" returntype=\"xml\"><arguments><string>x</string></arguments></invoke>",
+         Join({invokeFoo, Plain(u"arguments"), Plain(u"string", u"x")})},
+        {"another letter case is no host function", u"<invoke name=\"Reload\"><arguments/></invoke>",
+         Join({invokeReloadCase, Plain(u"arguments")})},
+        {"reload: timer, no trace",
+         u"<invoke name=\"reload\" returntype=\"xml\"><arguments></arguments></invoke>",
+         {kReloadLine, u"<timer>"}},
+        {"setWindowMax", u"<invoke name=\"setWindowMax\"/>", {kMaxLine, u"<max>"}},
+        {"disconnection", u"<invoke name=\"disconnection\"/>", {kLostLine, u"<close>"}},
+        {"setReloadTips: prompt, then trace and children",
+         u"<invoke name=\"setReloadTips\"><arguments><string>a &amp; b</string></arguments></invoke>",
+         Join({{kTipsLine, u"<prompt:a &amp; b>"}, tips, Plain(u"arguments"), Plain(u"string", u"a & b")})},
+        {"setReloadTips with two arguments",
+         u"<invoke "
+         u"name=\"setReloadTips\"><arguments><string>a</string><string>b</string></arguments></invoke>",
+         Join({{kTipsLine, u"<prompt:a</string><string>b>"},
+               tips,
+               Plain(u"arguments"),
+               Plain(u"string", u"a"),
+               Plain(u"string", u"b")})},
+        {"setReloadTips with an empty argument",
+         u"<invoke name=\"setReloadTips\"><arguments><string></string></arguments></invoke>",
+         Join({{kTipsLine, u"<prompt:>"}, tips, Plain(u"arguments"), Plain(u"string")})},
+        {"setReloadTips with self-closing arguments", u"<invoke name=\"setReloadTips\"><arguments/></invoke>",
+         Join({{kTipsLine, u"<prompt:<arguments/>>"}, tips, Plain(u"arguments")})},
+        {"a host function ends only its own level",
+         u"<outer><invoke name=\"setWindowMax\"/><skipped/></outer><next>t</next>",
+         Join({Plain(u"outer"), {kMaxLine, u"<max>"}, Plain(u"next", u"t")})},
+        {"invoke at any depth", u"<a><b><invoke name=\"reload\"/></b><c/></a>",
+         Join({Plain(u"a"), Plain(u"b"), {kReloadLine, u"<timer>"}, Plain(u"c")})},
+        {"several calls in one request",
+         u"<invoke name=\"reload\"/><invoke name=\"reload\"/><x/>",
+         {kReloadLine, u"<timer>"}},
+        {"repeated attribute: the first value for both",
+         u"<e x='1' x='2'/>",
+         {u"  ", u"x", u"=", u"1", u"  ", u"x", u"=", u"1", u"  ", u"Tag(e) = ", u"", u"\n"}},
+        {"no element at all", u"just text", {}},
+        {"broken markup is walked as repaired", u"<invoke name=\"foo\"><a></invoke>",
+         Join({{u"  ", u"name", u"=", u"foo", u"  ", u"Tag(invoke) = ", u"", u"\n"}, Plain(u"a")})},
+    };
+    for (const WalkCase& c : cases)
+        EXPECT_EQ(Walk(c.request), c.expected) << c.what;
+}
+
+TEST(FlashBridge, DeepNestingIsWalkedWithoutRecursion) {
+    constexpr int kDepth = 100000;
+    std::u16string request;
+    for (int i = 0; i < kDepth; ++i)
+        request += u"<a>";
+    request += u"<invoke name=\"setWindowMax\"/><z/>";
+    for (int i = 0; i < kDepth; ++i)
+        request += u"</a>";
+    request += u"<last/>";
+
+    Recorder recorder;
+    HandleFlashCall(request, recorder);
+    // The request, each <a> traced, the host function at the bottom, then only <last>: <z> shares
+    // the level that the host function ended.
+    ASSERT_EQ(recorder.events.size(), 1 + 4u * kDepth + 2 + 4);
+    EXPECT_EQ(recorder.events[1 + 4 * kDepth], kMaxLine);
+    EXPECT_EQ(recorder.events[2 + 4 * kDepth], u"<max>");
+    EXPECT_EQ(recorder.events[3 + 4 * kDepth + 1], u"Tag(last) = ");
+}
+
+TEST(FlashBridge, ReloadTipsPromptRemovesOnlyTheWrappers) {
+    EXPECT_EQ(ReloadTipsPrompt(u"<arguments><string>T</string></arguments>"), u"T");
+    EXPECT_EQ(ReloadTipsPrompt(
+                  u"<arguments><string><arguments><string>x</string></arguments></string></arguments>"),
+              u"x");
+    EXPECT_EQ(ReloadTipsPrompt(u"<arguments> <string>T</string> </arguments>"),
+              u"<arguments> <string>T</string> </arguments>");
+    EXPECT_EQ(ReloadTipsPrompt(u""), u"");
+}
+
+} // namespace
