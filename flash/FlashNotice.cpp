@@ -22,11 +22,32 @@ bool RegisterNoticeClass() noexcept {
     return ::RegisterClassExW(&wc) != 0;
 }
 
+int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+// The first installed face with both Chinese and Latin glyphs: a face picked by character set
+// alone may lack the Latin letters of "Flash Player".
+const wchar_t* NoticeFace() noexcept {
+    static const wchar_t* const candidates[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei",
+                                                L"Noto Sans CJK SC"};
+    WindowDc screen(nullptr);
+    for (const wchar_t* candidate : candidates) {
+        LOGFONTW lf{};
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lstrcpynW(lf.lfFaceName, candidate, LF_FACESIZE);
+        bool found = false;
+        ::EnumFontFamiliesExW(screen.get(), &lf, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
+        if (found)
+            return candidate;
+    }
+    return candidates[0];
+}
+
 HFONT NoticeFont(int height, int weight) noexcept {
-    // A Chinese character set lets the system pick a face with the glyphs where the named one is
-    // missing.
-    return ::CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei");
+    return ::CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, NoticeFace());
 }
 
 } // namespace
