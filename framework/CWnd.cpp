@@ -114,6 +114,23 @@ HRESULT CWnd::InvokeHelper(DISPID dispid, WORD flags, VARIANT* result, VARIANTAR
     return hr;
 }
 
+HRESULT CWnd::PutProperty(DISPID dispid, const DispatchArg& value) const noexcept {
+    VARIANTARG arg = value.Get();
+    return InvokeHelper(dispid, DISPATCH_PROPERTYPUT, nullptr, &arg, 1);
+}
+
+HRESULT CWnd::CallMethod(DISPID dispid, std::span<const DispatchArg> args, VARIANT* result) const noexcept {
+    // Shallow copies: the DispatchArg objects keep owning what the variants point to.
+    constexpr std::size_t kMaxArgs = 8;
+    if (args.size() > kMaxArgs)
+        return E_INVALIDARG;
+    VARIANTARG reversed[kMaxArgs];
+    for (std::size_t i = 0; i < args.size(); ++i)
+        reversed[args.size() - 1 - i] = args[i].Get();
+    return InvokeHelper(dispid, DISPATCH_METHOD, result, args.empty() ? nullptr : reversed,
+                        static_cast<UINT>(args.size()));
+}
+
 CWnd* CWnd::FromHandlePermanent(HWND hwnd) noexcept {
     auto& map = HandleMap();
     auto it = map.find(hwnd);

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <span>
 
 class CWnd {
 public:
@@ -40,6 +41,11 @@ public:
     // takes them; result may be null. Failures come back as the HRESULT.
     HRESULT InvokeHelper(DISPID dispid, WORD flags, VARIANT* result, VARIANTARG* args,
                          UINT count) const noexcept;
+    // Typed calls by DISPID: a property put, and a method with its arguments in declaration order
+    // (first to last; they are handed to the control reversed, as IDispatch takes them).
+    HRESULT PutProperty(DISPID dispid, const DispatchArg& value) const noexcept;
+    HRESULT CallMethod(DISPID dispid, std::span<const DispatchArg> args,
+                       VARIANT* result = nullptr) const noexcept;
     // Routes an event of the child control id to this window's event-sink map.
     void OnControlEvent(UINT controlId, DISPID dispid, DISPPARAMS* params);
 

@@ -123,6 +123,11 @@ BSTR EventArgBstr(VARIANT* v) noexcept {
     return nullptr;
 }
 
+std::wstring EventArgString(VARIANT* v) {
+    const BSTR text = EventArgBstr(v);
+    return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
+}
+
 long EventArgLong(VARIANT* v) noexcept {
     v = Deref(v);
     if (!v)
@@ -152,17 +157,61 @@ bool ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner) {
     if (!eventOwner || eventsIid == IID_NULL)
         return true;
     ComPtr<IConnectionPointContainer> container;
-    if (FAILED(container.QueryFrom(m_control.Get(), IID_IConnectionPointContainer)))
-        return true;
-    if (FAILED(container->FindConnectionPoint(eventsIid, m_connection.ReleaseAndGetAddressOf())) ||
-        !m_connection)
-        return true;
+    if (FAILED(container.QueryFrom(m_control.Get(), IID_IConnectionPointContainer)) || !container ||
+        FAILED(container->FindConnectionPoint(eventsIid, m_connection.ReleaseAndGetAddressOf())) ||
+        !m_connection) {
+        Release();
+        return false;
+    }
     ComPtr<IDispatch> sink(new EventSink(eventOwner, m_controlId, eventsIid), false);
-    if (SUCCEEDED(m_connection->Advise(sink.Get(), &m_cookie)))
-        m_sink = std::move(sink);
-    else
+    if (FAILED(m_connection->Advise(sink.Get(), &m_cookie))) {
         static_cast<EventSink*>(sink.Get())->Disconnect();
+        m_cookie = 0;
+        Release();
+        return false;
+    }
+    m_sink = std::move(sink);
     return true;
+}
+
+DispatchArg::DispatchArg() noexcept {
+    ::VariantInit(&m_v);
+}
+
+DispatchArg::DispatchArg(DispatchArg&& other) noexcept : m_v(other.m_v) {
+    ::VariantInit(&other.m_v);
+}
+
+DispatchArg::~DispatchArg() {
+    ::VariantClear(&m_v);
+}
+
+DispatchArg DispatchArg::Bool(bool value) noexcept {
+    DispatchArg arg;
+    arg.m_v.vt = VT_BOOL;
+    arg.m_v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return arg;
+}
+
+DispatchArg DispatchArg::Long(long value) noexcept {
+    DispatchArg arg;
+    arg.m_v.vt = VT_I4;
+    arg.m_v.lVal = value;
+    return arg;
+}
+
+DispatchArg DispatchArg::String(std::wstring_view text) noexcept {
+    DispatchArg arg;
+    arg.m_v.vt = VT_BSTR;
+    arg.m_v.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return arg;
+}
+
+DispatchArg DispatchArg::VariantRef(VARIANT* target) noexcept {
+    DispatchArg arg;
+    arg.m_v.vt = VT_VARIANT | VT_BYREF;
+    arg.m_v.pvarVal = target;
+    return arg;
 }
 
 void ControlSite::Release() noexcept {

@@ -8,6 +8,9 @@
 #include <oaidl.h>
 #include <ocidl.h>
 
+#include <string>
+#include <string_view>
+
 class CWnd;
 
 // One entry of an event-sink map: an event of one control, by control id and DISPID.
@@ -66,6 +69,13 @@ protected:                                                                      
              return;                                                                                         \
          static_cast<ThisClass&>(w).memberFn(EventArgBstr(KELVO_EVENT_ARG(p, 0)));                           \
      }},
+// void fn(const std::wstring&): an event with one string, copied (a null string arrives empty).
+#define ON_EVENT_WSTRING(id, dispid, memberFn)                                                               \
+    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
+         if (p->cArgs < 1)                                                                                   \
+             return;                                                                                         \
+         static_cast<ThisClass&>(w).memberFn(EventArgString(KELVO_EVENT_ARG(p, 0)));                         \
+     }},
 // void fn(long): an event with one number.
 #define ON_EVENT_LONG(id, dispid, memberFn)                                                                  \
     {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
@@ -78,7 +88,31 @@ protected:                                                                      
 IDispatch* EventArgDispatch(VARIANT* v) noexcept;
 VARIANT* EventArgVariantPointer(VARIANT* v) noexcept;
 BSTR EventArgBstr(VARIANT* v) noexcept;
+std::wstring EventArgString(VARIANT* v);
 long EventArgLong(VARIANT* v) noexcept;
+
+// One argument of a call by DISPID (CWnd::PutProperty, CWnd::CallMethod); owns what it holds, so a
+// string lives exactly as long as the call that needs it.
+class DispatchArg {
+public:
+    static DispatchArg Bool(bool value) noexcept;
+    static DispatchArg Long(long value) noexcept;
+    static DispatchArg String(std::wstring_view text) noexcept;
+    // A by-reference variant; the target, which may be null, stays the caller's.
+    static DispatchArg VariantRef(VARIANT* target) noexcept;
+
+    DispatchArg(DispatchArg&& other) noexcept;
+    DispatchArg& operator=(DispatchArg&&) = delete;
+    DispatchArg(const DispatchArg&) = delete;
+    DispatchArg& operator=(const DispatchArg&) = delete;
+    ~DispatchArg();
+
+    const VARIANTARG& Get() const noexcept { return m_v; }
+
+private:
+    DispatchArg() noexcept;
+    VARIANTARG m_v;
+};
 
 // What a CWnd holds while it hosts a control.
 class ControlSite {
@@ -88,7 +122,9 @@ public:
     ControlSite(const ControlSite&) = delete;
     ControlSite& operator=(const ControlSite&) = delete;
 
-    // Takes the control out of the host window and connects its events to the parent's map.
+    // Takes the control out of the host window and connects its events to the parent's map. Fails
+    // when events are asked for and cannot be connected: a control whose events are lost would
+    // otherwise look healthy.
     bool Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner);
     // Disconnects the events and releases the control's interfaces, in that order.
     void Release() noexcept;

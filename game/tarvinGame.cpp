@@ -53,6 +53,8 @@ ON_WM_GETMINMAXINFO()
 ON_WM_MOVE()
 ON_WM_SIZE()
 ON_WM_ERASEBKGND()
+// Flash host
+ON_MESSAGE(kMsgReloadMovie, OnReloadMovie)
 END_MESSAGE_MAP()
 
 tarvinGame::tarvinGame(CWnd* pParent) : CDialog(IDD, pParent) {
@@ -297,7 +299,9 @@ void tarvinGame::ToggleMaximized() {
         m_bMaximized = true;
     }
     PaintCaptionButtons();
-    if (HWND control = GetDlgItem(kGameControlId))
+    if (m_pFlashCtrl && m_pFlashCtrl->m_hWnd)
+        ::SetFocus(m_pFlashCtrl->m_hWnd);
+    else if (HWND control = GetDlgItem(kGameControlId))
         ::SetFocus(control);
 }
 
@@ -311,13 +315,19 @@ void tarvinGame::OpenMaximized() {
 
 void tarvinGame::LayoutGameControl() {
     HWND control = m_hWnd ? GetDlgItem(kGameControlId) : nullptr;
-    if (!control)
+    // The notice that stands in for a control that could not be created fills the same place.
+    HWND notice = m_hWnd && m_pFlashNotice ? m_pFlashNotice->m_hWnd : nullptr;
+    if (!control && !notice)
         return;
     RECT window{};
     ::GetWindowRect(m_hWnd, &window);
     const RECT work = WorkArea();
     const auto place = GameControlRect(window.right - window.left, window.bottom - window.top,
                                        work.right - work.left, work.bottom - work.top);
-    if (place)
-        ::MoveWindow(control, place->left, place->top, place->Width(), place->Height(), TRUE);
+    if (!place)
+        return;
+    for (HWND child : {control, notice}) {
+        if (child)
+            ::MoveWindow(child, place->left, place->top, place->Width(), place->Height(), TRUE);
+    }
 }

@@ -4,11 +4,15 @@
 // right and bottom edges sizing zones.
 #pragma once
 
+#include "flash/CShockwaveflash1.h"
+#include "flash/FlashNotice.h"
+#include "flash/GameMovie.h"
 #include "framework/CDialog.h"
 #include "framework/Handles.h"
 #include "game/GameFrame.h"
 
 #include <array>
+#include <memory>
 #include <string>
 
 class tarvinGame : public CDialog {
@@ -46,6 +50,26 @@ public:
     bool m_bPressed = false;
     int m_nHotCode = 0;
 
+    // ---- Flash host (game/GameMovie.cpp) ----
+    // Replaces the Flash control by a new one running the loader movie named by the query.
+    void LoadGameMovie(const std::wstring& query);
+    // Event handlers of control 1001: OnReadyStateChange (-609) and FlashCall (197).
+    void OnFlashReadyStateChange(long state);
+    void HandleFlashCall(const std::wstring& request);
+    // Message 1549, from any sender: the movie again from the stored query.
+    LRESULT OnReloadMovie(WPARAM wParam, LPARAM lParam);
+
+    std::unique_ptr<CShockwaveflash1> m_pFlashCtrl;
+    wchar_t m_szGameQuery[kGameQueryCapacity] = {};
+    bool m_bReadyLayoutDone = false;
+    std::wstring m_strLeaveGamePrompt;
+    // The whole last query: m_szGameQuery holds at most 1499 units of it, and nothing of a longer
+    // query may be lost from the FlashVars or from a reload.
+    std::wstring m_strGameQuery;
+    // Shown in the control's place when no control could be created.
+    std::unique_ptr<CFlashNotice> m_pFlashNotice;
+    static const wchar_t* const kDefaultLeaveGamePrompt;
+
 protected:
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
@@ -62,6 +86,7 @@ protected:
     BOOL OnEraseBkgnd(HDC hdc);
 
     DECLARE_MESSAGE_MAP()
+    DECLARE_EVENTSINK_MAP()
 
 private:
     void RunCaptionAction(CaptionAction action);

@@ -10,14 +10,6 @@ const IID DIID_KelvoWebBrowserEvents2 = {
 namespace {
 constexpr DISPID kDispidNavigate = 104;
 constexpr DISPID kDispidDocument = 203;
-
-VARIANTARG VariantPointer(VARIANT* v) {
-    VARIANTARG arg;
-    ::VariantInit(&arg);
-    arg.vt = VT_VARIANT | VT_BYREF;
-    arg.pvarVal = v;
-    return arg;
-}
 } // namespace
 
 BOOL CExplorer1::Create(LPCWSTR, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id) {
@@ -32,17 +24,10 @@ BOOL CExplorer1::PreTranslateMessage(MSG* pMsg) {
 
 void CExplorer1::Navigate(LPCWSTR url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData,
                           VARIANT* headers) {
-    UniqueBstr address(url);
-    // Arguments last to first: Headers, PostData, TargetFrameName, Flags, URL.
-    VARIANTARG args[5] = {VariantPointer(headers),
-                          VariantPointer(postData),
-                          VariantPointer(targetFrameName),
-                          VariantPointer(flags),
-                          {}};
-    ::VariantInit(&args[4]);
-    args[4].vt = VT_BSTR;
-    args[4].bstrVal = address.get();
-    InvokeHelper(kDispidNavigate, DISPATCH_METHOD, nullptr, args, 5);
+    const DispatchArg args[] = {DispatchArg::String(url ? url : L""), DispatchArg::VariantRef(flags),
+                                DispatchArg::VariantRef(targetFrameName), DispatchArg::VariantRef(postData),
+                                DispatchArg::VariantRef(headers)};
+    CallMethod(kDispidNavigate, args);
 }
 
 ComPtr<IDispatch> CExplorer1::get_Document() {

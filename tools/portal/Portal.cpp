@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -71,6 +72,15 @@ std::string EntryAddress(const std::string& host, const std::string& serverId) {
            "&gameaddress=S" + serverId + "&mainVersion=1001&resourceHost=http://" + host +
            "/front_resource/kelvo/&client=2";
 }
+
+// The demo's loader movie: a script for the Flash stand-in (tools/standins/README.md).
+const char kDemoMovie[] =
+    "# Kelvo demo loader movie\n"
+    "show Kelvo \xe6\xbc\x94\xe7\xa4\xba\xe5\x8a\xa0\xe8\xbd\xbd\xe5\x99\xa8 (demo loader)\n"
+    "wait 400\n"
+    "show Loading the game...\n"
+    "wait 800\n"
+    "show The game is ready. The buttons above call the game window.\n";
 
 void Fail(httplib::Response& res, int status) {
     res.status = status;
@@ -160,6 +170,16 @@ void Portal::Install(httplib::Server& server) {
                 const auto got = static_cast<std::size_t>(file->gcount());
                 return got != 0 && sink.write(block, got);
             });
+    });
+
+    server.Get(kMovieRoute, [&state](const httplib::Request&, httplib::Response& res) {
+        if (state.options.movie.empty())
+            return res.set_content(kDemoMovie, "text/plain; charset=utf-8");
+        std::ifstream file(state.options.movie, std::ios::binary);
+        if (!file)
+            return Fail(res, 404);
+        const std::string script((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        res.set_content(script, "text/plain; charset=utf-8");
     });
 
     if (!state.options.movies.empty())

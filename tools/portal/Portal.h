@@ -31,11 +31,14 @@ struct Options {
     std::string updateExe;    // file served as the new executable
     std::string downloadUrl;  // "downloadUrl" of the manifest; empty: our own executable route
     std::string movies;       // directory served under /front_resource/kelvo/
+    std::string movie;        // script served as the loader movie; empty: the built-in demo script
     std::set<Fault> faults;
     int hangSeconds = 600; // how long a hanging request is held at most
 };
 
 inline constexpr const char* kManifestRoute = "/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini";
+// The loader movie the game entries name: resourceHost + "GameLoader_" + mainVersion + ".swf".
+inline constexpr const char* kMovieRoute = "/front_resource/kelvo/GameLoader_1001.swf";
 inline constexpr const char* kExeRoute = "/front_resource/kelvo/weiduan/zarn/kelvo.exe";
 
 std::optional<Fault> ParseFault(const std::string& name);

@@ -18,7 +18,8 @@ namespace {
 int Usage() {
     std::fputs(
         "usage: kelvo_portal [--port N] [--host HOST[:PORT]] [--update-version N] [--update-exe PATH]\n"
-        "                    [--download-url URL] [--movies DIR] [--hang-seconds N] [--fault NAME]...\n"
+        "                    [--download-url URL] [--movie FILE] [--movies DIR] [--hang-seconds N]\n"
+        "                    [--fault NAME]...\n"
         "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short hang\n",
         stderr);
     return 2;
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
             options.updateExe = value;
         else if (arg == "--download-url")
             options.downloadUrl = value;
+        else if (arg == "--movie")
+            options.movie = value;
         else if (arg == "--movies")
             options.movies = value;
         else if (arg == "--hang-seconds")

@@ -77,6 +77,9 @@ public:
     ~ModuleObject() { ObjectDestroyed(); }
 };
 
+// The first installed face that has Chinese glyphs, so that the views show Chinese text.
+const wchar_t* PageFontFace();
+
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromCodePage(const std::string& bytes, UINT codePage);
 std::wstring GuidString(REFGUID guid);

@@ -1,5 +1,6 @@
 // The in-process server: class table, class factory, module life and self-registration.
 #include "Common.h"
+#include "Flash.h"
 #include "WebBrowser.h"
 
 #include <exdisp.h>
@@ -21,6 +22,7 @@ struct ClassEntry {
 
 const ClassEntry kClasses[] = {
     {&CLSID_WebBrowser, L"Kelvo stand-in: web browser control", &CreateWebBrowser},
+    {&CLSID_ShockwaveFlashStandin, L"Kelvo stand-in: Shockwave Flash control", &CreateFlash},
 };
 
 class ClassFactory final : public IClassFactory, private ModuleObject {
@@ -97,6 +99,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     } else if (reason == DLL_PROCESS_DETACH && !reserved) {
         // Unloaded while the process goes on: a later load may sit at another address.
         standins::UnregisterWebBrowserClasses();
+        standins::UnregisterFlashClasses();
     }
     return TRUE;
 }

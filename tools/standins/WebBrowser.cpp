@@ -1,6 +1,7 @@
 #include "WebBrowser.h"
 
 #include "Common.h"
+#include "ControlBase.h"
 #include "Document.h"
 #include "Fetch.h"
 #include "Html.h"
@@ -56,35 +57,6 @@ const wchar_t* MouseMessageName(UINT message) {
     }
 }
 
-int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
-// The first installed face that has Chinese glyphs, so that GB2312 pages show their text.
-const wchar_t* PageFontFace() {
-    static const wchar_t* face = [] {
-        static const wchar_t* const candidates[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei",
-                                                    L"Noto Sans CJK SC", L"Droid Sans Fallback"};
-        const HDC dc = ::GetDC(nullptr);
-        const wchar_t* chosen = L"Tahoma";
-        for (const wchar_t* candidate : candidates) {
-            LOGFONTW lf{};
-            lf.lfCharSet = DEFAULT_CHARSET;
-            lstrcpynW(lf.lfFaceName, candidate, LF_FACESIZE);
-            bool found = false;
-            ::EnumFontFamiliesExW(dc, &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
-            if (found) {
-                chosen = candidate;
-                break;
-            }
-        }
-        ::ReleaseDC(nullptr, dc);
-        return chosen;
-    }();
-    return face;
-}
-
 class Font {
 public:
     Font(int height, bool bold, bool underline)
@@ -113,133 +85,12 @@ struct Hit {
     PageItem* item;
 };
 
-class WebBrowser;
-
-class EventPoint final : public IConnectionPoint {
+class WebBrowser final : public ControlBase {
 public:
-    explicit EventPoint(IUnknown* owner) : m_owner(owner) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IConnectionPoint)
-            return E_NOINTERFACE;
-        *out = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return m_owner->AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return m_owner->Release(); }
-
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
-        if (!iid)
-            return E_POINTER;
-        *iid = DIID_DWebBrowserEvents2;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override {
-        return m_owner->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
-    }
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
-        if (!sink || !cookie)
-            return E_POINTER;
-        Ref<IDispatch> dispatch;
-        if (FAILED(sink->QueryInterface(DIID_DWebBrowserEvents2, dispatch.putVoid())) &&
-            FAILED(sink->QueryInterface(IID_IDispatch, dispatch.putVoid())))
-            return CONNECT_E_CANNOTCONNECT;
-        *cookie = m_next++;
-        m_sinks.emplace_back(*cookie, dispatch);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
-        for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
-            if (it->first == cookie) {
-                m_sinks.erase(it);
-                return S_OK;
-            }
-        }
-        return CONNECT_E_NOCONNECTION;
-    }
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
-
-    // A copy, so that a sink may unadvise while the event is being delivered.
-    std::vector<Ref<IDispatch>> Sinks() const {
-        std::vector<Ref<IDispatch>> sinks;
-        for (const auto& entry : m_sinks)
-            sinks.push_back(entry.second);
-        return sinks;
-    }
-    void Clear() { m_sinks.clear(); }
-
-private:
-    IUnknown* m_owner;
-    std::vector<std::pair<DWORD, Ref<IDispatch>>> m_sinks;
-    DWORD m_next = 1;
-};
-
-class WebBrowser final : public IDispatch,
-                         public IOleObject,
-                         public IOleInPlaceObject,
-                         public IOleInPlaceActiveObject,
-                         public IOleControl,
-                         public IPersistStreamInit,
-                         public IConnectionPointContainer,
-                         private ModuleObject {
-public:
-    WebBrowser() : m_events(static_cast<IDispatch*>(this)) {
-        RegisterClasses();
-        m_work = ::CreateWindowExW(0, kWorkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(),
-                                   this);
-        // 610 x 336 pixels at 96 dots per inch, in HIMETRIC, until the host says otherwise.
-        m_extent = {16140, 8890};
-    }
-    WebBrowser(const WebBrowser&) = delete;
-    WebBrowser& operator=(const WebBrowser&) = delete;
-    ~WebBrowser() {
-        if (m_hwnd && ::IsWindow(m_hwnd))
-            ::DestroyWindow(m_hwnd);
-        if (m_work)
-            ::DestroyWindow(m_work);
-    }
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch)
-            *out = static_cast<IDispatch*>(this);
-        else if (iid == IID_IOleObject)
-            *out = static_cast<IOleObject*>(this);
-        else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject)
-            *out = static_cast<IOleInPlaceObject*>(this);
-        else if (iid == IID_IOleInPlaceActiveObject)
-            *out = static_cast<IOleInPlaceActiveObject*>(this);
-        else if (iid == IID_IOleControl)
-            *out = static_cast<IOleControl*>(this);
-        else if (iid == IID_IPersist || iid == IID_IPersistStreamInit)
-            *out = static_cast<IPersistStreamInit*>(this);
-        else if (iid == IID_IConnectionPointContainer)
-            *out = static_cast<IConnectionPointContainer*>(this);
-        else {
-            // Shows in the debug output what a host asked for and did not get.
-            ::OutputDebugStringW(
-                (L"kelvo stand-in browser: no interface " + GuidString(iid) + L"\n").c_str());
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STANDIN_REFERENCE_COUNT
+    WebBrowser()
+        : ControlBase(CLSID_WebBrowser, DIID_DWebBrowserEvents2, kViewClass, kWorkClass, L"browser") {}
 
     // IDispatch: only the members the launcher calls, by DISPID.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count)
-            *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (!names || !ids)
             return E_POINTER;
@@ -287,304 +138,35 @@ public:
         return DISP_E_MEMBERNOTFOUND;
     }
 
-    // IOleObject
-    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
-        m_site = site;
-        return S_OK;
+protected:
+    bool OnWorkMessage(UINT message, WPARAM wParam, LPARAM) override {
+        if (message != kMsgLoad)
+            return false;
+        if (static_cast<unsigned>(wParam) == m_serial)
+            LoadPage(static_cast<unsigned>(wParam));
+        return true;
     }
-    HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override {
-        if (!site)
-            return E_POINTER;
-        *site = m_site.get();
-        if (*site)
-            (*site)->AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Close(DWORD) override {
-        InPlaceDeactivate();
-        m_site = Ref<IOleClientSite>();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent,
-                                     LPCRECT rect) override {
-        if (site && !m_site)
-            m_site = site;
-        switch (verb) {
-        case OLEIVERB_PRIMARY:
-        case OLEIVERB_SHOW:
-        case OLEIVERB_INPLACEACTIVATE:
-        case OLEIVERB_UIACTIVATE: {
-            const HRESULT hr = InPlaceActivate(parent, rect);
-            if (FAILED(hr))
-                return hr;
-            if (verb == OLEIVERB_UIACTIVATE || verb == OLEIVERB_PRIMARY)
-                UIActivate();
-            return S_OK;
-        }
-        case OLEIVERB_HIDE:
-            if (m_hwnd)
-                ::ShowWindow(m_hwnd, SW_HIDE);
-            return S_OK;
-        default:
-            return OLEOBJ_S_INVALIDVERB;
+    void OnAcceleratorOffered(const MSG& msg) override {
+        // Keys are recorded and left for normal dispatch, where they reach the view window (and
+        // the focused field of the page).
+        if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+            LogKey(msg);
+            m_lastKey = msg;
         }
     }
-    HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Update() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE IsUpToDate() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* clsid) override { return GetClassID(clsid); }
-    HRESULT STDMETHODCALLTYPE GetUserType(DWORD, LPOLESTR*) override { return OLE_S_USEREG; }
-    HRESULT STDMETHODCALLTYPE SetExtent(DWORD aspect, SIZEL* size) override {
-        if (aspect != DVASPECT_CONTENT)
-            return DV_E_DVASPECT;
-        if (!size)
-            return E_POINTER;
-        m_extent = *size;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, SIZEL* size) override {
-        if (aspect != DVASPECT_CONTENT)
-            return DV_E_DVASPECT;
-        if (!size)
-            return E_POINTER;
-        *size = m_extent;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Advise(IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD) override { return OLE_E_NOCONNECTION; }
-    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD, DWORD* status) override {
-        if (!status)
-            return E_POINTER;
-        *status = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
-                  OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
-
-    // IOleWindow
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* hwnd) override {
-        if (!hwnd)
-            return E_POINTER;
-        *hwnd = m_hwnd;
-        return m_hwnd ? S_OK : E_FAIL;
-    }
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-
-    // IOleInPlaceObject
-    HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override {
-        if (!m_inPlace)
-            return S_OK;
-        UIDeactivate();
-        m_inPlace = false;
-        if (m_hwnd)
-            ::DestroyWindow(m_hwnd);
-        m_hwnd = nullptr;
-        m_hits.clear();
-        if (m_inPlaceSite)
-            m_inPlaceSite->OnInPlaceDeactivate();
-        m_frame = Ref<IOleInPlaceFrame>();
-        m_uiWindow = Ref<IOleInPlaceUIWindow>();
-        m_inPlaceSite = Ref<IOleInPlaceSite>();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE UIDeactivate() override {
-        if (!m_uiActive)
-            return S_OK;
-        m_uiActive = false;
-        if (m_uiWindow)
-            m_uiWindow->SetActiveObject(nullptr, nullptr);
-        if (m_frame)
-            m_frame->SetActiveObject(nullptr, nullptr);
-        if (m_inPlaceSite)
-            m_inPlaceSite->OnUIDeactivate(FALSE);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT position, LPCRECT) override {
-        if (!position)
-            return E_POINTER;
-        if (m_hwnd)
-            ::MoveWindow(m_hwnd, position->left, position->top, position->right - position->left,
-                         position->bottom - position->top, TRUE);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override { return INPLACE_E_NOTUNDOABLE; }
-
-    // IOleInPlaceActiveObject
-    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg) override {
-        // The view uses no accelerators: keys are recorded and left for normal dispatch, where they
-        // reach the view window (and the focused field of the page).
-        if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN)) {
-            LogKey(*msg);
-            m_lastKey = *msg;
-        }
-        return S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
-
-    // IOleControl
-    HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO* info) override {
-        if (!info)
-            return E_POINTER;
-        info->hAccel = nullptr;
-        info->cAccel = 0;
-        info->dwFlags = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnMnemonic(MSG*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL) override { return S_OK; }
-
-    // IPersistStreamInit: nothing is persisted.
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override {
-        if (!clsid)
-            return E_POINTER;
-        *clsid = CLSID_WebBrowser;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
-    HRESULT STDMETHODCALLTYPE Load(LPSTREAM) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Save(LPSTREAM, BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE InitNew() override { return S_OK; }
-
-    // IConnectionPointContainer
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != DIID_DWebBrowserEvents2)
-            return CONNECT_E_NOCONNECTION;
-        *out = &m_events;
-        m_events.AddRef();
-        return S_OK;
-    }
-
-    static LRESULT CALLBACK ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<WebBrowser*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (message == WM_NCDESTROY) {
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            if (self && self->m_hwnd == hwnd)
-                self->m_hwnd = nullptr;
-            self = nullptr;
-        }
-        LRESULT result = 0;
-        if (self && self->OnViewMessage(hwnd, message, wParam, lParam, result))
-            return result;
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-
-    // The work window only carries the posted loads, so that they never run inside a caller's call.
-    static LRESULT CALLBACK WorkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<WebBrowser*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (message == WM_NCDESTROY) {
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            if (self && self->m_work == hwnd)
-                self->m_work = nullptr;
-        } else if (message == kMsgLoad && self && static_cast<unsigned>(wParam) == self->m_serial) {
-            self->Load(static_cast<unsigned>(wParam));
-            return 0;
-        }
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    }
+    void OnViewGone() override { m_hits.clear(); }
 
 private:
-    static void RegisterClasses() {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.hInstance = ModuleInstance();
-        WNDCLASSEXW existing{};
-        existing.cbSize = sizeof(existing);
-        if (!::GetClassInfoExW(wc.hInstance, kWorkClass, &existing)) {
-            wc.lpfnWndProc = &WebBrowser::WorkProc;
-            wc.lpszClassName = kWorkClass;
-            ::RegisterClassExW(&wc);
-        }
-        if (!::GetClassInfoExW(wc.hInstance, kViewClass, &existing)) {
-            wc.lpfnWndProc = &WebBrowser::ViewProc;
-            wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-            wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-            wc.lpszClassName = kViewClass;
-            ::RegisterClassExW(&wc);
-        }
-    }
-
-    HRESULT InPlaceActivate(HWND parent, LPCRECT rect) {
-        if (m_inPlace) {
-            if (m_hwnd && !::IsWindowVisible(m_hwnd))
-                ::ShowWindow(m_hwnd, SW_SHOW);
-            return S_OK;
-        }
-        RECT position = rect ? *rect : RECT{0, 0, 300, 150};
-        if (m_site && SUCCEEDED(m_site->QueryInterface(IID_IOleInPlaceSite, m_inPlaceSite.putVoid())) &&
-            m_inPlaceSite) {
-            if (m_inPlaceSite->CanInPlaceActivate() != S_OK) {
-                m_inPlaceSite = Ref<IOleInPlaceSite>();
-                return E_FAIL;
-            }
-            m_inPlaceSite->OnInPlaceActivate();
-            HWND siteWindow = nullptr;
-            if (SUCCEEDED(m_inPlaceSite->GetWindow(&siteWindow)) && siteWindow)
-                parent = siteWindow;
-            RECT clip{};
-            OLEINPLACEFRAMEINFO info{};
-            info.cb = sizeof(info);
-            RECT sitePosition{};
-            if (SUCCEEDED(m_inPlaceSite->GetWindowContext(m_frame.put(), m_uiWindow.put(), &sitePosition,
-                                                          &clip, &info)) &&
-                sitePosition.right > sitePosition.left)
-                position = sitePosition;
-        }
-        if (!parent)
-            return E_INVALIDARG;
-        m_inPlace = true;
-        m_hwnd = ::CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
-                                   position.left, position.top, position.right - position.left,
-                                   position.bottom - position.top, parent, nullptr, ModuleInstance(), this);
-        return m_hwnd ? S_OK : E_FAIL;
-    }
-
-    void UIActivate() {
-        if (m_uiActive || !m_inPlace)
-            return;
-        m_uiActive = true;
-        if (m_inPlaceSite)
-            m_inPlaceSite->OnUIActivate();
-        // Hosts hand their key messages to the active object they are given here.
-        if (m_frame)
-            m_frame->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
-        if (m_uiWindow)
-            m_uiWindow->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
-    }
-
     void Navigate(const std::wstring& url) {
         LogLine(L"navigate " + url);
         m_pendingUrl = url;
         ++m_serial;
-        if (m_work)
-            ::PostMessageW(m_work, kMsgLoad, m_serial, 0);
+        PostWork(kMsgLoad, m_serial);
     }
 
     // Loads the pending address, then its frames, raising DocumentComplete for each frame and last
     // for the page. A navigation started by an event handler supersedes the rest.
-    void Load(unsigned serial) {
+    void LoadPage(unsigned serial) {
         const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(this));
         FetchResult top = Fetch(m_pendingUrl);
         m_top = std::make_unique<ShownPage>(ShownPage{top.finalUrl, ParseHtml(top.html)});
@@ -641,9 +223,7 @@ private:
         V_VT(&args[0]) = VT_VARIANT | VT_BYREF;
         V_VARIANTREF(&args[0]) = &address;
         DISPPARAMS params{args, nullptr, 2, 0};
-        for (const Ref<IDispatch>& sink : m_events.Sinks())
-            sink->Invoke(kDispidDocumentComplete, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                         nullptr, nullptr, nullptr);
+        RaiseEvent(kDispidDocumentComplete, params);
         ::VariantClear(&address);
     }
 
@@ -660,14 +240,9 @@ private:
         return text;
     }
 
-    void Repaint() {
-        if (m_hwnd)
-            ::InvalidateRect(m_hwnd, nullptr, TRUE);
-    }
-
     void LogKey(const MSG& msg) { LogLine(L"key " + std::to_wstring(msg.wParam)); }
 
-    bool OnViewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    bool OnViewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
         if (const wchar_t* name = MouseMessageName(message))
             LogLine(std::wstring(L"mouse ") + name + L" " + std::to_wstring(GET_X_LPARAM(lParam)) + L" " +
                     std::to_wstring(GET_Y_LPARAM(lParam)));
@@ -969,18 +544,6 @@ private:
         ::EndPaint(hwnd, &ps);
     }
 
-    LONG m_refs = 1;
-    EventPoint m_events;
-    Ref<IOleClientSite> m_site;
-    Ref<IOleInPlaceSite> m_inPlaceSite;
-    Ref<IOleInPlaceFrame> m_frame;
-    Ref<IOleInPlaceUIWindow> m_uiWindow;
-    bool m_inPlace = false;
-    bool m_uiActive = false;
-    HWND m_hwnd = nullptr;
-    HWND m_work = nullptr;
-    SIZEL m_extent{};
-
     std::wstring m_pendingUrl;
     unsigned m_serial = 0;
     std::unique_ptr<ShownPage> m_top;
@@ -1010,8 +573,7 @@ HRESULT CreateWebBrowser(REFIID iid, void** out) {
 }
 
 void UnregisterWebBrowserClasses() {
-    ::UnregisterClassW(kViewClass, ModuleInstance());
-    ::UnregisterClassW(kWorkClass, ModuleInstance());
+    ControlBase::UnregisterClasses(kViewClass, kWorkClass);
 }
 
 } // namespace standins

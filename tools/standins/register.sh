@@ -17,6 +17,7 @@ dll=$(kelvo_wine winepath.exe -w "$(realpath "$1")" 2>/dev/null | tr -d '\r')
 # One line per class: class id, then its description.
 classes=(
     "{8856F961-340A-11D0-A96B-00C04FD705A2}|Kelvo stand-in: web browser control"
+    "{D27CDB6E-AE6D-11CF-96B8-444553540000}|Kelvo stand-in: Shockwave Flash control"
 )
 
 for entry in "${classes[@]}"; do

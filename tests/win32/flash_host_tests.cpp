@@ -1,0 +1,424 @@
+// The Flash host of the game window with the Flash stand-in: the calls of a movie load in their
+// order, the control's place and its layout on the first ready-state change, reloads by message
+// 1549 and by a second load, a query longer than the fixed copy; and, without the class
+// registered, the notice in the control's place. Screenshots go to KELVO_SHOT_DIR when it is set.
+#include "game/tarvinGame.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const wchar_t kFlashKey[] = L"Software\\Classes\\CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+
+std::wstring FromUtf8(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                        static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    return wide;
+}
+
+std::wstring RegisteredServer() {
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = sizeof(path);
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, (std::wstring(kFlashKey) + L"\\InprocServer32").c_str(), nullptr,
+                       RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return {};
+    return path;
+}
+
+template <typename Fn>
+Fn Lookup(HMODULE module, const char* name) {
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+// A one-route HTTP server on 127.0.0.1 that answers every GET with the movie script and keeps the
+// paths asked for. Sockets are looked up at run time: the test program links no socket library.
+class MovieServer {
+public:
+    explicit MovieServer(std::string script) : m_script(std::move(script)) {
+        WSADATA data;
+        m_startup(MAKEWORD(2, 2), &data);
+        m_listen = m_socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = 0x0100007F;
+        m_bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        int len = sizeof(addr);
+        m_getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ((addr.sin_port & 0xFF) << 8) | (addr.sin_port >> 8);
+        m_listenFn(m_listen, 4);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    MovieServer(const MovieServer&) = delete;
+    MovieServer& operator=(const MovieServer&) = delete;
+    ~MovieServer() {
+        m_close(m_listen);
+        m_thread.join();
+        m_cleanup();
+    }
+    // The resource host of a game query: the server's root with a trailing slash.
+    std::wstring Root() const { return L"http://127.0.0.1:" + std::to_wstring(m_port) + L"/"; }
+    std::atomic<int> requests{0};
+
+private:
+    void Serve() {
+        for (;;) {
+            const SOCKET s = m_accept(m_listen, nullptr, nullptr);
+            if (s == INVALID_SOCKET)
+                return;
+            std::string request;
+            char buffer[2048];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                const int n = m_recv(s, buffer, sizeof(buffer), 0);
+                if (n <= 0)
+                    break;
+                request.append(buffer, static_cast<std::size_t>(n));
+            }
+            ++requests;
+            const std::string reply =
+                "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+                std::to_string(m_script.size()) + "\r\nConnection: close\r\n\r\n" + m_script;
+            m_send(s, reply.data(), static_cast<int>(reply.size()), 0);
+            m_shutdown(s, SD_SEND);
+            m_close(s);
+        }
+    }
+
+    HMODULE m_ws = ::LoadLibraryW(L"ws2_32.dll");
+    decltype(&::WSAStartup) m_startup = Lookup<decltype(&::WSAStartup)>(m_ws, "WSAStartup");
+    decltype(&::WSACleanup) m_cleanup = Lookup<decltype(&::WSACleanup)>(m_ws, "WSACleanup");
+    decltype(&::socket) m_socket = Lookup<decltype(&::socket)>(m_ws, "socket");
+    decltype(&::bind) m_bind = Lookup<decltype(&::bind)>(m_ws, "bind");
+    decltype(&::getsockname) m_getsockname = Lookup<decltype(&::getsockname)>(m_ws, "getsockname");
+    decltype(&::listen) m_listenFn = Lookup<decltype(&::listen)>(m_ws, "listen");
+    decltype(&::accept) m_accept = Lookup<decltype(&::accept)>(m_ws, "accept");
+    decltype(&::recv) m_recv = Lookup<decltype(&::recv)>(m_ws, "recv");
+    decltype(&::send) m_send = Lookup<decltype(&::send)>(m_ws, "send");
+    decltype(&::shutdown) m_shutdown = Lookup<decltype(&::shutdown)>(m_ws, "shutdown");
+    decltype(&::closesocket) m_close = Lookup<decltype(&::closesocket)>(m_ws, "closesocket");
+    std::string m_script;
+    SOCKET m_listen = INVALID_SOCKET;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+// The screen under a window as a 24-bit BMP in KELVO_SHOT_DIR, for a person to look at.
+void SaveShotIfAsked(HWND hwnd, const char* name) {
+    const char* dir = std::getenv("KELVO_SHOT_DIR");
+    if (!dir)
+        return;
+    const RECT r = WindowRect(hwnd);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    HDC screen = ::GetDC(nullptr);
+    void* bits = nullptr;
+    UniqueBitmap bitmap(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc memory(::CreateCompatibleDC(screen));
+    {
+        SelectedObject selected(memory.get(), bitmap.get());
+        ::BitBlt(memory.get(), 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    }
+    ::ReleaseDC(nullptr, screen);
+    const DWORD stride = static_cast<DWORD>((w * 3 + 3) & ~3);
+    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    file.bfSize = file.bfOffBits + stride * static_cast<DWORD>(h);
+    std::FILE* f = std::fopen((std::string(dir) + "\\" + name).c_str(), "wb");
+    if (!f)
+        return;
+    std::fwrite(&file, sizeof(file), 1, f);
+    std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, f);
+    std::fwrite(bits, 1, stride * static_cast<DWORD>(h), f);
+    std::fclose(f);
+}
+
+RECT ChildRect(HWND child, HWND parent) {
+    RECT r = WindowRect(child);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool Same(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// The game window with the stand-in's record in a scratch file of its own.
+class FlashHostBase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH] = L"";
+        ::GetTempPathW(MAX_PATH, temp);
+        m_log =
+            std::wstring(temp) + L"kelvo_flash_host_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
+        ::DeleteFileW(m_log.c_str());
+        wchar_t previous[MAX_PATH] = L"";
+        if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH && previous[0])
+            m_previousLog = previous;
+        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_log.c_str());
+        ASSERT_TRUE(game.Create(tarvinGame::IDD));
+        ::SetWindowPos(game.m_hWnd, HWND_TOP, 100, 80, 900, 600, SWP_SHOWWINDOW);
+    }
+    void TearDown() override {
+        game.m_pFlashCtrl.reset();
+        game.DestroyWindow();
+        PumpUntil([] { return false; }, 50);
+        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG",
+                                  m_previousLog.empty() ? nullptr : m_previousLog.c_str());
+        ::DeleteFileW(m_log.c_str());
+    }
+
+    std::vector<std::wstring> Log() const {
+        std::ifstream in(m_log.c_str(), std::ios::binary);
+        std::vector<std::wstring> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(FromUtf8(line));
+        return lines;
+    }
+    std::size_t Count(const std::wstring& line) const {
+        std::size_t n = 0;
+        for (const auto& l : Log())
+            n += l == line;
+        return n;
+    }
+    // Pumps until the record holds `line` at least n times.
+    bool WaitFor(const std::wstring& line, std::size_t n = 1) {
+        return PumpUntil([&] { return Count(line) >= n; });
+    }
+    std::wstring Query(const std::wstring& extra = L"") const {
+        return L"uid=1001&serverid=12&gameaddress=S12&mainVersion=1001&resourceHost=" + server.Root() +
+               L"&client=2" + extra;
+    }
+    std::wstring MovieUrl() const { return server.Root() + L"GameLoader_1001.swf"; }
+    RECT ExpectedPlace() const {
+        RECT client{};
+        ::GetClientRect(game.m_hWnd, &client);
+        return {3, 29, client.right - 3, client.bottom - 3};
+    }
+
+    MovieServer server{
+        "show The stand-in movie runs.\nwait 10\n"
+        "call <invoke name=\"noSuchFunction\" returntype=\"xml\"><arguments></arguments></invoke>\n"
+        "show It called the window.\n"};
+    tarvinGame game;
+    std::wstring m_log;
+    std::wstring m_previousLog;
+};
+
+class FlashHost : public FlashHostBase {
+protected:
+    void SetUp() override {
+        const std::wstring registered = RegisteredServer();
+        if (registered.find(L"kelvo_standins") == std::wstring::npos)
+            GTEST_SKIP() << "the Flash class id is not registered to the stand-in";
+        FlashHostBase::SetUp();
+    }
+};
+
+TEST_F(FlashHost, LoadSetsThePropertiesInOrderThenLoadsAndPlays) {
+    const std::wstring query = Query();
+    game.LoadGameMovie(query);
+    ASSERT_TRUE(WaitFor(L"show It called the window.")) << "the movie did not run";
+    const std::vector<std::wstring> expected = {
+        L"flash created",
+        L"put Menu false",
+        L"put AllowFullScreen true",
+        L"put AllowScriptAccess always",
+        L"put WMode direct",
+        L"put BackgroundColor 0",
+        L"put FlashVars " + query,
+        L"LoadMovie 0 " + MovieUrl(),
+        L"Play",
+    };
+    const std::vector<std::wstring> log = Log();
+    ASSERT_GE(log.size(), expected.size());
+    EXPECT_EQ(std::vector<std::wstring>(log.begin(), log.begin() + static_cast<long>(expected.size())),
+              expected);
+    EXPECT_EQ(server.requests.load(), 1);
+    EXPECT_EQ(
+        Count(
+            L"FlashCall <invoke name=\"noSuchFunction\" returntype=\"xml\"><arguments></arguments></invoke>"),
+        1u);
+    EXPECT_STREQ(game.m_szGameQuery, query.c_str());
+    EXPECT_EQ(game.m_strLeaveGamePrompt,
+              L"\u63D0\u793A:\u60A8\u786E\u5B9A\u8981\u79BB\u5F00\u5F53\u524D\u6E38\u620F\u5417?");
+
+    // The control: a plain child, id 1001, inside the frame.
+    ASSERT_TRUE(game.m_pFlashCtrl);
+    const HWND control = game.m_pFlashCtrl->m_hWnd;
+    EXPECT_EQ(game.GetDlgItem(1001), control);
+    EXPECT_TRUE(::IsWindowVisible(control));
+    EXPECT_EQ(::GetWindowLongPtrW(control, GWL_STYLE) & (WS_BORDER | WS_CAPTION | WS_THICKFRAME), 0);
+    EXPECT_TRUE(Same(ChildRect(control, game.m_hWnd), ExpectedPlace()));
+    ::RedrawWindow(game.m_hWnd, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME | RDW_UPDATENOW);
+    PumpUntil([] { return false; }, 300);
+    SaveShotIfAsked(game.m_hWnd, "flash_standin.bmp");
+}
+
+TEST_F(FlashHost, WithoutMainVersionOnlyThePropertiesAndPlay) {
+    game.LoadGameMovie(L"a=1&resourceHost=" + server.Root() + L"&b=2");
+    ASSERT_TRUE(WaitFor(L"Play"));
+    PumpUntil([] { return false; }, 200);
+    const std::vector<std::wstring> expected = {
+        L"flash created",
+        L"put Menu false",
+        L"put AllowFullScreen true",
+        L"put AllowScriptAccess always",
+        L"put WMode direct",
+        L"put BackgroundColor 0",
+        L"Play",
+        L"ready 4",
+    };
+    EXPECT_EQ(Log(), expected);
+    EXPECT_EQ(server.requests.load(), 0);
+}
+
+TEST_F(FlashHost, RelativeMovieAddressFailsLikeAMissingFile) {
+    game.LoadGameMovie(L"a=1&mainVersion=7&b");
+    ASSERT_TRUE(WaitFor(L"movie failed GameLoader_7.swf"));
+    EXPECT_EQ(Count(L"LoadMovie 0 GameLoader_7.swf"), 1u);
+}
+
+TEST_F(FlashHost, LayoutOnTheFirstReadyStateChangeOnly) {
+    game.LoadGameMovie(Query());
+    ASSERT_TRUE(game.m_pFlashCtrl);
+    const HWND control = game.m_pFlashCtrl->m_hWnd;
+    EXPECT_FALSE(game.m_bReadyLayoutDone);
+    ::MoveWindow(control, 40, 50, 200, 100, FALSE);
+    ASSERT_TRUE(WaitFor(L"ready 4"));
+    EXPECT_TRUE(game.m_bReadyLayoutDone);
+    EXPECT_TRUE(Same(ChildRect(control, game.m_hWnd), ExpectedPlace()));
+    // Later changes of the same control leave it where it is.
+    ::MoveWindow(control, 40, 50, 200, 100, FALSE);
+    ASSERT_TRUE(WaitFor(L"ready 4", 2));
+    EXPECT_EQ(Count(L"ready 3"), 1u);
+    EXPECT_TRUE(Same(ChildRect(control, game.m_hWnd), RECT{40, 50, 240, 150}));
+}
+
+TEST_F(FlashHost, ReloadMessageLoadsTheStoredQueryInANewControl) {
+    const std::wstring query = Query();
+    game.LoadGameMovie(query);
+    ASSERT_TRUE(WaitFor(L"movie loaded " + MovieUrl()));
+    const HWND first = game.m_pFlashCtrl->m_hWnd;
+    game.m_strLeaveGamePrompt = L"set by the movie";
+    // From another sender, as any process may post it.
+    ::PostMessageW(game.m_hWnd, 1549, 7, 9);
+    ASSERT_TRUE(WaitFor(L"movie loaded " + MovieUrl(), 2));
+    ASSERT_TRUE(game.m_pFlashCtrl);
+    EXPECT_NE(game.m_pFlashCtrl->m_hWnd, first);
+    EXPECT_FALSE(::IsWindow(first));
+    EXPECT_EQ(Count(L"put FlashVars " + query), 2u);
+    EXPECT_EQ(server.requests.load(), 2);
+    EXPECT_EQ(game.m_strLeaveGamePrompt, tarvinGame::kDefaultLeaveGamePrompt);
+}
+
+TEST_F(FlashHost, SecondLoadStopsAndDestroysTheOldControlBeforeTheNewOne) {
+    game.LoadGameMovie(Query());
+    ASSERT_TRUE(WaitFor(L"ready 4"));
+    const HWND first = game.m_pFlashCtrl->m_hWnd;
+    game.LoadGameMovie(Query(L"&second=1"));
+    EXPECT_FALSE(::IsWindow(first));
+    EXPECT_FALSE(game.m_bReadyLayoutDone);
+    const std::vector<std::wstring> log = Log();
+    std::size_t stop = log.size(), secondCreated = log.size();
+    for (std::size_t i = 0, created = 0; i < log.size(); ++i) {
+        if (log[i] == L"Stop" && stop == log.size())
+            stop = i;
+        if (log[i] == L"flash created" && ++created == 2)
+            secondCreated = i;
+    }
+    ASSERT_LT(secondCreated, log.size());
+    EXPECT_LT(stop, secondCreated);
+    EXPECT_EQ(game.GetDlgItem(1001), game.m_pFlashCtrl->m_hWnd);
+}
+
+TEST_F(FlashHost, LongQueryIsKeptWholeForTheMovieAndForReloads) {
+    const std::wstring query = Query(L"&pad=" + std::wstring(2000, L'x'));
+    game.LoadGameMovie(query);
+    EXPECT_EQ(std::wstring(game.m_szGameQuery), query.substr(0, 1499));
+    EXPECT_EQ(Count(L"put FlashVars " + query), 1u);
+    EXPECT_EQ(Count(L"LoadMovie 0 " + MovieUrl()), 1u);
+    game.SendMessageW(1549);
+    EXPECT_EQ(Count(L"put FlashVars " + query), 2u);
+}
+
+// Without the class: the registration of the prefix is taken away for the test and put back.
+class FlashMissing : public FlashHostBase {
+protected:
+    void SetUp() override {
+        m_server = RegisteredServer();
+        if (!m_server.empty())
+            ASSERT_EQ(::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kFlashKey), ERROR_SUCCESS);
+        FlashHostBase::SetUp();
+    }
+    void TearDown() override {
+        FlashHostBase::TearDown();
+        Restore();
+    }
+    void Restore() {
+        if (m_server.empty())
+            return;
+        const std::wstring server = (std::wstring(kFlashKey) + L"\\InprocServer32");
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kFlashKey, nullptr, REG_SZ,
+                          L"Kelvo stand-in: Shockwave Flash control",
+                          sizeof(L"Kelvo stand-in: Shockwave Flash control"));
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), nullptr, REG_SZ, m_server.c_str(),
+                          static_cast<DWORD>((m_server.size() + 1) * sizeof(wchar_t)));
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), L"ThreadingModel", REG_SZ, L"Apartment",
+                          sizeof(L"Apartment"));
+    }
+    std::wstring m_server;
+};
+
+TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
+    const std::wstring query = Query();
+    game.LoadGameMovie(query);
+    EXPECT_FALSE(game.m_pFlashCtrl);
+    EXPECT_EQ(game.GetDlgItem(1001), nullptr);
+    ASSERT_TRUE(game.m_pFlashNotice);
+    const HWND notice = game.m_pFlashNotice->m_hWnd;
+    EXPECT_TRUE(::IsWindowVisible(notice));
+    EXPECT_TRUE(Same(ChildRect(notice, game.m_hWnd), ExpectedPlace()));
+    EXPECT_STREQ(game.m_szGameQuery, query.c_str());
+    EXPECT_EQ(game.m_strLeaveGamePrompt, tarvinGame::kDefaultLeaveGamePrompt);
+    ::RedrawWindow(game.m_hWnd, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME | RDW_UPDATENOW);
+    PumpUntil([] { return false; }, 300);
+    SaveShotIfAsked(game.m_hWnd, "flash_notice.bmp");
+
+    // The frame goes on: maximise and restore keep the notice fitted.
+    game.ToggleMaximized();
+    EXPECT_TRUE(Same(ChildRect(game.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
+    game.ToggleMaximized();
+    EXPECT_TRUE(Same(ChildRect(game.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
+    // A reload tries again and shows the notice again.
+    game.SendMessageW(1549);
+    ASSERT_TRUE(game.m_pFlashNotice);
+    EXPECT_FALSE(::IsWindow(notice));
+    EXPECT_FALSE(game.m_pFlashCtrl);
+    EXPECT_EQ(server.requests.load(), 0);
+
+    // Once a player is there, the next reload has the control.
+    if (!m_server.empty()) {
+        Restore();
+        game.SendMessageW(1549);
+        EXPECT_TRUE(game.m_pFlashCtrl);
+        EXPECT_FALSE(game.m_pFlashNotice);
+        EXPECT_EQ(game.GetDlgItem(1001), game.m_pFlashCtrl ? game.m_pFlashCtrl->m_hWnd : nullptr);
+    }
+}
+
+} // namespace

@@ -1,0 +1,165 @@
+#include "ControlBase.h"
+
+namespace standins {
+
+ControlBase::ControlBase(REFCLSID clsid, REFIID eventsIid, const wchar_t* viewClass, const wchar_t* workClass,
+                         const wchar_t* name)
+    : m_clsid(clsid), m_eventsIid(eventsIid), m_viewClass(viewClass), m_workClass(workClass), m_name(name),
+      m_events(static_cast<IDispatch*>(this), eventsIid) {
+    RegisterClasses();
+    m_work =
+        ::CreateWindowExW(0, m_workClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(), this);
+    // 610 x 336 pixels at 96 dots per inch, in HIMETRIC, until the host says otherwise.
+    m_extent = {16140, 8890};
+}
+
+ControlBase::~ControlBase() {
+    if (m_hwnd && ::IsWindow(m_hwnd))
+        ::DestroyWindow(m_hwnd);
+    if (m_work)
+        ::DestroyWindow(m_work);
+}
+
+HRESULT STDMETHODCALLTYPE ControlBase::QueryInterface(REFIID iid, void** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch)
+        *out = static_cast<IDispatch*>(this);
+    else if (iid == IID_IOleObject)
+        *out = static_cast<IOleObject*>(this);
+    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject)
+        *out = static_cast<IOleInPlaceObject*>(this);
+    else if (iid == IID_IOleInPlaceActiveObject)
+        *out = static_cast<IOleInPlaceActiveObject*>(this);
+    else if (iid == IID_IOleControl)
+        *out = static_cast<IOleControl*>(this);
+    else if (iid == IID_IPersist || iid == IID_IPersistStreamInit)
+        *out = static_cast<IPersistStreamInit*>(this);
+    else if (iid == IID_IConnectionPointContainer)
+        *out = static_cast<IConnectionPointContainer*>(this);
+    else {
+        // Shows in the debug output what a host asked for and did not get.
+        ::OutputDebugStringW(
+            (L"kelvo stand-in " + std::wstring(m_name) + L": no interface " + GuidString(iid) + L"\n")
+                .c_str());
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+void ControlBase::RaiseEvent(DISPID id, DISPPARAMS& params) {
+    for (const Ref<IDispatch>& sink : m_events.Sinks())
+        sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+}
+
+LRESULT CALLBACK ControlBase::ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<ControlBase*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        if (self && self->m_hwnd == hwnd)
+            self->m_hwnd = nullptr;
+        self = nullptr;
+    }
+    LRESULT result = 0;
+    if (self && self->OnViewMessage(hwnd, message, wParam, lParam, result))
+        return result;
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ControlBase::WorkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<ControlBase*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        if (self && self->m_work == hwnd)
+            self->m_work = nullptr;
+    } else if (self && message != WM_NCCREATE && message != WM_CREATE) {
+        if (self->OnWorkMessage(message, wParam, lParam))
+            return 0;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void ControlBase::RegisterClasses() const {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.hInstance = ModuleInstance();
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (!::GetClassInfoExW(wc.hInstance, m_workClass, &existing)) {
+        wc.lpfnWndProc = &ControlBase::WorkProc;
+        wc.lpszClassName = m_workClass;
+        ::RegisterClassExW(&wc);
+    }
+    if (!::GetClassInfoExW(wc.hInstance, m_viewClass, &existing)) {
+        wc.lpfnWndProc = &ControlBase::ViewProc;
+        wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = m_viewClass;
+        ::RegisterClassExW(&wc);
+    }
+}
+
+void ControlBase::UnregisterClasses(const wchar_t* viewClass, const wchar_t* workClass) {
+    ::UnregisterClassW(viewClass, ModuleInstance());
+    ::UnregisterClassW(workClass, ModuleInstance());
+}
+
+HRESULT ControlBase::InPlaceActivate(HWND parent, LPCRECT rect) {
+    if (m_inPlace) {
+        if (m_hwnd && !::IsWindowVisible(m_hwnd))
+            ::ShowWindow(m_hwnd, SW_SHOW);
+        return S_OK;
+    }
+    RECT position = rect ? *rect : RECT{0, 0, 300, 150};
+    if (m_site && SUCCEEDED(m_site->QueryInterface(IID_IOleInPlaceSite, m_inPlaceSite.putVoid())) &&
+        m_inPlaceSite) {
+        if (m_inPlaceSite->CanInPlaceActivate() != S_OK) {
+            m_inPlaceSite = Ref<IOleInPlaceSite>();
+            return E_FAIL;
+        }
+        m_inPlaceSite->OnInPlaceActivate();
+        HWND siteWindow = nullptr;
+        if (SUCCEEDED(m_inPlaceSite->GetWindow(&siteWindow)) && siteWindow)
+            parent = siteWindow;
+        RECT clip{};
+        OLEINPLACEFRAMEINFO info{};
+        info.cb = sizeof(info);
+        RECT sitePosition{};
+        if (SUCCEEDED(m_inPlaceSite->GetWindowContext(m_frame.put(), m_uiWindow.put(), &sitePosition, &clip,
+                                                      &info)) &&
+            sitePosition.right > sitePosition.left)
+            position = sitePosition;
+    }
+    if (!parent)
+        return E_INVALIDARG;
+    m_inPlace = true;
+    m_hwnd = ::CreateWindowExW(0, m_viewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
+                               position.left, position.top, position.right - position.left,
+                               position.bottom - position.top, parent, nullptr, ModuleInstance(), this);
+    return m_hwnd ? S_OK : E_FAIL;
+}
+
+void ControlBase::UIActivate() {
+    if (m_uiActive || !m_inPlace)
+        return;
+    m_uiActive = true;
+    if (m_inPlaceSite)
+        m_inPlaceSite->OnUIActivate();
+    // Hosts hand their key messages to the active object they are given here.
+    if (m_frame)
+        m_frame->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
+    if (m_uiWindow)
+        m_uiWindow->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
+}
+
+} // namespace standins
