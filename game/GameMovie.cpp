@@ -81,10 +81,6 @@ void tarvinGame::OnFlashReadyStateChange(long) {
     LayoutGameControl();
 }
 
-void tarvinGame::HandleFlashCall(const std::wstring& request) {
-    ::OutputDebugStringW(request.c_str());
-}
-
 LRESULT tarvinGame::OnReloadMovie(WPARAM, LPARAM) {
     // The whole query when the fixed copy is still a copy of it (a longer query is kept whole).
     const std::wstring_view fixed(m_szGameQuery);

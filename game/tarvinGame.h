@@ -55,7 +55,8 @@ public:
     void LoadGameMovie(const std::wstring& query);
     // Event handlers of control 1001: OnReadyStateChange (-609) and FlashCall (197).
     void OnFlashReadyStateChange(long state);
-    void HandleFlashCall(const std::wstring& request);
+    // The movie's calls (game/GameBridge.cpp); nothing thrown leaves it for the control.
+    void HandleFlashCall(const std::wstring& request) noexcept;
     // Message 1549, from any sender: the movie again from the stored query.
     LRESULT OnReloadMovie(WPARAM wParam, LPARAM lParam);
 
