@@ -112,6 +112,20 @@ for fault in exe-drop exe-short; do
     end "old launcher kept, kelvo_new.exe left with $(stat -c %s "$dir/kelvo_new.exe" 2>/dev/null || echo no) of $(stat -c %s "$UPD_NEW") bytes"
 done
 
+# Answers with 200 that are no launcher for this build: refused before anything moves, no message,
+# no restart, the old launcher in place byte for byte and the login going on.
+for fault in exe-html exe-cut exe-other-arch exe-zeroes; do
+    begin "$fault" 2 --fault "$fault"
+    upd_start "$dir"
+    watch 30
+    check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+    check "old launcher not in place" old_in_place
+    check "kelvo_.exe left" absent "$dir/kelvo_.exe"
+    check "restarted" test "$(manifests)" = 1
+    check "launcher stopped" running
+    end "refused, old launcher kept, kelvo_new.exe left with $(stat -c %s "$dir/kelvo_new.exe" 2>/dev/null || echo no) bytes"
+done
+
 # A server that accepts and never answers: the receive timeout (15 s) ends the wait long before
 # the portal lets go of the connection (60 s).
 begin hang 1 --fault hang --hang-seconds 60

@@ -19,7 +19,9 @@ int Usage() {
     std::fputs(
         "usage: kelvo_portal [--port N] [--host HOST[:PORT]] [--update-version N] [--update-exe PATH]\n"
         "                    [--download-url URL] [--movies DIR] [--hang-seconds N] [--fault NAME]...\n"
-        "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short hang\n",
+        "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short exe-html exe-cut "
+        "exe-other-arch\n"
+        "        exe-zeroes hang\n",
         stderr);
     return 2;
 }
