@@ -170,16 +170,8 @@ bool bgDialog::EnsureSurface() {
         return true;
     WindowDc screen(m_hWnd);
     UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
-    // A top-down 32-bit section keeps the alpha channel that a device bitmap may drop.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = m_nWidth;
-    info.bmiHeader.biHeight = -m_nHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    UniqueBitmap surface(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap surface = CreatePixelSection(screen.get(), m_nWidth, m_nHeight, &bits);
     if (!memory || !surface || !bits)
         return false;
     m_surface = std::move(surface);
@@ -318,11 +310,7 @@ BOOL bgDialog::OnSetCursor(HWND, UINT, UINT) {
 }
 
 BOOL bgDialog::PreTranslateMessage(MSG* pMsg) {
-    if (pMsg->message == WM_KEYDOWN) {
-        if (pMsg->wParam == VK_RETURN)
-            return m_pLoginDlg ? m_pLoginDlg->m_browser.PreTranslateMessage(pMsg) : FALSE;
-        if (pMsg->wParam == VK_ESCAPE)
-            return m_pLoginDlg && m_pLoginDlg->m_game.m_hWnd ? FALSE : TRUE;
-    }
+    if (const std::optional<BOOL> key = TranslateEnterEscape(pMsg, m_pLoginDlg.get()))
+        return *key;
     return CDialog::PreTranslateMessage(pMsg);
 }

@@ -75,14 +75,8 @@ struct BareWindow {
                                  nullptr, nullptr, wc.hInstance, nullptr);
         screen = ::GetDC(hwnd);
         memory.reset(::CreateCompatibleDC(screen));
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
-        surface.reset(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        surface = CreatePixelSection(screen, width, height, &bits);
         old = ::SelectObject(memory.get(), surface.get());
         std::copy(picture.pixels.begin(), picture.pixels.end(), static_cast<std::uint32_t*>(bits));
         ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
