@@ -9,7 +9,7 @@
 
 namespace pe_test {
 
-struct ImageSpec {
+struct ImageLayout {
     std::uint16_t machine = kelvo::update::kBuildMachine;
     std::uint32_t peOffset = 0x80;
     std::uint16_t characteristics = 0x0102; // executable image, 32-bit words
@@ -29,27 +29,28 @@ inline void Put32(std::vector<std::byte>& b, std::size_t at, std::uint32_t v) {
 }
 
 // Headers padded to 0x400, then every section's data.
-inline std::vector<std::byte> MakeImage(const ImageSpec& spec = {}) {
+inline std::vector<std::byte> MakeImage(const ImageLayout& layout = {}) {
     const std::uint16_t magic =
-        spec.magic ? spec.magic : (spec.machine == kelvo::update::kMachineI386 ? 0x10B : 0x20B);
-    const std::uint16_t optionalSize = spec.optionalSize ? spec.optionalSize : (magic == 0x10B ? 224 : 240);
+        layout.magic ? layout.magic : (layout.machine == kelvo::update::kMachineI386 ? 0x10B : 0x20B);
+    const std::uint16_t optionalSize =
+        layout.optionalSize ? layout.optionalSize : (magic == 0x10B ? 224 : 240);
     const std::size_t headers = 0x400;
-    std::vector<std::byte> b(headers + std::size_t{spec.sections} * spec.sectionSize);
+    std::vector<std::byte> b(headers + std::size_t{layout.sections} * layout.sectionSize);
     Put16(b, 0, 0x5A4D);
-    Put32(b, 0x3C, spec.peOffset);
-    const std::size_t pe = spec.peOffset;
-    if (pe + 24 + optionalSize + spec.sections * 40u > b.size())
-        b.resize(pe + 24 + optionalSize + spec.sections * 40u);
+    Put32(b, 0x3C, layout.peOffset);
+    const std::size_t pe = layout.peOffset;
+    if (pe + 24 + optionalSize + layout.sections * 40u > b.size())
+        b.resize(pe + 24 + optionalSize + layout.sections * 40u);
     Put32(b, pe, 0x00004550);
-    Put16(b, pe + 4, spec.machine);
-    Put16(b, pe + 6, spec.sections);
+    Put16(b, pe + 4, layout.machine);
+    Put16(b, pe + 6, layout.sections);
     Put16(b, pe + 20, optionalSize);
-    Put16(b, pe + 22, spec.characteristics);
+    Put16(b, pe + 22, layout.characteristics);
     Put16(b, pe + 24, magic);
     const std::size_t table = pe + 24 + optionalSize;
-    for (std::size_t i = 0; i < spec.sections; ++i) {
-        Put32(b, table + i * 40 + 16, spec.sectionSize);
-        Put32(b, table + i * 40 + 20, static_cast<std::uint32_t>(headers + i * spec.sectionSize));
+    for (std::size_t i = 0; i < layout.sections; ++i) {
+        Put32(b, table + i * 40 + 16, layout.sectionSize);
+        Put32(b, table + i * 40 + 20, static_cast<std::uint32_t>(headers + i * layout.sectionSize));
     }
     return b;
 }

@@ -8,7 +8,7 @@
 #include <string_view>
 
 using namespace kelvo::update;
-using pe_test::ImageSpec;
+using pe_test::ImageLayout;
 using pe_test::MakeImage;
 
 namespace {
