@@ -32,9 +32,6 @@ public:
     // Draws the frame and its buttons and hands the image to the window system; the result of
     // UpdateLayeredWindow.
     BOOL ComposeFrame();
-    // Brings the shown image up to date after button states changed: redraws only the changed
-    // buttons' region and hands the image over; does nothing when nothing visible changed.
-    BOOL RefreshFrame();
 
     CtarvinDlg* GetLoginDialog() const noexcept { return m_pLoginDlg.get(); }
     const FrameButtons& GetButtons() const noexcept { return m_buttons; }
@@ -65,6 +62,9 @@ private:
     };
 
     void LoadButtons();
+    // Brings the shown image up to date after button states changed: redraws only the changed
+    // buttons' region and hands the image over; does nothing when nothing visible changed.
+    BOOL RefreshFrame();
     bool EnsureSurface();
     std::array<ButtonPictures, kFrameButtonCount> ButtonPictureSet() const noexcept;
     BOOL ShowSurface();

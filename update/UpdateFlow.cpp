@@ -71,7 +71,7 @@ bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, cons
     const std::u16string launcher = JoinPath(directory, kLauncherName);
     const std::u16string previous = JoinPath(directory, kPreviousName);
 
-    // A partly written download stays; the next attempt overwrites it.
+    // A partly written download stays until the next start deletes it.
     if (!env.Download(url, download))
         return false;
     // A 200 answer is not yet a program: a portal's page, an error page or a body cut short without
