@@ -39,14 +39,47 @@ std::uint32_t PremultiplyPixel(std::uint32_t argb) noexcept {
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
+namespace {
+
+PixelRect Intersect(const PixelRect& a, const PixelRect& b) noexcept {
+    const PixelRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                      std::min(a.bottom, b.bottom)};
+    return r.Width() > 0 && r.Height() > 0 ? r : PixelRect{};
+}
+
+PixelRect Union(const PixelRect& a, const PixelRect& b) noexcept {
+    if (a.Width() <= 0 || a.Height() <= 0)
+        return b;
+    if (b.Width() <= 0 || b.Height() <= 0)
+        return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+const PixelImage* PictureFor(const ButtonPictures& p, FrameButtonState state) noexcept {
+    if (state == FrameButtonState::Hover)
+        return p.hover;
+    if (state == FrameButtonState::Pressed)
+        return p.pressed;
+    return p.normal;
+}
+
+} // namespace
+
 void DrawImageOver(std::uint32_t* target, int width, int height, const PixelImage& src,
                    const PixelRect& rect) noexcept {
+    DrawImageOver(target, width, height, src, rect, {0, 0, width, height});
+}
+
+void DrawImageOver(std::uint32_t* target, int width, int height, const PixelImage& src, const PixelRect& rect,
+                   const PixelRect& clip) noexcept {
     if (src.Empty() || rect.Width() <= 0 || rect.Height() <= 0)
         return;
-    const int x0 = std::max(rect.left, 0);
-    const int y0 = std::max(rect.top, 0);
-    const int x1 = std::min(rect.right, width);
-    const int y1 = std::min(rect.bottom, height);
+    const PixelRect area = Intersect(Intersect(rect, clip), {0, 0, width, height});
+    const int x0 = area.left;
+    const int y0 = area.top;
+    const int x1 = area.right;
+    const int y1 = area.bottom;
     const bool sameSize = rect.Width() == src.width && rect.Height() == src.height;
     for (int y = y0; y < y1; ++y) {
         const int sy =
@@ -67,25 +100,47 @@ void DrawImageOver(std::uint32_t* target, int width, int height, const PixelImag
 void ComposeFramePixels(std::uint32_t* target, int width, int height, const PixelImage& frame,
                         const FrameButtons& buttons,
                         const std::array<ButtonPictures, kFrameButtonCount>& pictures) noexcept {
+    ComposeFrameRegion(target, width, height, frame, buttons, pictures, {0, 0, width, height});
+}
+
+void ComposeFrameRegion(std::uint32_t* target, int width, int height, const PixelImage& frame,
+                        const FrameButtons& buttons,
+                        const std::array<ButtonPictures, kFrameButtonCount>& pictures,
+                        const PixelRect& region) noexcept {
     if (width <= 0 || height <= 0)
         return;
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const PixelRect area = Intersect(region, {0, 0, width, height});
+    if (area.Width() <= 0)
+        return;
+    const auto rowWidth = static_cast<std::size_t>(area.Width());
     if (frame.width == width && frame.height == height) {
         // The common case: the target takes the frame picture's size, so over a cleared target
         // the frame is a plain copy.
-        std::memcpy(target, frame.pixels.data(), count * sizeof(std::uint32_t));
+        for (int y = area.top; y < area.bottom; ++y) {
+            const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                   static_cast<std::size_t>(area.left);
+            std::memcpy(target + at, frame.pixels.data() + at, rowWidth * sizeof(std::uint32_t));
+        }
     } else {
-        std::memset(target, 0, count * sizeof(std::uint32_t));
-        DrawImageOver(target, width, height, frame, {0, 0, frame.width, frame.height});
+        for (int y = area.top; y < area.bottom; ++y)
+            std::memset(target + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                            static_cast<std::size_t>(area.left),
+                        0, rowWidth * sizeof(std::uint32_t));
+        DrawImageOver(target, width, height, frame, {0, 0, frame.width, frame.height}, area);
     }
+    // Every button reaching into the area, in order, so that overlapping tabs stack as before.
     for (std::size_t i = 0; i < kFrameButtonCount; ++i) {
-        const ButtonPictures& p = pictures[i];
-        const PixelImage* img = p.normal;
-        if (buttons[i].state == FrameButtonState::Hover)
-            img = p.hover;
-        else if (buttons[i].state == FrameButtonState::Pressed)
-            img = p.pressed;
-        if (img)
-            DrawImageOver(target, width, height, *img, buttons[i].rect);
+        if (const PixelImage* img = PictureFor(pictures[i], buttons[i].state))
+            DrawImageOver(target, width, height, *img, buttons[i].rect, area);
     }
+}
+
+PixelRect ChangedButtonsRegion(const FrameButtons& shown, const FrameButtons& now, int width,
+                               int height) noexcept {
+    PixelRect region{};
+    for (std::size_t i = 0; i < kFrameButtonCount; ++i) {
+        if (shown[i].state != now[i].state || !(shown[i].rect == now[i].rect))
+            region = Union(region, Union(shown[i].rect, now[i].rect));
+    }
+    return Intersect(region, {0, 0, width, height});
 }

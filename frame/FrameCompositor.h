@@ -24,8 +24,10 @@ struct PixelImage {
 // Premultiplies one straight-alpha 0xAARRGGBB pixel.
 std::uint32_t PremultiplyPixel(std::uint32_t argb) noexcept;
 
-// Draws src over the target's pixels stretched to rect (nearest neighbour), clipped to the target.
-// target points at width × height premultiplied pixels.
+// Draws src over the target's pixels stretched to rect (nearest neighbour), clipped to the target
+// and to clip. target points at width × height premultiplied pixels.
+void DrawImageOver(std::uint32_t* target, int width, int height, const PixelImage& src, const PixelRect& rect,
+                   const PixelRect& clip) noexcept;
 void DrawImageOver(std::uint32_t* target, int width, int height, const PixelImage& src,
                    const PixelRect& rect) noexcept;
 
@@ -40,3 +42,16 @@ struct ButtonPictures {
 void ComposeFramePixels(std::uint32_t* target, int width, int height, const PixelImage& frame,
                         const FrameButtons& buttons,
                         const std::array<ButtonPictures, kFrameButtonCount>& pictures) noexcept;
+
+// The same composition limited to region: the pixels outside it are left as they are. Over an
+// image composed before, with region covering every button whose state changed since, the
+// result equals a whole composition.
+void ComposeFrameRegion(std::uint32_t* target, int width, int height, const PixelImage& frame,
+                        const FrameButtons& buttons,
+                        const std::array<ButtonPictures, kFrameButtonCount>& pictures,
+                        const PixelRect& region) noexcept;
+
+// The smallest rectangle holding the rectangles of the buttons whose states differ between shown
+// and now, clipped to width × height; empty (all zero) when none differs.
+PixelRect ChangedButtonsRegion(const FrameButtons& shown, const FrameButtons& now, int width,
+                               int height) noexcept;

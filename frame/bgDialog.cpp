@@ -165,51 +165,79 @@ BOOL bgDialog::OnInitDialog() {
     return TRUE;
 }
 
-BOOL bgDialog::ComposeFrame() {
-    if (!m_hWnd || m_nWidth <= 0 || m_nHeight <= 0)
-        return FALSE;
+bool bgDialog::EnsureSurface() {
+    if (m_pSurfaceBits)
+        return true;
     WindowDc screen(m_hWnd);
     UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
-
-    // A top-down 32-bit section keeps the alpha channel that a device bitmap may drop.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = m_nWidth;
-    info.bmiHeader.biHeight = -m_nHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    UniqueBitmap surface(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap surface = CreatePixelSection(screen.get(), m_nWidth, m_nHeight, &bits);
     if (!memory || !surface || !bits)
-        return FALSE;
-    SelectedObject selected(memory.get(), surface.get());
+        return false;
+    m_surface = std::move(surface);
+    m_surfaceDc = std::move(memory);
+    m_surfaceSelection.emplace(m_surfaceDc.get(), m_surface.get());
+    m_pSurfaceBits = static_cast<std::uint32_t*>(bits);
+    return true;
+}
 
-    m_blend.SourceConstantAlpha = 254;
-
-    RECT window{};
-    ::GetWindowRect(m_hWnd, &window);
-    POINT destination{window.left, window.top};
-
+std::array<ButtonPictures, kFrameButtonCount> bgDialog::ButtonPictureSet() const noexcept {
     std::array<ButtonPictures, kFrameButtonCount> pictures{};
     for (std::size_t i = 0; i < kFrameButtonCount; ++i) {
         const ButtonImages& images = m_buttonImages[i];
         pictures[i] = {images.normal ? &*images.normal : nullptr, images.hover ? &*images.hover : nullptr,
                        images.pressed ? &*images.pressed : nullptr};
     }
-    ComposeFramePixels(static_cast<std::uint32_t*>(bits), m_nWidth, m_nHeight, m_imgFrame, m_buttons,
-                       pictures);
+    return pictures;
+}
+
+BOOL bgDialog::ComposeFrame() {
+    if (!m_hWnd || m_nWidth <= 0 || m_nHeight <= 0 || !EnsureSurface())
+        return FALSE;
+    ComposeFramePixels(m_pSurfaceBits, m_nWidth, m_nHeight, m_imgFrame, m_buttons, ButtonPictureSet());
+    return ShowSurface();
+}
+
+BOOL bgDialog::RefreshFrame() {
+    if (!m_bShown)
+        return ComposeFrame();
+    const PixelRect changed = ChangedButtonsRegion(m_shownButtons, m_buttons, m_nWidth, m_nHeight);
+    if (changed.Width() <= 0) {
+        // Nothing drawn changed; hand the image over again only if the frame is not where it was.
+        RECT window{};
+        ::GetWindowRect(m_hWnd, &window);
+        if (window.left == m_ptShown.x && window.top == m_ptShown.y)
+            return TRUE;
+    }
+    ComposeFrameRegion(m_pSurfaceBits, m_nWidth, m_nHeight, m_imgFrame, m_buttons, ButtonPictureSet(),
+                       changed);
+    return ShowSurface();
+}
+
+// Hands the surface to the window system at the frame's current place, with constant alpha 254.
+BOOL bgDialog::ShowSurface() {
     ::GdiFlush();
+    m_blend.SourceConstantAlpha = 254;
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    POINT destination{window.left, window.top};
 
     if (!(GetExStyle() & WS_EX_LAYERED))
         ModifyStyleEx(0, WS_EX_LAYERED);
 
+    m_bShown = false;
     if (!m_pfnUpdateLayeredWindow)
         return FALSE;
+    WindowDc screen(m_hWnd);
     SIZE size{m_nWidth, m_nHeight};
     POINT source{0, 0};
-    return m_pfnUpdateLayeredWindow(m_hWnd, screen.get(), &destination, &size, memory.get(), &source, 0,
-                                    &m_blend, ULW_ALPHA);
+    const BOOL shown = m_pfnUpdateLayeredWindow(m_hWnd, screen.get(), &destination, &size, m_surfaceDc.get(),
+                                                &source, 0, &m_blend, ULW_ALPHA);
+    // The surface holds the new states either way; only a failed hand-over is tried again whole.
+    m_shownButtons = m_buttons;
+    m_ptShown = destination;
+    m_bShown = shown != FALSE;
+    return shown;
 }
 
 void bgDialog::PlaceLoginDialog(int x, int y) const noexcept {
@@ -231,13 +259,13 @@ BOOL bgDialog::OnEraseBkgnd(HDC) {
 
 void bgDialog::OnMouseMove(UINT, POINT point) {
     FrameButtonsMouseMove(m_buttons, point.x, point.y);
-    ComposeFrame();
+    RefreshFrame();
     Default();
 }
 
 void bgDialog::OnLButtonDown(UINT, POINT point) {
     if (FrameButtonsPress(m_buttons, point.x, point.y) >= 0) {
-        ComposeFrame();
+        RefreshFrame();
         Default();
         return;
     }
@@ -258,7 +286,7 @@ void bgDialog::OnLButtonUp(UINT, POINT point) {
         PostMessageW(WM_CLOSE);
         return;
     }
-    ComposeFrame();
+    RefreshFrame();
     RunButtonAction(action);
     Default();
 }
@@ -282,11 +310,7 @@ BOOL bgDialog::OnSetCursor(HWND, UINT, UINT) {
 }
 
 BOOL bgDialog::PreTranslateMessage(MSG* pMsg) {
-    if (pMsg->message == WM_KEYDOWN) {
-        if (pMsg->wParam == VK_RETURN)
-            return m_pLoginDlg ? m_pLoginDlg->m_browser.PreTranslateMessage(pMsg) : FALSE;
-        if (pMsg->wParam == VK_ESCAPE)
-            return m_pLoginDlg && m_pLoginDlg->m_game.m_hWnd ? FALSE : TRUE;
-    }
+    if (const std::optional<BOOL> key = TranslateEnterEscape(pMsg, m_pLoginDlg.get()))
+        return *key;
     return CDialog::PreTranslateMessage(pMsg);
 }

@@ -62,6 +62,12 @@ private:
     };
 
     void LoadButtons();
+    // Brings the shown image up to date after button states changed: redraws only the changed
+    // buttons' region and hands the image over; does nothing when nothing visible changed.
+    BOOL RefreshFrame();
+    bool EnsureSurface();
+    std::array<ButtonPictures, kFrameButtonCount> ButtonPictureSet() const noexcept;
+    BOOL ShowSurface();
     void PlaceLoginDialog(int x, int y) const noexcept;
     void RunButtonAction(FrameAction action);
 
@@ -73,6 +79,17 @@ private:
     int m_nHeight = 0;
     FrameButtons m_buttons{};
     std::array<ButtonImages, kFrameButtonCount> m_buttonImages;
+    // The composition surface, kept for the frame's life: a 32-bit top-down section selected into
+    // a memory context. Declared in this order so that the selection is undone first, then the
+    // context deleted, then the section.
+    UniqueBitmap m_surface;
+    UniqueMemoryDc m_surfaceDc;
+    std::optional<SelectedObject> m_surfaceSelection;
+    std::uint32_t* m_pSurfaceBits = nullptr;
+    // What the window system shows: the button states and place of the last handed image.
+    FrameButtons m_shownButtons{};
+    POINT m_ptShown{};
+    bool m_bShown = false;
     UniqueModule m_user32;
     UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
 };

@@ -18,9 +18,6 @@ public:
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
-    UINT GetTemplateId() const noexcept { return m_nIDTemplate; }
-    bool IsModal() const noexcept { return m_bModal; }
-
 protected:
     virtual BOOL OnInitDialog();
     virtual void OnOK();
@@ -41,11 +38,4 @@ private:
     bool m_bModal = false;
     bool m_bContinueModal = false;
     INT_PTR m_nModalResult = -1;
-};
-
-// The extended dialog: a dialog that may paint its background in one colour.
-class CDialogEx : public CDialog {
-public:
-    explicit CDialogEx(UINT nIDTemplate, CWnd* pParentWnd = nullptr) noexcept
-        : CDialog(nIDTemplate, pParentWnd) {}
 };

@@ -1,6 +1,7 @@
 #include "framework/CWnd.h"
 
 #include "framework/ControlHost.h"
+#include "framework/Handles.h"
 
 #include <unordered_map>
 
@@ -14,7 +15,7 @@ std::unordered_map<HWND, CWnd*>& HandleMap() {
 // Window creation is synchronous and the program has one user-interface thread, so one pending
 // object and one hook per thread suffice; nested creations are bound before they can nest.
 thread_local CWnd* t_pWndInit = nullptr;
-thread_local HHOOK t_hHookInit = nullptr;
+thread_local UniqueHook t_hookInit;
 
 HWND ParentOrOwner(HWND hwnd) noexcept {
     if (::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)
@@ -167,20 +168,17 @@ LRESULT CALLBACK CWnd::CreateHookProc(int code, WPARAM wParam, LPARAM lParam) no
         t_pWndInit = nullptr;
         pWnd->Bind(reinterpret_cast<HWND>(wParam));
     }
-    return ::CallNextHookEx(t_hHookInit, code, wParam, lParam);
+    return ::CallNextHookEx(t_hookInit.get(), code, wParam, lParam);
 }
 
 void CWnd::HookWindowCreate(CWnd* pWnd) noexcept {
     t_pWndInit = pWnd;
-    if (!t_hHookInit)
-        t_hHookInit = ::SetWindowsHookExW(WH_CBT, &CWnd::CreateHookProc, nullptr, ::GetCurrentThreadId());
+    if (!t_hookInit)
+        t_hookInit.reset(::SetWindowsHookExW(WH_CBT, &CWnd::CreateHookProc, nullptr, ::GetCurrentThreadId()));
 }
 
 bool CWnd::UnhookWindowCreate() noexcept {
-    if (t_hHookInit) {
-        ::UnhookWindowsHookEx(t_hHookInit);
-        t_hHookInit = nullptr;
-    }
+    t_hookInit.reset();
     const bool bound = t_pWndInit == nullptr;
     t_pWndInit = nullptr;
     return bound;

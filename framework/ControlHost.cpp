@@ -18,8 +18,4 @@ void Initialize() noexcept {
     LoadHostLibrary();
 }
 
-bool IsInitialized() noexcept {
-    return g_initialized;
-}
-
 } // namespace ControlHost

@@ -6,7 +6,6 @@
 namespace ControlHost {
 // Initialises OLE for the user-interface thread once; later calls do nothing.
 void Initialize() noexcept;
-bool IsInitialized() noexcept;
 // Loads the system's control host library and registers its window class; false when it is
 // not available.
 bool LoadHostLibrary() noexcept;

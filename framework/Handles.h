@@ -48,11 +48,6 @@ struct MemoryDcTraits {
     static Handle Invalid() noexcept { return nullptr; }
     static void Close(Handle h) noexcept { ::DeleteDC(h); }
 };
-struct IconTraits {
-    using Handle = HICON;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DestroyIcon(h); }
-};
 struct ModuleTraits {
     using Handle = HMODULE;
     static Handle Invalid() noexcept { return nullptr; }
@@ -77,14 +72,25 @@ struct HookTraits {
 using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniquePen = UniqueHandle<GdiObjectTraits<HPEN>>;
-using UniqueRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
-using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueFile = UniqueHandle<FileTraits>;
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 using UniqueHook = UniqueHandle<HookTraits>;
+
+// A 32-bit top-down DIB section of width × height: the layout per-pixel-alpha windows take, and
+// one that keeps the alpha channel a device bitmap may drop. *bits receives its pixels.
+inline UniqueBitmap CreatePixelSection(HDC hdc, int width, int height, void** bits) noexcept {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    *bits = nullptr;
+    return UniqueBitmap(::CreateDIBSection(hdc, &info, DIB_RGB_COLORS, bits, nullptr, 0));
+}
 
 // A device context borrowed from a window with GetDC (its client area) or GetWindowDC (the whole
 // window, frame included), given back with ReleaseDC.

@@ -27,7 +27,7 @@ constexpr EdgeLine kEdgeLines[] = {
 
 } // namespace
 
-BEGIN_MESSAGE_MAP(CtarvinDlg, CDialogEx)
+BEGIN_MESSAGE_MAP(CtarvinDlg, CDialog)
 ON_WM_PAINT()
 ON_WM_CTLCOLOR()
 ON_WM_LBUTTONDOWN()
@@ -35,16 +35,16 @@ ON_WM_CLOSE()
 ON_WM_QUERYDRAGICON()
 END_MESSAGE_MAP()
 
-BEGIN_EVENTSINK_MAP(CtarvinDlg, CDialogEx)
+BEGIN_EVENTSINK_MAP(CtarvinDlg, CDialog)
 ON_EVENT_DISPATCH_PVARIANT(kBrowserId, kDispidDocumentComplete, OnDocumentComplete)
 END_EVENTSINK_MAP()
 
-CtarvinDlg::CtarvinDlg(CWnd* pParent) : CDialogEx(IDD, pParent) {
+CtarvinDlg::CtarvinDlg(CWnd* pParent) : CDialog(IDD, pParent) {
     m_hIcon = AfxLoadIcon(kIconId);
 }
 
 BOOL CtarvinDlg::OnInitDialog() {
-    CDialogEx::OnInitDialog();
+    CDialog::OnInitDialog();
     m_clrKey = RGB(255, 255, 254);
     SendMessageW(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -133,7 +133,7 @@ void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {
 HBRUSH CtarvinDlg::OnCtlColor(HDC hdc, HWND control, UINT ctlType) {
     if (ctlType == CTLCOLOR_DLG)
         return m_brKey.get();
-    return CDialogEx::OnCtlColor(hdc, control, ctlType);
+    return CDialog::OnCtlColor(hdc, control, ctlType);
 }
 
 void CtarvinDlg::OnLButtonDown(UINT flags, POINT point) {
@@ -154,11 +154,17 @@ HCURSOR CtarvinDlg::OnQueryDragIcon() {
 }
 
 BOOL CtarvinDlg::PreTranslateMessage(MSG* pMsg) {
-    if (pMsg->message == WM_KEYDOWN) {
-        if (pMsg->wParam == VK_RETURN)
-            return m_browser.PreTranslateMessage(pMsg);
-        if (pMsg->wParam == VK_ESCAPE)
-            return m_game.m_hWnd ? FALSE : TRUE;
-    }
-    return CDialogEx::PreTranslateMessage(pMsg);
+    if (const std::optional<BOOL> key = TranslateEnterEscape(pMsg, this))
+        return *key;
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+std::optional<BOOL> TranslateEnterEscape(MSG* pMsg, CtarvinDlg* pLogin) {
+    if (pMsg->message != WM_KEYDOWN)
+        return std::nullopt;
+    if (pMsg->wParam == VK_RETURN)
+        return pLogin ? pLogin->m_browser.PreTranslateMessage(pMsg) : FALSE;
+    if (pMsg->wParam == VK_ESCAPE)
+        return pLogin && pLogin->m_game.m_hWnd ? FALSE : TRUE;
+    return std::nullopt;
 }

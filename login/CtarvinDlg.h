@@ -7,9 +7,10 @@
 #include "game/tarvinGame.h"
 #include "login/CExplorer1.h"
 
+#include <optional>
 #include <string>
 
-class CtarvinDlg : public CDialogEx {
+class CtarvinDlg : public CDialog {
 public:
     enum { IDD = 102 };
 
@@ -50,3 +51,9 @@ private:
     bool m_bFirstPaint = true;
     bool m_bRestacked = false;
 };
+
+// Enter and Escape, alike in the login dialog and in the frame: Enter goes to the web page (no
+// default button sees it); Escape goes on to the game window when one is open and is dropped
+// otherwise. So neither ever ends a modal run. The pre-translation result for those two keys,
+// nothing for every other message.
+std::optional<BOOL> TranslateEnterEscape(MSG* pMsg, CtarvinDlg* pLogin);

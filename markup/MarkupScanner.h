@@ -10,7 +10,8 @@
 //   doctype      "<!D" ... ">", stepping over nested "<...>" constructs
 // Recovery: a "<" that starts none of these is an error node running to the next "<" (not
 // included) or through the next ">" outside quoted values; a construct cut off by the end of the
-// text is an error node to the end. Each problem becomes an entry in the node's list.
+// text is an error node to the end. Each problem becomes an entry in the node's list, at the offset
+// of the node being scanned: for a broken construct nested in a doctype, the doctype's "<!".
 #pragma once
 
 #include <climits>

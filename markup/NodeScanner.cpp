@@ -382,7 +382,8 @@ const char16_t* NodeScanner::ScanDocumentType(const char16_t* p, NodeInfo& info)
             bad = r + 1;
         }
         if (bad != nullptr) {
-            AddSyntaxEntry(info, word, r);
+            // Reported at the start of the node being scanned, the declaration's "<!".
+            AddSyntaxEntry(info, word, p);
             Stop stop;
             q = ScanError(bad, stop);
             if (stop == Stop::Open) {

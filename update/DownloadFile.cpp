@@ -6,7 +6,7 @@
 #include "update/DownloadFlow.h"
 #include "update/LongPath.h"
 #include "update/UpdateFlow.h"
-#include "update/WinText.h"
+#include "framework/Text.h"
 
 #include <wininet.h>
 
@@ -21,7 +21,8 @@ public:
     static constexpr DWORD kReceiveTimeoutMs = 15000;
 
     WinInetTransport(const std::wstring& url, const std::wstring& path) : m_url(url), m_path(path) {}
-    ~WinInetTransport() override { CloseDestination(); }
+    // The file closes before the request, the connection and the session.
+    ~WinInetTransport() override = default;
     WinInetTransport(const WinInetTransport&) = delete;
     WinInetTransport& operator=(const WinInetTransport&) = delete;
 
@@ -99,9 +100,9 @@ public:
     }
 
     bool CreateDestination() override {
-        m_file = ::CreateFileW(ToWide(ToFileApiPath(ToU16(m_path))).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
-                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return m_file != INVALID_HANDLE_VALUE;
+        m_file.reset(::CreateFileW(ToWide(ToFileApiPath(ToU16(m_path))).c_str(), GENERIC_WRITE,
+                                   FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(m_file);
     }
 
     std::optional<std::size_t> Read(std::span<std::byte> block) override {
@@ -113,16 +114,15 @@ public:
 
     bool Write(std::span<const std::byte> bytes) override {
         DWORD written = 0;
-        return ::WriteFile(m_file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        return ::WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                written == bytes.size();
     }
 
     bool CloseDestination() override {
-        if (m_file == INVALID_HANDLE_VALUE)
+        if (!m_file)
             return true;
-        const bool closed = ::CloseHandle(m_file) != FALSE;
-        m_file = INVALID_HANDLE_VALUE;
-        return closed;
+        // Closed here rather than by the owner: the result tells whether the data reached the file.
+        return ::CloseHandle(m_file.release()) != FALSE;
     }
 
 private:
@@ -132,7 +132,7 @@ private:
     InternetHandle m_session;
     InternetHandle m_connection;
     InternetHandle m_request;
-    HANDLE m_file = INVALID_HANDLE_VALUE;
+    UniqueFile m_file;
 };
 
 } // namespace

@@ -1,13 +1,16 @@
 #include "update/UpdateCheck.h"
 
 #include "update/LongPath.h"
-#include "update/WinText.h"
+#include "framework/Text.h"
 #include "update/WinUpdateEnvironment.h"
 
 #include "BuildConfig.h"
+#include "framework/Handles.h"
 
 #include <shellapi.h>
 #include <stdio.h>
+
+#include <algorithm>
 
 namespace kelvo::update {
 namespace {
@@ -78,6 +81,37 @@ std::u16string WinUpdateEnvironment::ReadIniString(const std::u16string& path, s
     return ToU16(value);
 }
 
+std::optional<FileHead> WinUpdateEnvironment::ReadHead(const std::u16string& path, std::size_t limit) {
+    UniqueFile file(::CreateFileW(FileApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0)
+        return std::nullopt;
+    FileHead head;
+    head.size = static_cast<std::uint64_t>(size.QuadPart);
+    head.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(limit, head.size)));
+    std::size_t filled = 0;
+    while (filled < head.bytes.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), head.bytes.data() + filled,
+                        static_cast<DWORD>(head.bytes.size() - filled), &got, nullptr))
+            return std::nullopt;
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    head.bytes.resize(filled);
+    return head;
+}
+
+bool WinUpdateEnvironment::FlushFile(const std::u16string& path) {
+    // Flushing needs a handle with write access; nothing is written through it.
+    UniqueFile file(::CreateFileW(FileApiPath(path).c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && ::FlushFileBuffers(file.get());
+}
+
 bool WinUpdateEnvironment::Rename(const std::u16string& from, const std::u16string& to) {
     return ::_wrename(FileApiPath(from).c_str(), FileApiPath(to).c_str()) == 0;
 }
@@ -102,13 +136,5 @@ void CheckForUpdate(HWND hOwner) {
         kelvo::update::CheckForUpdate(env, kelvo::update::ManifestUrl(KELVO_RESOURCE_HOST), KELVO_VERSION);
     } catch (...) {
         // Out of memory at most; the login goes on with the running version.
-    }
-}
-
-void InstallUpdate(HWND hOwner, const std::wstring& directory, const std::wstring& url) {
-    kelvo::update::WinUpdateEnvironment env(hOwner);
-    try {
-        kelvo::update::InstallUpdate(env, kelvo::update::ToU16(directory), kelvo::update::ToU16(url));
-    } catch (...) {
     }
 }

@@ -12,7 +12,3 @@ void CheckForUpdate(HWND hOwner);
 // Fetches url (http or https) into path. True when the server answered 200 and the whole body was
 // written; a status other than 200 is shown to the user, other failures are silent.
 bool DownloadFile(const std::wstring& url, const std::wstring& path);
-
-// Downloads url into directory\kelvo_new.exe, puts it in place of directory\kelvo.exe (the old one
-// becomes kelvo_.exe), tells the user, starts the new launcher and posts WM_CLOSE to hOwner.
-void InstallUpdate(HWND hOwner, const std::wstring& directory, const std::wstring& url);

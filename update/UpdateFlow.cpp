@@ -1,5 +1,7 @@
 #include "update/UpdateFlow.h"
 
+#include "update/ExecutableImage.h"
+
 namespace kelvo::update {
 
 std::u16string TickSuffix(std::uint32_t ticks) {
@@ -41,6 +43,8 @@ UpdateOutcome CheckForUpdate(UpdateEnvironment& env, std::u16string_view manifes
 
     env.DeleteFile(JoinPath(directory, kPreviousName));
     env.DeleteFile(manifest);
+    // Left by an interrupted or refused download; never installed as it stands.
+    env.DeleteFile(JoinPath(directory, kDownloadName));
 
     // A failed fetch leaves whatever was written of the manifest to the next start's clean-up.
     if (!env.Download(std::u16string(manifestUrl) + suffix, manifest))
@@ -67,8 +71,16 @@ bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, cons
     const std::u16string launcher = JoinPath(directory, kLauncherName);
     const std::u16string previous = JoinPath(directory, kPreviousName);
 
-    // A partly written download stays; the next attempt overwrites it.
+    // A partly written download stays until the next start deletes it.
     if (!env.Download(url, download))
+        return false;
+    // A 200 answer is not yet a program: a portal's page, an error page or a body cut short without
+    // a length would otherwise become the launcher. Refused like a failed download.
+    const std::optional<FileHead> head = env.ReadHead(download, kImageHeadLimit);
+    if (!head || CheckExecutableImage(head->bytes, head->size, kBuildMachine) != ImageVerdict::Runnable)
+        return false;
+    // After a power loss right after the renames, kelvo.exe must not be a file of zeroes.
+    if (!env.FlushFile(download))
         return false;
 
     // The running executable may be renamed; it is deleted at the next start. The move fails when

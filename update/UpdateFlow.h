@@ -7,9 +7,12 @@
 // UpdateEnvironment; the Windows side implements it for real, the tests with a recorder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvo::update {
 
@@ -34,6 +37,12 @@ inline constexpr std::u16string_view kUpdatedText =
 // "提示" — notice.
 inline constexpr std::u16string_view kUpdatedCaption = u"\u63d0\u793a";
 
+// The first bytes of a file and its whole size.
+struct FileHead {
+    std::vector<std::byte> bytes;
+    std::uint64_t size = 0;
+};
+
 class UpdateEnvironment {
 public:
     virtual ~UpdateEnvironment() = default;
@@ -48,6 +57,10 @@ public:
                                     std::u16string_view key, std::int32_t fallback) = 0;
     virtual std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
                                          std::u16string_view key) = 0;
+    // Up to limit bytes from the start of the file; nothing when it cannot be opened or read.
+    virtual std::optional<FileHead> ReadHead(const std::u16string& path, std::size_t limit) = 0;
+    // Writes the file's data through to the disk; false when the system cannot confirm it.
+    virtual bool FlushFile(const std::u16string& path) = 0;
     // Fails when the new name exists.
     virtual bool Rename(const std::u16string& from, const std::u16string& to) = 0;
     // Modal; returns when the user has answered.
@@ -59,7 +72,8 @@ public:
 enum class UpdateOutcome {
     NoManifest,   // the manifest could not be fetched
     UpToDate,     // no newer version, or no usable download address
-    NotInstalled, // a newer version exists but could not be put in place
+    NotInstalled, // a newer version exists but was not fetched whole, cannot run here, or could not
+                  // be put in place
     Installed,    // the new executable is in place, started, and the window asked to close
 };
 
@@ -78,7 +92,8 @@ bool IsUpdateDue(std::int32_t manifestVersion, std::u16string_view downloadUrl, 
 UpdateOutcome CheckForUpdate(UpdateEnvironment& env, std::u16string_view manifestUrl,
                              std::int32_t builtInVersion);
 
-// Downloads url into the directory's "kelvo_new.exe", swaps it with "kelvo.exe", tells the user,
+// Downloads url into the directory's "kelvo_new.exe" and, when that is a complete executable for
+// this build's architecture and has reached the disk, swaps it with "kelvo.exe", tells the user,
 // starts the new launcher and asks the owner window to close. True when all of that happened.
 bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, const std::u16string& url);
 

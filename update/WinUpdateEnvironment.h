@@ -21,6 +21,8 @@ public:
                             std::int32_t fallback) override;
     std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
                                  std::u16string_view key) override;
+    std::optional<FileHead> ReadHead(const std::u16string& path, std::size_t limit) override;
+    bool FlushFile(const std::u16string& path) override;
     bool Rename(const std::u16string& from, const std::u16string& to) override;
     void ShowUpdated() override;
     void Start(const std::u16string& path) override;

@@ -100,14 +100,17 @@ for fault in ${UPD_STATUS_FAULTS:-manifest-404 manifest-500 exe-404 exe-500}; do
     end "old launcher kept, login goes on"
 done
 
-# Bodies that end early: nothing installed, no message.
-for fault in exe-drop exe-short; do
+# Bodies that end early, and answers with 200 that are no launcher for this build (an HTML page, a
+# body cut short without a length, the other architecture, zeroes): nothing installed, no message,
+# no restart, the old launcher in place byte for byte and the login going on.
+for fault in exe-drop exe-short exe-html exe-cut exe-other-arch exe-zeroes; do
     begin "$fault" 2 --fault "$fault"
     upd_start "$dir"
     watch 30
     check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
     check "old launcher not in place" old_in_place
     check "kelvo_.exe left" absent "$dir/kelvo_.exe"
+    check "restarted" test "$(manifests)" = 1
     check "launcher stopped" running
     end "old launcher kept, kelvo_new.exe left with $(stat -c %s "$dir/kelvo_new.exe" 2>/dev/null || echo no) of $(stat -c %s "$UPD_NEW") bytes"
 done

@@ -79,4 +79,76 @@ TEST(FrameCompositor, DrawsTheFrameThenEachButtonsPictureForItsState) {
     EXPECT_EQ(target2[7], 0u);
 }
 
+// Semi-transparent, stretched and overlapping pictures on the real button places: after any sequence
+// of moves and presses, redrawing only the changed buttons' region over the previous image gives
+// the very pixels of a whole composition.
+TEST(FrameCompositor, RegionRedrawEqualsWholeComposition) {
+    const int w = 1155, h = 625;
+    PixelImage frame = Solid(w, h, 0);
+    for (std::size_t i = 0; i < frame.pixels.size(); ++i)
+        frame.pixels[i] = PremultiplyPixel(static_cast<std::uint32_t>((i * 2654435761u) >> 3) | 0x40000000u);
+    std::vector<PixelImage> images;
+    images.reserve(3 * kFrameButtonCount);
+    std::array<ButtonPictures, kFrameButtonCount> pictures{};
+    std::array<std::pair<int, int>, kFrameButtonCount> sizes{};
+    for (std::size_t i = 0; i < kFrameButtonCount; ++i) {
+        const FrameButtonLayout& l = kFrameButtonLayouts[i];
+        sizes[i] = {l.width, l.height};
+        for (std::uint32_t k = 0; k < 3; ++k) {
+            // Half the size of the rectangle (stretched), alpha 0x80: what lies below shows through.
+            images.push_back(Solid(
+                l.width / 2 + 1, l.height / 2 + 1,
+                PremultiplyPixel(0x80000000u | (static_cast<std::uint32_t>(i) << 16) | (k << 8) | 0x33)));
+        }
+        pictures[i] = {&images[3 * i], &images[3 * i + 1], &images[3 * i + 2]};
+    }
+    FrameButtons buttons = MakeFrameButtons(sizes);
+    std::vector<std::uint32_t> shown(static_cast<std::size_t>(w * h));
+    ComposeFramePixels(shown.data(), w, h, frame, buttons, pictures);
+    FrameButtons shownButtons = buttons;
+
+    struct Step {
+        char what; // m move, d press, u release
+        int x, y;
+    };
+    const Step steps[] = {
+        {'m', 200, 300},  {'m', 520, 150},  {'m', 640, 150},  {'m', 770, 130},
+        {'m', 900, 130},  {'d', 900, 130},  {'m', 1025, 130}, {'u', 1025, 130},
+        {'m', 1070, 120}, {'d', 1070, 120}, {'m', 1000, 600}, {'m', 10, 10},
+    };
+    std::vector<std::uint32_t> whole(shown.size());
+    int redraws = 0;
+    for (const Step& step : steps) {
+        if (step.what == 'm')
+            FrameButtonsMouseMove(buttons, step.x, step.y);
+        else if (step.what == 'd')
+            FrameButtonsPress(buttons, step.x, step.y);
+        else
+            FrameButtonsRelease(buttons, step.x, step.y);
+        const PixelRect region = ChangedButtonsRegion(shownButtons, buttons, w, h);
+        if (region.Width() > 0) {
+            ++redraws;
+            EXPECT_LE(region.Width() * region.Height(), 500 * 60) << step.x << "," << step.y;
+        }
+        ComposeFrameRegion(shown.data(), w, h, frame, buttons, pictures, region);
+        shownButtons = buttons;
+        ComposeFramePixels(whole.data(), w, h, frame, buttons, pictures);
+        ASSERT_TRUE(shown == whole) << "after " << step.what << " at " << step.x << "," << step.y;
+    }
+    EXPECT_GE(redraws, 8);
+}
+
+TEST(FrameCompositor, ChangedButtonsRegion) {
+    FrameButtons a{};
+    for (std::size_t i = 0; i < kFrameButtonCount; ++i)
+        a[i].rect = {static_cast<int>(i) * 10, 0, static_cast<int>(i) * 10 + 5, 5};
+    FrameButtons b = a;
+    EXPECT_EQ(ChangedButtonsRegion(a, b, 100, 100), (PixelRect{}));
+    b[1].state = FrameButtonState::Hover;
+    EXPECT_EQ(ChangedButtonsRegion(a, b, 100, 100), (PixelRect{10, 0, 15, 5}));
+    b[4].state = FrameButtonState::Pressed;
+    EXPECT_EQ(ChangedButtonsRegion(a, b, 100, 100), (PixelRect{10, 0, 45, 5}));
+    EXPECT_EQ(ChangedButtonsRegion(a, b, 12, 3), (PixelRect{10, 0, 12, 3})); // clipped to the image
+}
+
 } // namespace

@@ -180,22 +180,27 @@ TEST(MarkupScanner, UnterminatedConstructs) {
 }
 
 TEST(MarkupScanner, ErrorsInsideDocumentType) {
-    // Recovered at its own ">": the declaration goes on and keeps its kind.
+    // Every entry carries the offset of the node being scanned, the declaration's "<!", not that
+    // of the nested "<". Recovered at its own ">": the declaration goes on and keeps its kind.
     NodeInfo node = ScanFirst(u"<!DOCTYPE r [<!x y> <!W>]>");
     EXPECT_EQ(node.kind, NodeKind::DocumentType);
     EXPECT_EQ(node.length, 26);
-    EXPECT_EQ(Narrow(node.entries), "<doctype_tag_syntax offset=\"13\"/><doctype_tag_syntax offset=\"20\"/>");
+    EXPECT_EQ(Narrow(node.entries), "<doctype_tag_syntax offset=\"0\"/><doctype_tag_syntax offset=\"0\"/>");
     node = ScanFirst(u"<!DOCTYPE r [<![CDATA[x]]>]>");
     EXPECT_EQ(node.kind, NodeKind::DocumentType);
-    EXPECT_EQ(Narrow(node.entries), "<doctype_tag_syntax offset=\"13\"/>");
+    EXPECT_EQ(Narrow(node.entries), "<doctype_tag_syntax offset=\"0\"/>");
     node = ScanFirst(u"<!DOCTYPE r [< x>]>");
     EXPECT_EQ(node.kind, NodeKind::DocumentType);
-    EXPECT_EQ(Narrow(node.entries), "<first_tag_syntax offset=\"13\"/>");
+    EXPECT_EQ(Narrow(node.entries), "<first_tag_syntax offset=\"0\"/>");
     // A "<" before the broken construct's ">" ends the whole node there as an error.
     node = ScanFirst(u"<!DOCTYPE r [<!-x <r/>");
     EXPECT_EQ(node.kind, kError);
     EXPECT_EQ(node.length, 18);
-    EXPECT_EQ(Narrow(node.entries), "<comment_tag_syntax offset=\"13\"/>");
+    EXPECT_EQ(Narrow(node.entries), "<comment_tag_syntax offset=\"0\"/>");
+    // Not at the start of the text: the offset is the declaration's.
+    node = ScanFirst(u"<r>  <!DOCTYPE r [<!-x>]>", 5);
+    EXPECT_EQ(node.kind, NodeKind::DocumentType);
+    EXPECT_EQ(Narrow(node.entries), "<comment_tag_syntax offset=\"5\"/>");
 }
 
 TEST(MarkupScanner, NodeListStopsAtLimit) {
@@ -205,7 +210,7 @@ TEST(MarkupScanner, NodeListStopsAtLimit) {
     text += u"]>";
     const NodeInfo node = ScanFirst(text.c_str());
     EXPECT_EQ(node.kind, NodeKind::DocumentType);
-    const std::size_t entry = std::u16string_view(u"<doctype_tag_syntax offset=\"13\"/>").size();
+    const std::size_t entry = std::u16string_view(u"<doctype_tag_syntax offset=\"0\"/>").size();
     EXPECT_GE(node.entries.size(), kEntryListLimit);
     EXPECT_LT(node.entries.size(), kEntryListLimit + entry + 2);
 }

@@ -2,6 +2,8 @@
 // and when an update is decided.
 #include "update/UpdateFlow.h"
 
+#include "pe_test_image.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -27,8 +29,10 @@ public:
     std::uint32_t ticks = 4242;
     std::u16string directory = u"C:\\game";
     std::set<std::u16string> files{u"C:\\game\\kelvo.exe", u"C:\\game\\kelvo_.exe"};
-    std::set<std::u16string> failingDownloads; // urls that fail
-    std::set<std::u16string> failingRenames;   // "from>to" pairs that fail although possible
+    std::set<std::u16string> failingDownloads;          // urls that fail
+    std::set<std::u16string> failingRenames;            // "from>to" pairs that fail although possible
+    std::vector<std::byte> body = pe_test::MakeImage(); // what a download of the executable writes
+    bool flushFails = false;
     std::optional<std::int32_t> version = 1002;
     std::optional<std::u16string> url = u"http://h/kelvo.exe";
     std::vector<std::string> log;
@@ -56,6 +60,19 @@ public:
         log.push_back("string " + Narrow(path) + " [" + Narrow(section) + "] " + Narrow(key));
         return url.value_or(u"");
     }
+    std::optional<FileHead> ReadHead(const std::u16string& path, std::size_t limit) override {
+        log.push_back("head " + Narrow(path));
+        if (!files.count(path))
+            return std::nullopt;
+        FileHead head{body, body.size()};
+        if (head.bytes.size() > limit)
+            head.bytes.resize(limit);
+        return head;
+    }
+    bool FlushFile(const std::u16string& path) override {
+        log.push_back("flush " + Narrow(path));
+        return files.count(path) && !flushFails;
+    }
     bool Rename(const std::u16string& from, const std::u16string& to) override {
         log.push_back("rename " + Narrow(from) + " > " + Narrow(to));
         if (!files.count(from) || files.count(to) || failingRenames.count(from + u">" + to))
@@ -81,11 +98,14 @@ TEST(UpdateFlow, InstallsInOrder) {
     const std::vector<std::string> expected = {
         "delete C:\\game\\kelvo_.exe",
         "delete C:\\game\\kelvoupdate.ini",
+        "delete C:\\game\\kelvo_new.exe",
         kManifestFetch,
         "int C:\\game\\kelvoupdate.ini [LoginUpdate] VersionId",
         "string C:\\game\\kelvoupdate.ini [LoginUpdate] downloadUrl",
         "delete C:\\game\\kelvoupdate.ini",
         "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe",
+        "head C:\\game\\kelvo_new.exe",
+        "flush C:\\game\\kelvo_new.exe",
         "rename C:\\game\\kelvo.exe > C:\\game\\kelvo_.exe",
         "rename C:\\game\\kelvo_new.exe > C:\\game\\kelvo.exe",
         "message",
@@ -102,7 +122,8 @@ TEST(UpdateFlow, NoManifestStopsAfterTheFetch) {
     r.failingDownloads.insert(ManifestUrl(u"res:8080") + u"?4242");
     EXPECT_EQ(r.Check(), UpdateOutcome::NoManifest);
     const std::vector<std::string> expected = {"delete C:\\game\\kelvo_.exe",
-                                               "delete C:\\game\\kelvoupdate.ini", kManifestFetch};
+                                               "delete C:\\game\\kelvoupdate.ini",
+                                               "delete C:\\game\\kelvo_new.exe", kManifestFetch};
     EXPECT_EQ(r.log, expected);
 }
 
@@ -110,7 +131,7 @@ TEST(UpdateFlow, UpToDateDeletesTheManifestOnly) {
     Recorder r;
     r.version = 1001;
     EXPECT_EQ(r.Check(), UpdateOutcome::UpToDate);
-    ASSERT_EQ(r.log.size(), 6u);
+    ASSERT_EQ(r.log.size(), 7u);
     EXPECT_EQ(r.log.back(), "delete C:\\game\\kelvoupdate.ini");
     EXPECT_FALSE(r.files.count(u"C:\\game\\kelvoupdate.ini"));
 }
@@ -124,6 +145,51 @@ TEST(UpdateFlow, FailedExecutableDownloadMovesNothing) {
         EXPECT_NE(entry, "message");
     }
     EXPECT_TRUE(r.files.count(u"C:\\game\\kelvo.exe"));
+}
+
+TEST(UpdateFlow, StaleDownloadIsDeletedAtStart) {
+    Recorder r;
+    r.files.insert(u"C:\\game\\kelvo_new.exe");
+    r.failingDownloads.insert(ManifestUrl(u"res:8080") + u"?4242");
+    EXPECT_EQ(r.Check(), UpdateOutcome::NoManifest);
+    EXPECT_FALSE(r.files.count(u"C:\\game\\kelvo_new.exe"));
+}
+
+// Whatever arrived with status 200 but cannot run here, and a file that cannot be made durable:
+// nothing moves, no message, no restart; the old launcher stays.
+TEST(UpdateFlow, RefusedDownloadsMoveNothing) {
+    const std::uint16_t other = kelvo::update::kBuildMachine == kelvo::update::kMachineI386
+                                    ? kelvo::update::kMachineAmd64
+                                    : kelvo::update::kMachineI386;
+    std::vector<std::byte> html;
+    for (char c : std::string_view("<html><body>Sign in to continue</body></html>"))
+        html.push_back(static_cast<std::byte>(c));
+    std::vector<std::byte> cut = pe_test::MakeImage();
+    cut.resize(cut.size() / 3);
+    struct Refusal {
+        const char* name;
+        std::vector<std::byte> body;
+        bool flushFails;
+    };
+    const Refusal refusals[] = {
+        {"HTML page", html, false},
+        {"cut short", cut, false},
+        {"other architecture", pe_test::MakeImage({.machine = other}), false},
+        {"zeroes", std::vector<std::byte>(pe_test::MakeImage().size()), false},
+        {"flush fails", pe_test::MakeImage(), true},
+    };
+    for (const Refusal& c : refusals) {
+        Recorder r;
+        r.body = c.body;
+        r.flushFails = c.flushFails;
+        EXPECT_EQ(r.Check(), UpdateOutcome::NotInstalled) << c.name;
+        for (const std::string& entry : r.log) {
+            EXPECT_EQ(entry.rfind("rename", 0), std::string::npos) << c.name << ": " << entry;
+            EXPECT_EQ(entry.rfind("start", 0), std::string::npos) << c.name << ": " << entry;
+            EXPECT_NE(entry, "message") << c.name;
+        }
+        EXPECT_TRUE(r.files.count(u"C:\\game\\kelvo.exe")) << c.name;
+    }
 }
 
 TEST(UpdateFlow, MissingLauncherStillInstalls) {
@@ -212,13 +278,13 @@ TEST(UpdateFlow, TickSuffixFollowsTheDownloadAddress) {
     r.url = u"http://h/k.exe?v=2";
     r.ticks = 7;
     r.Check();
-    EXPECT_EQ(r.log[6], "download http://h/k.exe?v=2?7 > C:\\game\\kelvo_new.exe");
+    EXPECT_EQ(r.log[7], "download http://h/k.exe?v=2?7 > C:\\game\\kelvo_new.exe");
 
     Recorder cut;
     cut.url = u"http://h/kelvo.exe?" + std::u16string(10240, u'q');
     cut.Check();
     const std::string expected = "download http://h/kelvo.exe?" + std::string(259 - 19, 'q') + "?4242 > ";
-    EXPECT_EQ(cut.log[6].substr(0, expected.size()), expected);
+    EXPECT_EQ(cut.log[7].substr(0, expected.size()), expected);
 }
 
 TEST(UpdateFlow, TickSuffix) {

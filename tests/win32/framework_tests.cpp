@@ -227,6 +227,30 @@ TEST(FrameworkHandles, SelectedObjectRestoresThePreviousSelection) {
     EXPECT_EQ(::GetCurrentObject(dc.get(), OBJ_BITMAP), before);
 }
 
+TEST(FrameworkHandles, PixelSectionIsTopDown32Bit) {
+    UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    void* bits = nullptr;
+    UniqueBitmap section = CreatePixelSection(dc.get(), 3, 2, &bits);
+    ASSERT_TRUE(section);
+    ASSERT_NE(bits, nullptr);
+    DIBSECTION info{};
+    ASSERT_EQ(::GetObjectW(section.get(), sizeof info, &info), static_cast<int>(sizeof info));
+    EXPECT_EQ(info.dsBm.bmWidth, 3);
+    EXPECT_EQ(info.dsBm.bmHeight, 2);
+    EXPECT_EQ(info.dsBm.bmBitsPixel, 32);
+    EXPECT_EQ(info.dsBm.bmBits, bits);
+    // Top-down: pixel (0, 0) is the first in memory, (2, 1) the last.
+    {
+        SelectedObject selected(dc.get(), section.get());
+        ::SetPixelV(dc.get(), 0, 0, RGB(1, 2, 3));
+        ::SetPixelV(dc.get(), 2, 1, RGB(4, 5, 6));
+        ::GdiFlush();
+    }
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    EXPECT_EQ(pixels[0] & 0xFFFFFFu, 0x010203u);
+    EXPECT_EQ(pixels[5] & 0xFFFFFFu, 0x040506u);
+}
+
 class CountingUnknown : public IUnknown {
 public:
     ULONG refs = 1;

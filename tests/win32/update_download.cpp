@@ -3,7 +3,7 @@
 
 #include "update/UpdateCheck.h"
 #include "update/UpdateFlow.h"
-#include "update/WinText.h"
+#include "framework/Text.h"
 #include "update/WinUpdateEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -126,7 +126,7 @@ TEST_F(UpdateDownload, StatusOtherThan200ShowsTheMessageOnceAndLeavesTheFile) {
         const auto boxes = answerer.boxes();
         ASSERT_EQ(boxes.size(), 1u) << status;
         EXPECT_EQ(boxes[0].caption, L"kelvo_win_tests");
-        EXPECT_EQ(boxes[0].text, kelvo::update::ToWide(kelvo::update::kDownloadFailedText));
+        EXPECT_EQ(boxes[0].text, ToWide(kelvo::update::kDownloadFailedText));
         EXPECT_EQ(ReadAll(m_path), "previous");
     }
 }
@@ -203,6 +203,10 @@ public:
                                  std::u16string_view key) override {
         return m_real.ReadIniString(path, section, key);
     }
+    std::optional<kelvo::update::FileHead> ReadHead(const std::u16string& path, std::size_t limit) override {
+        return m_real.ReadHead(path, limit);
+    }
+    bool FlushFile(const std::u16string& path) override { return m_real.FlushFile(path); }
     bool Rename(const std::u16string& from, const std::u16string& to) override {
         return m_real.Rename(from, to);
     }
@@ -226,7 +230,10 @@ TEST(UpdateInstall, LongCurrentDirectory) {
     }
     const std::wstring extended = L"\\\\?\\" + dir;
     update_test::WriteFileBytes(extended + L"\\kelvo.exe", "old launcher");
-    const std::string fresh = Body(50000);
+    // A real program of this architecture: this test program itself.
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::string fresh = ReadAll(self);
     LoopbackServer server([&](SOCKET s, const std::string& request) {
         if (request.find("kelvoupdate.ini") != std::string::npos)
             LoopbackServer::Send(
@@ -239,7 +246,7 @@ TEST(UpdateInstall, LongCurrentDirectory) {
         GTEST_SKIP() << "the system keeps the current directory below MAX_PATH";
     ShellRecorder env;
     const auto outcome = kelvo::update::CheckForUpdate(
-        env, kelvo::update::ToU16(server.Url(L"/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini")), 1001);
+        env, ToU16(server.Url(L"/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini")), 1001);
     ::SetCurrentDirectoryW(saved);
 
     EXPECT_EQ(outcome, kelvo::update::UpdateOutcome::Installed);
@@ -247,8 +254,8 @@ TEST(UpdateInstall, LongCurrentDirectory) {
     EXPECT_EQ(ReadAll(extended + L"\\kelvo_.exe"), "old launcher");
     EXPECT_EQ(ReadAll(extended + L"\\kelvo_new.exe"), "<missing>");
     EXPECT_EQ(ReadAll(extended + L"\\kelvoupdate.ini"), "<missing>");
-    const std::vector<std::u16string> expected = {
-        u"message", u"start " + kelvo::update::ToU16(dir) + u"\\kelvo.exe", u"close"};
+    const std::vector<std::u16string> expected = {u"message", u"start " + ToU16(dir) + u"\\kelvo.exe",
+                                                  u"close"};
     EXPECT_EQ(env.shell, expected);
 }
 

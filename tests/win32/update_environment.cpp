@@ -3,12 +3,11 @@
 #include "update_support.h"
 
 #include "update/UpdateFlow.h"
-#include "update/WinText.h"
+#include "framework/Text.h"
 #include "update/WinUpdateEnvironment.h"
 
 #include <gtest/gtest.h>
 
-using kelvo::update::ToU16;
 using kelvo::update::WinUpdateEnvironment;
 
 namespace {
@@ -50,6 +49,24 @@ TEST(UpdateEnvironment, ManifestValues) {
     EXPECT_EQ(read.size(), kelvo::update::kMaxUrlLength);
     EXPECT_EQ(read, ToU16(std::wstring(longUrl.begin(), longUrl.begin() + 259)));
     ::DeleteFileW(ini.c_str());
+}
+
+TEST(UpdateEnvironment, HeadAndFlush) {
+    const std::wstring path = TempFile(L"kelvo_update_head.exe");
+    WriteText(path, "MZ" + std::string(5000, 'x'));
+    WinUpdateEnvironment env(nullptr);
+    const auto head = env.ReadHead(ToU16(path), 100);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->size, 5002u);
+    ASSERT_EQ(head->bytes.size(), 100u);
+    EXPECT_EQ(static_cast<char>(head->bytes[1]), 'Z');
+    const auto whole = env.ReadHead(ToU16(path), 65536);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->bytes.size(), 5002u);
+    EXPECT_TRUE(env.FlushFile(ToU16(path)));
+    ::DeleteFileW(path.c_str());
+    EXPECT_FALSE(env.ReadHead(ToU16(path), 100));
+    EXPECT_FALSE(env.FlushFile(ToU16(path)));
 }
 
 TEST(UpdateEnvironment, RenameFailsOnAnExistingName) {

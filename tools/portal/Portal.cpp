@@ -25,6 +25,10 @@ std::optional<Fault> ParseFault(const std::string& name) {
         {"exe-500", Fault::Exe500},
         {"exe-drop", Fault::ExeDrop},
         {"exe-short", Fault::ExeShort},
+        {"exe-html", Fault::ExeHtml},
+        {"exe-cut", Fault::ExeCut},
+        {"exe-other-arch", Fault::ExeOtherArch},
+        {"exe-zeroes", Fault::ExeZeroes},
         {"hang", Fault::Hang},
     };
     for (const auto& [text, fault] : kNames)
@@ -150,26 +154,62 @@ void Portal::Install(httplib::Server& server) {
             return Fail(res, 404);
         if (state.Has(Fault::Exe500))
             return Fail(res, 500);
+        if (state.Has(Fault::ExeHtml)) {
+            res.set_content(
+                Page("Network sign-in", "<p>Accept the terms of use to reach the internet.</p>\n"),
+                "text/html");
+            return;
+        }
         auto file = std::make_shared<std::ifstream>(state.options.updateExe, std::ios::binary);
         if (state.options.updateExe.empty() || !*file)
             return Fail(res, 404);
         file->seekg(0, std::ios::end);
         const auto size = static_cast<std::size_t>(file->tellg());
+        const bool zeroes = state.Has(Fault::ExeZeroes);
+        // The machine field follows "PE\0\0" at the offset the DOS header names (0x3C).
+        std::size_t machineAt = 0;
+        if (state.Has(Fault::ExeOtherArch)) {
+            unsigned char lfanew[4] = {};
+            file->seekg(0x3C);
+            file->read(reinterpret_cast<char*>(lfanew), 4);
+            machineAt =
+                (lfanew[0] | lfanew[1] << 8 | lfanew[2] << 16 | static_cast<std::size_t>(lfanew[3]) << 24) +
+                4;
+        }
         // Streamed in blocks, so a large file costs no memory here either.
-        const std::size_t cut = state.Has(Fault::ExeDrop) ? size / 3 : size;
+        const bool cutShort = state.Has(Fault::ExeDrop) || state.Has(Fault::ExeCut);
+        const std::size_t cut = cutShort ? size / 3 : size;
         const std::size_t announced = state.Has(Fault::ExeShort) ? size + 4096 : size;
-        res.set_content_provider(
-            announced, "application/octet-stream",
-            [file, cut](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                if (offset >= cut)
-                    return false; // closes the connection before the announced end
-                char block[65536];
-                const std::size_t want = std::min({length, sizeof block, cut - offset});
+        const auto read = [file, cut, zeroes, machineAt](std::size_t offset, std::size_t length,
+                                                         httplib::DataSink& sink) {
+            if (offset >= cut)
+                return false; // closes the connection before the end
+            char block[65536] = {};
+            const std::size_t want = std::min({length, sizeof block, cut - offset});
+            std::size_t got = want;
+            if (!zeroes) {
+                file->clear();
                 file->seekg(static_cast<std::streamoff>(offset));
                 file->read(block, static_cast<std::streamsize>(want));
-                const auto got = static_cast<std::size_t>(file->gcount());
-                return got != 0 && sink.write(block, got);
-            });
+                got = static_cast<std::size_t>(file->gcount());
+            }
+            if (machineAt != 0 && machineAt >= offset && machineAt + 1 < offset + got) {
+                // i386 (0x014C) and AMD64 (0x8664) trade places.
+                const bool amd64 = static_cast<unsigned char>(block[machineAt - offset]) == 0x64;
+                block[machineAt - offset] = static_cast<char>(amd64 ? 0x4C : 0x64);
+                block[machineAt - offset + 1] = static_cast<char>(amd64 ? 0x01 : 0x86);
+            }
+            return got != 0 && sink.write(block, got);
+        };
+        if (state.Has(Fault::ExeCut)) {
+            // Without a length the body ends where the connection does: the client cannot tell.
+            res.set_content_provider("application/octet-stream",
+                                     [read, size](std::size_t offset, httplib::DataSink& sink) {
+                                         return read(offset, size - offset, sink);
+                                     });
+            return;
+        }
+        res.set_content_provider(announced, "application/octet-stream", read);
     });
 
     server.Get(kMovieRoute, [&state](const httplib::Request&, httplib::Response& res) {

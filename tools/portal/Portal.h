@@ -21,7 +21,12 @@ enum class Fault {
     Exe500,
     ExeDrop,  // announce the whole file, close the connection after a third of it
     ExeShort, // send the whole file, announce 4096 bytes more
-    Hang,     // accept connections and requests, never answer (see RunHangingServer)
+    // Answers with 200 that are no executable of the launcher's architecture:
+    ExeHtml,      // an HTML page, as a captive portal or an error page would send it
+    ExeCut,       // no Content-Length, the connection closes after a third of the file
+    ExeOtherArch, // the file with its machine field swapped between i386 and AMD64
+    ExeZeroes,    // as many zero bytes as the file has
+    Hang,         // accept connections and requests, never answer (see RunHangingServer)
 };
 
 struct Options {

@@ -20,7 +20,9 @@ int Usage() {
         "usage: kelvo_portal [--port N] [--host HOST[:PORT]] [--update-version N] [--update-exe PATH]\n"
         "                    [--download-url URL] [--movie FILE] [--movies DIR] [--hang-seconds N]\n"
         "                    [--fault NAME]...\n"
-        "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short hang\n",
+        "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short exe-html exe-cut "
+        "exe-other-arch\n"
+        "        exe-zeroes hang\n",
         stderr);
     return 2;
 }
