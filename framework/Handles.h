@@ -68,6 +68,11 @@ struct GlobalTraits {
     static Handle Invalid() noexcept { return nullptr; }
     static void Close(Handle h) noexcept { ::GlobalFree(h); }
 };
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DestroyMenu(h); }
+};
 struct HookTraits {
     using Handle = HHOOK;
     static Handle Invalid() noexcept { return nullptr; }
@@ -85,6 +90,7 @@ using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueFile = UniqueHandle<FileTraits>;
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 using UniqueHook = UniqueHandle<HookTraits>;
+using UniqueMenu = UniqueHandle<MenuTraits>;
 
 // A device context borrowed from a window with GetDC (its client area) or GetWindowDC (the whole
 // window, frame included), given back with ReleaseDC.

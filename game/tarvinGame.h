@@ -4,11 +4,15 @@
 // right and bottom edges sizing zones.
 #pragma once
 
+#include "flash/CShockwaveflash1.h"
 #include "framework/CDialog.h"
 #include "framework/Handles.h"
 #include "game/GameFrame.h"
 
+#include <shellapi.h>
+
 #include <array>
+#include <memory>
 #include <string>
 
 class tarvinGame : public CDialog {
@@ -28,10 +32,22 @@ public:
     void PaintFrame();
     void PaintCaptionButtons();
 
+    // Enter and Escape go to the game control, never to the dialog keyboard handling; F5
+    // refreshes; right-button presses on the control are dropped.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
     // The commands behind the menu, notification-area and close caption buttons.
     void ShowGameMenu();
     void HideToNotificationArea();
     void ConfirmCloseGame();
+    // Sends the login dialog's web view to the re-entry address; the portal answers with a new
+    // game-entry address and the hand-off reloads the movie.
+    void RefreshGame();
+    void ClearBrowserCache();
+    void ShowFlashDisplaySettings();
+
+    // Creates a new game control and loads the loader movie for the query; also the reload.
+    void LoadGameMovie(const std::wstring& query);
 
     // Frame state.
     bool m_bMaximized = false;
@@ -45,6 +61,16 @@ public:
     CaptionButtonStates m_nButtonState{};
     bool m_bPressed = false;
     int m_nHotCode = 0;
+
+    // Flash host.
+    std::unique_ptr<CShockwaveflash1> m_pFlashCtrl;
+    wchar_t m_szGameQuery[1500] = {};
+    bool m_bReadyLayoutDone = false;
+    std::wstring m_strLeaveGamePrompt =
+        L"\u63D0\u793A:\u60A8\u786E\u5B9A\u8981\u79BB\u5F00\u5F53\u524D\u6E38\u620F\u5417?";
+
+    // Notification-area icon.
+    NOTIFYICONDATAW m_nidTray{};
 
 protected:
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -60,6 +86,12 @@ protected:
     void OnMove(int x, int y);
     void OnSize(UINT type, int cx, int cy);
     BOOL OnEraseBkgnd(HDC hdc);
+    void OnClose();
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR id);
+    LRESULT OnNotifyIcon(WPARAM wParam, LPARAM lParam);
+    LRESULT OnReloadMovie(WPARAM wParam, LPARAM lParam);
+    void OnDestroy();
 
     DECLARE_MESSAGE_MAP()
 
@@ -70,4 +102,16 @@ private:
     POINT ToWindow(POINT screen) const noexcept;
 
     HICON m_hIcon = nullptr;
+    // The notification icon is shown: a window destroyed while hidden must take it away.
+    bool m_bTrayIconShown = false;
 };
+
+// Private messages and commands of the game window.
+constexpr UINT WM_KELVO_RELOADMOVIE = 0x060D;
+constexpr UINT WM_KELVO_NOTIFYICON = 0x060E;
+constexpr UINT ID_GAME_REFRESH = 32772;
+constexpr UINT ID_GAME_CLEARCACHE = 32773;
+constexpr UINT ID_GAME_FLASHSETTINGS = 32774;
+constexpr UINT IDR_GAME_MENU = 156;
+constexpr UINT kGameTrayIconId = 128;
+constexpr UINT_PTR kGameReloadTimer = 1;
