@@ -117,13 +117,18 @@ void tarvinGame::ConfirmCloseGame() {
         m_pFlashCtrl.reset();
     }
     m_bReadyLayoutDone = false;
-    if (HWND login = GetOwner()) {
+    HWND login = GetOwner();
+    if (login) {
         if (!::IsWindowVisible(login))
             ::ShowWindow(login, SW_SHOW);
         if (HWND frame = ::GetWindow(login, GW_OWNER))
             ::ShowWindow(frame, SW_SHOW);
     }
     DestroyWindow();
+    // The activation that follows the destruction may raise the frame over the login dialog on
+    // window systems that do not keep owned windows above their owners.
+    if (auto* dlg = login ? dynamic_cast<CtarvinDlg*>(CWnd::FromHandlePermanent(login)) : nullptr)
+        dlg->StackAboveOwner();
 }
 
 void tarvinGame::OnClose() {

@@ -163,16 +163,21 @@ void CtarvinDlg::CreateBrowserView() {
         ShowWindow(SW_SHOW);
     if (HWND owner = GetOwner())
         ::ShowWindow(owner, SW_SHOW);
+    if (IsWindowVisible() && !m_bRestacked) {
+        m_bRestacked = true;
+        StackAboveOwner();
+    }
+}
+
+void CtarvinDlg::StackAboveOwner() {
     // An owned window lies above its owner. Some window systems (Wine without a window manager)
     // put the owner's surface on top of everything when it is shown after this dialog; showing
     // this dialog again afterwards stacks it back where it belongs, and changes nothing elsewhere.
-    if (IsWindowVisible() && !m_bRestacked) {
-        m_bRestacked = true;
-        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
-                       SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0,
-                       SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    if (!IsWindowVisible())
+        return;
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                   SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {
