@@ -18,9 +18,8 @@ mkdir -p "$shots"
 mkdir -p "$E2E_DIR/run"
 cp "$KELVO_BUILD/tools/kelvo_urlrecorder.exe" "$E2E_DIR/run/rundll32.exe"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}rundll32.exe=n"
-# Menus and message boxes draw Chinese text only through a font linked to their face.
-e2e_wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
-    /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+# The menu's and the question's Chinese text (a prefix made before the font link lacks it).
+kelvo_link_cjk_font
 
 # Top-level windows titled exactly TITLE that are shown: one "ID X Y W H" line each.
 shown_windows() {
