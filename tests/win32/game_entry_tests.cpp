@@ -112,8 +112,8 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
     ::GetWindowTextW(box, caption, 64);
     seen.caption = caption;
     seen.owner = ::GetWindow(box, GW_OWNER);
-    const auto shown = [box](int id) {
-        HWND button = ::GetDlgItem(box, id);
+    const auto shown = [box](int buttonId) {
+        HWND button = ::GetDlgItem(box, buttonId);
         return button && ::IsWindowVisible(button);
     };
     seen.yes = shown(IDYES);
@@ -541,8 +541,9 @@ TEST_F(EntryFixture, NotificationIconHidesAndBringsBackTheWindow) {
         EXPECT_EQ(game.SendMessageW(1550, c.id, c.mouse), c.result) << c.mouse;
         EXPECT_EQ(game.IsWindowVisible() != FALSE, c.shown) << c.mouse;
     }
-    if (trayAvailable)
+    if (trayAvailable) {
         EXPECT_FALSE(IconShown(game.m_hWnd));
+    }
 
     game.HideToNotificationArea();
     EXPECT_EQ(game.SendMessageW(1550, 128, WM_LBUTTONUP), 0);
@@ -558,13 +559,15 @@ TEST_F(EntryFixture, NotificationIconHidesAndBringsBackTheWindow) {
 
     // A window destroyed while its icon is shown takes the icon with it.
     const HWND hwnd = game.m_hWnd;
-    if (trayAvailable)
+    if (trayAvailable) {
         EXPECT_TRUE(IconShown(hwnd));
+    }
     game.DestroyWindow();
-    if (trayAvailable)
+    if (trayAvailable) {
         EXPECT_FALSE(IconShown(hwnd));
-    else
+    } else {
         GTEST_SKIP() << "no notification area in this session: the icon's presence was not checked";
+    }
 }
 
 // ---- Leaving the game ----
