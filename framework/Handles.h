@@ -63,6 +63,11 @@ struct GlobalTraits {
     static Handle Invalid() noexcept { return nullptr; }
     static void Close(Handle h) noexcept { ::GlobalFree(h); }
 };
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DestroyMenu(h); }
+};
 struct HookTraits {
     using Handle = HHOOK;
     static Handle Invalid() noexcept { return nullptr; }
@@ -77,6 +82,7 @@ using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueFile = UniqueHandle<FileTraits>;
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 using UniqueHook = UniqueHandle<HookTraits>;
+using UniqueMenu = UniqueHandle<MenuTraits>;
 
 // A 32-bit top-down DIB section of width × height: the layout per-pixel-alpha windows take, and
 // one that keeps the alpha channel a device bitmap may drop. *bits receives its pixels.

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr UINT_PTR kReloadTimerId = 1;
 constexpr UINT kReloadDelayMs = 200;
 
 class GameBridgeHost final : public FlashBridgeHost {
@@ -23,7 +22,7 @@ public:
     // succession give one reload, 200 ms after the last.
     void StartReloadTimer() override {
         if (WindowLives())
-            ::SetTimer(m_game.m_hWnd, kReloadTimerId, kReloadDelayMs, nullptr);
+            ::SetTimer(m_game.m_hWnd, kGameReloadTimer, kReloadDelayMs, nullptr);
     }
     void SetLeaveGamePrompt(std::u16string prompt) override { m_game.m_strLeaveGamePrompt = ToWide(prompt); }
     void ToggleMaximized() override {

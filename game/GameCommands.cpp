@@ -1,9 +1,167 @@
-// The commands behind the menu, notification-area and close caption buttons. They have no effect
-// yet: the game window is complete without them, and callers rely on nothing they return.
+// The game window's commands: the settings menu, refresh (also F5 and the movie's reload timer),
+// clearing the browser cache, the movie's display settings, hiding to a notification-area icon,
+// the keyboard and mouse filter in front of the game control, and leaving the game.
 #include "game/tarvinGame.h"
 
-void tarvinGame::ShowGameMenu() {}
+#include "framework/CWinApp.h"
+#include "login/CtarvinDlg.h"
 
-void tarvinGame::HideToNotificationArea() {}
+#include <cwchar>
 
-void tarvinGame::ConfirmCloseGame() {}
+namespace {
+
+// The movie's own display settings dialog, asked for through ExternalInterface.
+constexpr wchar_t kFlashSettingsRequest[] =
+    L"<invoke name=\"flashSetting\" "
+    L"returntype=\"xml\"><arguments><string>display</string></arguments></invoke>";
+
+// The menu opens this far below the menu button.
+constexpr int kMenuGap = 8;
+
+} // namespace
+
+void tarvinGame::ShowGameMenu() {
+    if (!m_hWnd)
+        return;
+    UniqueMenu menu(::LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_GAME_MENU)));
+    HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
+    if (popup) {
+        RECT window{};
+        ::GetWindowRect(m_hWnd, &window);
+        const RECT& button = m_rcButton[0];
+        // Returns when the menu closes; a chosen item arrives afterwards as WM_COMMAND.
+        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, window.left + button.left,
+                         window.top + button.bottom + kMenuGap, 0, m_hWnd, nullptr);
+    }
+    if (m_pFlashCtrl && m_pFlashCtrl->m_hWnd)
+        ::SetFocus(m_pFlashCtrl->m_hWnd);
+}
+
+void tarvinGame::RefreshGame() {
+    auto* login = m_hWnd ? dynamic_cast<CtarvinDlg*>(CWnd::FromHandlePermanent(GetOwner())) : nullptr;
+    if (!login || login->m_strReentryUrl.empty())
+        return;
+    const std::wstring address = login->m_strReentryUrl;
+    login->m_browser.Navigate(address.c_str(), nullptr, nullptr, nullptr, nullptr);
+}
+
+void tarvinGame::OnTimer(UINT_PTR) {
+    // One-shot: the movie's reload request starts it, its first tick ends it.
+    ::KillTimer(m_hWnd, kGameReloadTimer);
+    RefreshGame();
+    Default();
+}
+
+void tarvinGame::ClearBrowserCache() {
+    // Nothing waits for the cleaning and nothing is reloaded.
+    ::ShellExecuteW(nullptr, L"open", L"rundll32.exe", L"InetCpl.cpl,ClearMyTracksByProcess 8", nullptr,
+                    SW_SHOWNORMAL);
+}
+
+void tarvinGame::ShowFlashDisplaySettings() {
+    // A movie without the function answers nothing; there is nothing the player could do about it,
+    // so the reply is not looked at.
+    if (m_pFlashCtrl)
+        m_pFlashCtrl->CallFunction(kFlashSettingsRequest);
+}
+
+void tarvinGame::HideToNotificationArea() {
+    if (!m_hWnd)
+        return;
+    m_nidTray = {};
+    m_nidTray.cbSize = sizeof(m_nidTray);
+    m_nidTray.hWnd = m_hWnd;
+    m_nidTray.uID = kGameTrayIconId;
+    m_nidTray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_nidTray.uCallbackMessage = WM_KELVO_NOTIFYICON;
+    m_nidTray.hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kGameTrayIconId));
+    std::wcsncpy(m_nidTray.szTip, L"Kelvo", std::size(m_nidTray.szTip) - 1);
+    // The window hides even when the icon cannot be added.
+    if (::Shell_NotifyIconW(NIM_ADD, &m_nidTray))
+        m_bTrayIconShown = true;
+    ShowWindow(SW_HIDE);
+}
+
+LRESULT tarvinGame::OnNotifyIcon(WPARAM wParam, LPARAM lParam) {
+    if (wParam != kGameTrayIconId)
+        return 1;
+    if (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) {
+        ShowWindow(SW_SHOW);
+        ::Shell_NotifyIconW(NIM_DELETE, &m_nidTray);
+        m_bTrayIconShown = false;
+    }
+    return 0;
+}
+
+void tarvinGame::OnDestroy() {
+    // A window that goes while hidden (the movie's lost connection answered Yes, or the end of the
+    // program) would otherwise leave its icon behind until the mouse passes over it.
+    if (m_bTrayIconShown) {
+        ::Shell_NotifyIconW(NIM_DELETE, &m_nidTray);
+        m_bTrayIconShown = false;
+    }
+    Default();
+}
+
+void tarvinGame::ConfirmCloseGame() {
+    if (!m_hWnd)
+        return;
+    // A copy: the movie may replace the prompt while the question is open.
+    const std::wstring prompt = m_strLeaveGamePrompt;
+    const int answer = ::MessageBoxW(m_hWnd, prompt.c_str(), L"Kelvo", MB_YESNO);
+    // The window may have gone while the question was open.
+    if (answer != IDYES || !m_hWnd)
+        return;
+    if (m_pFlashCtrl) {
+        m_pFlashCtrl->Stop();
+        m_pFlashCtrl.reset();
+    }
+    m_bReadyLayoutDone = false;
+    HWND login = GetOwner();
+    if (login) {
+        if (!::IsWindowVisible(login))
+            ::ShowWindow(login, SW_SHOW);
+        if (HWND frame = ::GetWindow(login, GW_OWNER))
+            ::ShowWindow(frame, SW_SHOW);
+    }
+    DestroyWindow();
+    // The activation that follows the destruction may raise the frame over the login dialog on
+    // window systems that do not keep owned windows above their owners.
+    if (auto* dlg = login ? dynamic_cast<CtarvinDlg*>(CWnd::FromHandlePermanent(login)) : nullptr)
+        dlg->StackAboveOwner();
+}
+
+void tarvinGame::OnClose() {
+    ConfirmCloseGame();
+}
+
+LRESULT tarvinGame::OnSysCommand(WPARAM wParam, LPARAM) {
+    // Compared whole: only the plain close request leads to the question.
+    if (wParam == SC_CLOSE) {
+        ConfirmCloseGame();
+        return 0;
+    }
+    return Default();
+}
+
+BOOL tarvinGame::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->message == WM_KEYDOWN) {
+        // Enter and Escape never reach the dialog keyboard handling, which would end this window
+        // as OK or Cancel while the login side is hidden.
+        if (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)
+            return m_pFlashCtrl ? m_pFlashCtrl->PreTranslateMessage(pMsg) : FALSE;
+        // Every key-down refreshes, auto-repeats included.
+        if (pMsg->wParam == VK_F5)
+            RefreshGame();
+        return CDialog::PreTranslateMessage(pMsg);
+    }
+    // The control's window and the windows the control makes inside it.
+    HWND control = m_hWnd ? GetDlgItem(kGameControlId) : nullptr;
+    if (control && (pMsg->hwnd == control || ::IsChild(control, pMsg->hwnd))) {
+        if (pMsg->message == WM_RBUTTONDOWN)
+            return TRUE;
+        if (pMsg->message == WM_MOUSEMOVE)
+            ResetCaptionButtons();
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}

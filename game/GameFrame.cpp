@@ -153,7 +153,10 @@ GameHitResult GameHitTest(int x, int y, const GameRect& r, int defaultCode) {
     return {CaptionOf(defaultCode), false};
 }
 
-bool GameStaysMaximized(bool maximized, const GameRect& windowScreen, int hotCode) {
+bool GameStaysMaximized(bool maximized, const GameRect& windowScreen, int hotCode, bool minimized) {
+    if (minimized ||
+        (windowScreen.left == kMinimizedParkingPosition && windowScreen.top == kMinimizedParkingPosition))
+        return maximized;
     if (maximized && (windowScreen.top != 0 || windowScreen.left != 0) && hotCode == 0)
         return false;
     return maximized;

@@ -155,8 +155,13 @@ GameHitResult GameHitTest(int x, int y, const GameRect& windowScreen, int defaul
 // ---- Placement ----
 
 // The maximised flag after a move or resize: a maximised window that has left the screen's origin
-// while no caption button is hot (the user dragged it) is maximised no more.
-bool GameStaysMaximized(bool maximized, const GameRect& windowScreen, int hotCode);
+// while no caption button is hot (the user dragged it) is maximised no more. A minimised window
+// (the system parks it at (-32000, -32000)) keeps the flag: its moves are not the user's, and the
+// restore brings it back to where it was.
+bool GameStaysMaximized(bool maximized, const GameRect& windowScreen, int hotCode, bool minimized = false);
+
+// Where the window system parks a minimised top-level window.
+constexpr int kMinimizedParkingPosition = -32000;
 
 // The restore rectangle after a game entry's maximise: at most 1500 x 900, centred in a rectangle
 // of the work area's size at (0, 0).

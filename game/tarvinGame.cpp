@@ -53,8 +53,17 @@ ON_WM_GETMINMAXINFO()
 ON_WM_MOVE()
 ON_WM_SIZE()
 ON_WM_ERASEBKGND()
-// Flash host
-ON_MESSAGE(kMsgReloadMovie, OnReloadMovie)
+// Commands, notification icon and leaving the game (GameCommands.cpp).
+ON_COMMAND(ID_GAME_REFRESH, RefreshGame)
+ON_COMMAND(ID_GAME_CLEARCACHE, ClearBrowserCache)
+ON_COMMAND(ID_GAME_FLASHSETTINGS, ShowFlashDisplaySettings)
+ON_WM_CLOSE()
+ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
+ON_WM_TIMER()
+ON_MESSAGE(WM_KELVO_NOTIFYICON, OnNotifyIcon)
+ON_WM_DESTROY()
+// The movie (GameMovie.cpp).
+ON_MESSAGE(WM_KELVO_RELOADMOVIE, OnReloadMovie)
 END_MESSAGE_MAP()
 
 tarvinGame::tarvinGame(CWnd* pParent) : CDialog(IDD, pParent) {
@@ -70,6 +79,11 @@ int tarvinGame::OnCreate(LPCREATESTRUCTW) {
 
 BOOL tarvinGame::OnInitDialog() {
     CDialog::OnInitDialog();
+    // The object outlives its windows: a window closed from its caption keeps the close button hot
+    // and pressed in the object, which must not carry over into the next game window.
+    m_nButtonState = {};
+    m_bPressed = false;
+    m_nHotCode = 0;
     SendMessageW(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     m_nBorderWidth = kGameBorderWidth;
@@ -193,9 +207,11 @@ void tarvinGame::OnNcMouseMove(UINT, POINT point) {
     if (m_bPressed) {
         const CaptionAction action = CaptionButtonsClick(m_nButtonState, m_bPressed, m_nHotCode);
         RunCaptionAction(action);
-        // The close confirmation may have ended the window.
-        if (!m_hWnd)
+        // The close confirmation may have ended the window; nothing is hot in a window that is gone.
+        if (!m_hWnd) {
+            m_nHotCode = 0;
             return;
+        }
         repaint = action != CaptionAction::None;
     } else {
         repaint = CaptionButtonsHover(m_nButtonState, m_nHotCode, ButtonRects(), at.x, at.y);
@@ -262,7 +278,7 @@ void tarvinGame::OnGetMinMaxInfo(MINMAXINFO* lpMMI) {
 void tarvinGame::ApplyMaximizedRule() {
     RECT window{};
     ::GetWindowRect(m_hWnd, &window);
-    m_bMaximized = GameStaysMaximized(m_bMaximized, ToGameRect(window), m_nHotCode);
+    m_bMaximized = GameStaysMaximized(m_bMaximized, ToGameRect(window), m_nHotCode, IsIconic() != FALSE);
 }
 
 void tarvinGame::OnMove(int, int) {

@@ -11,6 +11,8 @@
 #include "framework/Handles.h"
 #include "game/GameFrame.h"
 
+#include <shellapi.h>
+
 #include <array>
 #include <memory>
 #include <string>
@@ -32,10 +34,19 @@ public:
     void PaintFrame();
     void PaintCaptionButtons();
 
+    // Enter and Escape go to the game control, never to the dialog keyboard handling; F5
+    // refreshes; right-button presses on the control are dropped.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
     // The commands behind the menu, notification-area and close caption buttons.
     void ShowGameMenu();
     void HideToNotificationArea();
     void ConfirmCloseGame();
+    // Sends the login dialog's web view to the re-entry address; the portal answers with a new
+    // game-entry address and the hand-off reloads the movie.
+    void RefreshGame();
+    void ClearBrowserCache();
+    void ShowFlashDisplaySettings();
 
     // Frame state.
     bool m_bMaximized = false;
@@ -71,6 +82,9 @@ public:
     std::unique_ptr<CFlashNotice> m_pFlashNotice;
     static const wchar_t* const kDefaultLeaveGamePrompt;
 
+    // Notification-area icon.
+    NOTIFYICONDATAW m_nidTray{};
+
 protected:
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
@@ -85,6 +99,11 @@ protected:
     void OnMove(int x, int y);
     void OnSize(UINT type, int cx, int cy);
     BOOL OnEraseBkgnd(HDC hdc);
+    void OnClose();
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR id);
+    LRESULT OnNotifyIcon(WPARAM wParam, LPARAM lParam);
+    void OnDestroy();
 
     DECLARE_MESSAGE_MAP()
     DECLARE_EVENTSINK_MAP()
@@ -96,4 +115,16 @@ private:
     POINT ToWindow(POINT screen) const noexcept;
 
     HICON m_hIcon = nullptr;
+    // The notification icon is shown: a window destroyed while hidden must take it away.
+    bool m_bTrayIconShown = false;
 };
+
+// Private messages and commands of the game window.
+constexpr UINT WM_KELVO_RELOADMOVIE = kMsgReloadMovie;
+constexpr UINT WM_KELVO_NOTIFYICON = 0x060E;
+constexpr UINT ID_GAME_REFRESH = 32772;
+constexpr UINT ID_GAME_CLEARCACHE = 32773;
+constexpr UINT ID_GAME_FLASHSETTINGS = 32774;
+constexpr UINT IDR_GAME_MENU = 156;
+constexpr UINT kGameTrayIconId = 128;
+constexpr UINT_PTR kGameReloadTimer = 1;

@@ -6,6 +6,8 @@
 #include "login/GameEntry.h"
 #include "update/UpdateCheck.h"
 
+#include <mshtml.h>
+
 namespace {
 
 constexpr UINT kIconId = 128;
@@ -23,6 +25,66 @@ constexpr EdgeLine kEdgeLines[] = {
     {1022, 45, 30, 608, 2},  // top
     {1023, 653, 30, 2, 336}, // right
     {1024, 45, 364, 608, 2}, // bottom
+};
+
+// The hand-off's steps on the login dialog's windows.
+class LoginGameEntry final : public GameEntrySteps {
+public:
+    explicit LoginGameEntry(CtarvinDlg& dlg) noexcept : m_dlg(dlg) {}
+
+    void Navigate(const std::u16string& address) override {
+        m_dlg.m_browser.Navigate(ToWide(address).c_str(), nullptr, nullptr, nullptr, nullptr);
+    }
+
+    WebViewReset ClearBeforeUnload() override {
+        ComPtr<IDispatch> document = m_dlg.m_browser.get_Document();
+        ComPtr<IHTMLDocument2> html;
+        if (!document || FAILED(html.QueryFrom(document.Get(), IID_IHTMLDocument2)) || !html)
+            return WebViewReset::NoDocument;
+        ComPtr<IHTMLElement> body;
+        ComPtr<IHTMLBodyElement> bodyElement;
+        if (FAILED(html->get_body(body.ReleaseAndGetAddressOf())) || !body ||
+            FAILED(bodyElement.QueryFrom(body.Get(), IID_IHTMLBodyElement)) || !bodyElement)
+            return WebViewReset::HandlerKept;
+        UniqueVariant empty;
+        empty.get()->vt = VT_BSTR;
+        empty.get()->bstrVal = ::SysAllocString(L"");
+        bodyElement->put_onbeforeunload(*empty.get());
+        return WebViewReset::HandlerCleared;
+    }
+
+    void HideLoginSide() override {
+        m_dlg.ShowWindow(SW_HIDE);
+        if (HWND owner = m_dlg.GetOwner())
+            ::ShowWindow(owner, SW_HIDE);
+    }
+
+    bool HasGameWindow() override { return m_dlg.m_game.m_hWnd != nullptr; }
+
+    void CreateGameWindow() override {
+        m_dlg.m_game.Create(tarvinGame::IDD, &m_dlg);
+        RECT work{};
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        ::MoveWindow(m_dlg.m_game.m_hWnd, work.left, work.top, work.right - work.left, work.bottom - work.top,
+                     TRUE);
+    }
+
+    void ShowGameWindow() override { m_dlg.m_game.ShowWindow(SW_SHOW); }
+
+    void SetReentryAddress(const std::u16string& address) override {
+        m_dlg.m_strReentryUrl = ToWide(address);
+    }
+
+    void SetCaptionTitle(const std::u16string& title) override {
+        m_dlg.m_game.m_strCaptionTitle = ToWide(title);
+    }
+
+    void OpenMaximized() override { m_dlg.m_game.OpenMaximized(); }
+
+    void LoadGameMovie(const std::u16string& query) override { m_dlg.m_game.LoadGameMovie(ToWide(query)); }
+
+private:
+    CtarvinDlg& m_dlg;
 };
 
 } // namespace
@@ -101,16 +163,21 @@ void CtarvinDlg::CreateBrowserView() {
         ShowWindow(SW_SHOW);
     if (HWND owner = GetOwner())
         ::ShowWindow(owner, SW_SHOW);
+    if (IsWindowVisible() && !m_bRestacked) {
+        m_bRestacked = true;
+        StackAboveOwner();
+    }
+}
+
+void CtarvinDlg::StackAboveOwner() {
     // An owned window lies above its owner. Some window systems (Wine without a window manager)
     // put the owner's surface on top of everything when it is shown after this dialog; showing
     // this dialog again afterwards stacks it back where it belongs, and changes nothing elsewhere.
-    if (IsWindowVisible() && !m_bRestacked) {
-        m_bRestacked = true;
-        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
-                       SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0,
-                       SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    if (!IsWindowVisible())
+        return;
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                   SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {
@@ -118,16 +185,8 @@ void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {
         return;
     const std::u16string completed =
         ToU16(std::wstring_view(address->bstrVal, ::SysStringLen(address->bstrVal)));
-    switch (ClassifyCompletedAddress(completed)) {
-    case CompletedPage::Placeholder: {
-        const std::wstring login = ToWide(LoginPageAddress(KELVO_PORTAL_HOST));
-        m_browser.Navigate(login.c_str(), nullptr, nullptr, nullptr, nullptr);
-        break;
-    }
-    case CompletedPage::GameEntry:
-    case CompletedPage::Other:
-        break;
-    }
+    LoginGameEntry steps(*this);
+    HandleCompletedAddress(completed, KELVO_PORTAL_HOST, steps);
 }
 
 HBRUSH CtarvinDlg::OnCtlColor(HDC hdc, HWND control, UINT ctlType) {

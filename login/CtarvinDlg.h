@@ -21,6 +21,8 @@ public:
     // Creates the web view if it has none, starts the placeholder page and shows this dialog and
     // the frame.
     void CreateBrowserView();
+    // Puts this dialog back above the frame after the frame has been shown.
+    void StackAboveOwner();
     // Handler of the web view's DocumentComplete event.
     void OnDocumentComplete(IDispatch* document, VARIANT* address);
 

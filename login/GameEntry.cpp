@@ -41,3 +41,33 @@ std::u16string ReentryAddress(std::u16string_view portalHost, std::u16string_vie
 std::u16string PlaceholderAddress(std::u16string_view applicationName) {
     return u"res://" + std::u16string(applicationName) + u".exe/208";
 }
+
+void HandleCompletedAddress(std::u16string_view address, std::u16string_view portalHost,
+                            GameEntrySteps& steps) {
+    switch (ClassifyCompletedAddress(address)) {
+    case CompletedPage::Placeholder:
+        steps.Navigate(LoginPageAddress(portalHost));
+        return;
+    case CompletedPage::Other:
+        return;
+    case CompletedPage::GameEntry:
+        break;
+    }
+    // The web view goes back to the login page at once, so that it shows that page whenever the
+    // user leaves the game; without a document there is nothing to leave.
+    if (steps.ClearBeforeUnload() != WebViewReset::NoDocument)
+        steps.Navigate(LoginPageAddress(portalHost));
+    const std::u16string query = GameQueryText(address);
+    steps.HideLoginSide();
+    // A re-entry reuses the window where it stands; only the first entry places it.
+    if (!steps.HasGameWindow())
+        steps.CreateGameWindow();
+    steps.ShowGameWindow();
+    // The window exists and shows before its title and re-entry address change.
+    if (const auto serverId = QueryParameter(query, kServerIdKey))
+        steps.SetReentryAddress(ReentryAddress(portalHost, *serverId));
+    if (const auto title = QueryParameter(query, kCaptionTitleKey))
+        steps.SetCaptionTitle(*title);
+    steps.OpenMaximized();
+    steps.LoadGameMovie(query);
+}

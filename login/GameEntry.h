@@ -26,3 +26,38 @@ std::u16string PlaceholderAddress(std::u16string_view applicationName);
 
 inline constexpr std::u16string_view kServerIdKey = u"&serverid=";
 inline constexpr std::u16string_view kCaptionTitleKey = u"&gameaddress=";
+
+// ---- The hand-off of a completed page ----
+
+// What resetting the web view found, for the hand-off to decide whether to send it back to the
+// login page.
+enum class WebViewReset {
+    NoDocument,     // no document, or none offering IHTMLDocument2: nothing was done
+    HandlerKept,    // a document, but no body offering IHTMLBodyElement: the handler stays
+    HandlerCleared, // the body's onbeforeunload is now the empty text
+};
+
+// The login dialog's side of the hand-off: each step the hand-off takes, carried out by the window
+// classes (and recorded by the tests).
+class GameEntrySteps {
+public:
+    virtual ~GameEntrySteps() = default;
+    virtual void Navigate(const std::u16string& address) = 0;
+    // Clears the current page's before-unload handler, so that leaving it asks nothing.
+    virtual WebViewReset ClearBeforeUnload() = 0;
+    virtual void HideLoginSide() = 0;
+    virtual bool HasGameWindow() = 0;
+    // Creates the game window and puts it on the work area.
+    virtual void CreateGameWindow() = 0;
+    virtual void ShowGameWindow() = 0;
+    virtual void SetReentryAddress(const std::u16string& address) = 0;
+    virtual void SetCaptionTitle(const std::u16string& title) = 0;
+    virtual void OpenMaximized() = 0;
+    virtual void LoadGameMovie(const std::u16string& query) = 0;
+};
+
+// Runs the hand-off for one completed address: the placeholder (or any page of the control's own)
+// leads to the login page; a game entry resets the web view, hides the login side, opens the game
+// window and loads the movie with the address's query; every other page is left alone.
+void HandleCompletedAddress(std::u16string_view address, std::u16string_view portalHost,
+                            GameEntrySteps& steps);

@@ -123,7 +123,15 @@ kelvo_make_prefix() {
         return 1
     fi
     kelvo_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    kelvo_link_cjk_font
     kelvo_wineserver -w
+}
+
+# Menus and message boxes (face Tahoma in Wine) draw Chinese text only through a linked font;
+# without it the settings menu and the leave-game question show empty boxes.
+kelvo_link_cjk_font() {
+    kelvo_wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+        /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
 }
 
 # Copies the stand-in controls into the prefix and registers them under the real class ids, in

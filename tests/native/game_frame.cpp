@@ -268,9 +268,16 @@ TEST(GamePlacement, MaximisedFlagAfterAMove) {
         GameRect window;
         int hot;
         bool expected;
+        bool minimized = false;
     };
     const Case cases[] = {
         {true, {0, 0, 1920, 1040}, 0, true},
+        // Minimised from the task bar or with Win+M: parked off screen, still maximised.
+        {true, {-32000, -32000, -31840, -31976}, 0, true, true},
+        {true, {-32000, -32000, -31840, -31976}, 0, true},
+        {true, {-32000, 0, -31840, 24}, 0, false},
+        {true, {0, 1040, 160, 1064}, 0, true, true}, // a system that shows minimised windows elsewhere
+        {false, {-32000, -32000, -31840, -31976}, 0, false, true},
         {true, {1, 0, 1921, 1040}, 0, false},
         {true, {0, 1, 1920, 1041}, 0, false},
         {true, {-5, -5, 1915, 1035}, 0, false},
@@ -281,7 +288,7 @@ TEST(GamePlacement, MaximisedFlagAfterAMove) {
         {true, {0, 40, 1920, 1080}, 100, true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(GameStaysMaximized(c.maximized, c.window, c.hot), c.expected)
+        EXPECT_EQ(GameStaysMaximized(c.maximized, c.window, c.hot, c.minimized), c.expected)
             << c.window.left << "," << c.window.top << " hot " << c.hot;
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 struct ClassifyCase {
@@ -67,6 +70,132 @@ TEST(GameEntry, BuildsTheAddresses) {
                                          u"&login_game_for_general&refer=");
     EXPECT_EQ(PlaceholderAddress(u"kelvo"), u"res://kelvo.exe/208");
     EXPECT_EQ(PlaceholderAddress(u"kelvo_"), u"res://kelvo_.exe/208");
+}
+
+// ---- The hand-off ----
+
+std::string Ascii(const std::u16string& text) {
+    return std::string(text.begin(), text.end());
+}
+
+// Records each step as one line, and answers the two questions the hand-off asks.
+class StepRecorder final : public GameEntrySteps {
+public:
+    StepRecorder(bool hasWindow, WebViewReset reset) : m_hasWindow(hasWindow), m_reset(reset) {}
+    std::vector<std::string> lines;
+
+    void Navigate(const std::u16string& address) override { lines.push_back("navigate " + Ascii(address)); }
+    WebViewReset ClearBeforeUnload() override {
+        lines.push_back("clear");
+        return m_reset;
+    }
+    void HideLoginSide() override { lines.push_back("hide login"); }
+    bool HasGameWindow() override { return m_hasWindow; }
+    void CreateGameWindow() override {
+        lines.push_back("create");
+        m_hasWindow = true;
+    }
+    void ShowGameWindow() override { lines.push_back("show"); }
+    void SetReentryAddress(const std::u16string& address) override {
+        lines.push_back("reentry " + Ascii(address));
+    }
+    void SetCaptionTitle(const std::u16string& title) override { lines.push_back("title " + Ascii(title)); }
+    void OpenMaximized() override { lines.push_back("maximize"); }
+    void LoadGameMovie(const std::u16string& query) override { lines.push_back("load " + Ascii(query)); }
+
+private:
+    bool m_hasWindow;
+    WebViewReset m_reset;
+};
+
+struct HandOffCase {
+    const char* name;
+    std::u16string address;
+    bool hasWindow;
+    WebViewReset reset;
+    std::vector<std::string> expected;
+};
+
+constexpr char kLogin[] = "navigate http://p:1/games/kelvo/dlq/";
+constexpr char kReentry[] = "reentry http://p:1/games/dlq/togame.php?target=kelvo_553&server_id=";
+
+TEST(GameEntryHandOff, StepsInTheirOrder) {
+    const auto reentry = [](const std::string& id) {
+        return kReentry + id + "&client=2&login_game_for_general&refer=";
+    };
+    const HandOffCase cases[] = {
+        {"placeholder", u"res://kelvo.exe/208", false, WebViewReset::HandlerCleared, {kLogin}},
+        {"control's error page with error in it",
+         u"res://ieframe.dll/navcancl.htm#http://h/error?a=1&serverid=1&",
+         false,
+         WebViewReset::HandlerCleared,
+         {kLogin}},
+        {"login page", u"http://p:1/games/kelvo/dlq/", false, WebViewReset::HandlerCleared, {}},
+        {"error at position 0", u"error?a=1&serverid=12&x", false, WebViewReset::HandlerCleared, {}},
+        {"Error in another case",
+         u"http://h/Error?a=1&serverid=12&x",
+         false,
+         WebViewReset::HandlerCleared,
+         {}},
+        {"ERROR", u"http://h/ERROR?a=1&serverid=12&x", true, WebViewReset::HandlerCleared, {}},
+        {"first entry",
+         u"http://h/error.php?a=1&serverid=12&gameaddress=S1&x=2",
+         false,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "create", "show", reentry("12"), "title S1", "maximize",
+          "load a=1&serverid=12&gameaddress=S1&x=2"}},
+        {"server id last: empty",
+         u"http://h/error.php?a=1&gameaddress=S1&serverid=12",
+         false,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "create", "show", reentry(""), "title S1", "maximize",
+          "load a=1&gameaddress=S1&serverid=12"}},
+        {"second entry reuses the window",
+         u"http://h/error.php?a=1&serverid=13&gameaddress=S2&x=2",
+         true,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "show", reentry("13"), "title S2", "maximize",
+          "load a=1&serverid=13&gameaddress=S2&x=2"}},
+        {"keys missing",
+         u"http://h/error.php?serverid=12&x=1",
+         true,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "show", "maximize", "load serverid=12&x=1"}},
+        {"keys at position 0",
+         u"http://h/error.php?&serverid=12&gameaddress=S1&",
+         true,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "show", "title S1", "maximize",
+          "load &serverid=12&gameaddress=S1&"}},
+        {"no question mark: the whole address is the query",
+         u"http://h/error&serverid=7&gameaddress=T&",
+         true,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "show", reentry("7"), "title T", "maximize",
+          "load http://h/error&serverid=7&gameaddress=T&"}},
+        {"percent escapes kept",
+         u"http://h/error?a=1&serverid=%31%32&gameaddress=%E4%B8%80&",
+         true,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "show", reentry("%31%32"), "title %E4%B8%80", "maximize",
+          "load a=1&serverid=%31%32&gameaddress=%E4%B8%80&"}},
+        {"no document: no navigation, the rest runs",
+         u"http://h/error?a=1&serverid=12&x",
+         false,
+         WebViewReset::NoDocument,
+         {"clear", "hide login", "create", "show", reentry("12"), "maximize", "load a=1&serverid=12&x"}},
+        {"no body element: the navigation still runs",
+         u"http://h/error?a=1&serverid=12&x",
+         false,
+         WebViewReset::HandlerKept,
+         {"clear", kLogin, "hide login", "create", "show", reentry("12"), "maximize",
+          "load a=1&serverid=12&x"}},
+    };
+    for (const HandOffCase& c : cases) {
+        StepRecorder steps(c.hasWindow, c.reset);
+        HandleCompletedAddress(c.address, u"p:1", steps);
+        EXPECT_EQ(steps.lines, c.expected) << c.name;
+    }
 }
 
 } // namespace

@@ -1,0 +1,751 @@
+// The game entry and the game window's commands under Wine: the hand-off from a completed
+// game-entry address with the browser stand-in, the settings menu, refresh, F5 and the reload
+// timer, the notification icon, the leave-game question answered from outside, and the keyboard
+// and mouse filter in front of the game control.
+#include "frame/bgDialog.h"
+#include "framework/CWinApp.h"
+#include "game/tarvinGame.h"
+#include "login/CtarvinDlg.h"
+
+#include "test_support.h"
+
+#include <commctrl.h>
+#include <mshtml.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::wstring kPortal = L"http://127.0.0.1:18601";
+const std::wstring kLoginPage = kPortal + L"/games/kelvo/dlq/";
+
+std::wstring EntryAddress(const std::wstring& serverId) {
+    return kPortal + L"/games/kelvo/enter/error.php?uid=1&serverid=" + serverId + L"&gameaddress=S" +
+           serverId + L"&mainVersion=1001&resourceHost=http://h/&client=2";
+}
+
+std::wstring ReentryAddress(const std::wstring& serverId) {
+    return kPortal + L"/games/dlq/togame.php?target=kelvo_553&server_id=" + serverId +
+           L"&client=2&login_game_for_general&refer=";
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return ::EqualRect(&a, &b) != FALSE;
+}
+
+std::string Utf8(const std::wstring& text) {
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.data(),
+                                                         static_cast<int>(text.size()), out.data(),
+                                                         static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+// Dispatches queued messages the way the frame's modal loop does: each is offered to the
+// PreTranslateMessage chain of its window, its parents and owners first.
+void PumpThroughFilters(DWORD ms = 100) {
+    const DWORD start = ::GetTickCount();
+    do {
+        MSG msg;
+        while (::GetTickCount() - start < ms && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!CWnd::WalkPreTranslateTree(nullptr, &msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+        ::Sleep(5);
+    } while (::GetTickCount() - start < ms);
+}
+
+// ---- Answering the leave-game question from outside ----
+
+// What a message box of this thread looked like when it was answered.
+struct SeenBox {
+    int count = 0;
+    std::wstring caption, text;
+    HWND owner = nullptr;
+    bool yes = false, no = false, ok = false, cancel = false, icon = false;
+};
+
+SeenBox* g_seen = nullptr;
+int g_answer = IDNO;
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM out) {
+    wchar_t cls[16] = {};
+    ::GetClassNameW(hwnd, cls, 16);
+    // The program's own dialogs share the class; a message box has no window object.
+    if (std::wstring(cls) == L"#32770" && ::IsWindowVisible(hwnd) && !CWnd::FromHandlePermanent(hwnd)) {
+        *reinterpret_cast<HWND*>(out) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK ReadBoxChild(HWND child, LPARAM) {
+    wchar_t cls[16] = {};
+    ::GetClassNameW(child, cls, 16);
+    if (std::wstring(cls) == L"Static" && ::IsWindowVisible(child)) {
+        if ((::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            ::SendMessageW(child, STM_GETICON, 0, 0))
+            g_seen->icon = true;
+        wchar_t text[256] = {};
+        ::GetWindowTextW(child, text, 256);
+        if (text[0])
+            g_seen->text = text;
+    }
+    return TRUE;
+}
+
+void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&box));
+    if (!box)
+        return;
+    ::KillTimer(nullptr, id);
+    SeenBox& seen = *g_seen;
+    ++seen.count;
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(box, caption, 64);
+    seen.caption = caption;
+    seen.owner = ::GetWindow(box, GW_OWNER);
+    const auto shown = [box](int buttonId) {
+        HWND button = ::GetDlgItem(box, buttonId);
+        return button && ::IsWindowVisible(button);
+    };
+    seen.yes = shown(IDYES);
+    seen.no = shown(IDNO);
+    seen.ok = shown(IDOK);
+    seen.cancel = shown(IDCANCEL);
+    ::EnumChildWindows(box, &ReadBoxChild, 0);
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(g_answer, BN_CLICKED), 0);
+}
+
+// While it lives, every message box the thread opens is answered with the given button.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(int answer) {
+        g_seen = &seen;
+        g_answer = answer;
+        m_timer = ::SetTimer(nullptr, 0, 50, &AnswerBox);
+    }
+    ~BoxAnswerer() {
+        ::KillTimer(nullptr, m_timer);
+        g_seen = nullptr;
+    }
+    // Answer the next box too.
+    void Rearm() {
+        ::KillTimer(nullptr, m_timer);
+        m_timer = ::SetTimer(nullptr, 0, 50, &AnswerBox);
+    }
+    SeenBox seen;
+
+private:
+    UINT_PTR m_timer = 0;
+};
+
+// ---- The login side, the game window and the stand-in's record ----
+
+class StandinLog {
+public:
+    StandinLog() {
+        wchar_t temp[MAX_PATH] = L"";
+        ::GetTempPathW(MAX_PATH, temp);
+        m_path =
+            std::wstring(temp) + L"kelvo_game_entry_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
+        ::DeleteFileW(m_path.c_str());
+        wchar_t previous[MAX_PATH] = L"";
+        if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH)
+            m_previous = previous;
+        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_path.c_str());
+    }
+    ~StandinLog() {
+        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_previous.empty() ? nullptr : m_previous.c_str());
+        ::DeleteFileW(m_path.c_str());
+    }
+    std::string Text() const {
+        std::string text;
+        HANDLE file = ::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return text;
+        char buffer[4096];
+        DWORD read = 0;
+        while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+            text.append(buffer, read);
+        ::CloseHandle(file);
+        return text;
+    }
+    int Count(const std::string& line) const {
+        const std::string text = Text();
+        int n = 0;
+        for (std::size_t at = text.find(line + "\n"); at != std::string::npos;
+             at = text.find(line + "\n", at + 1))
+            n += at == 0 || text[at - 1] == '\n';
+        return n;
+    }
+
+private:
+    std::wstring m_path, m_previous;
+};
+
+// The frame with its login dialog and a web view of the stand-in that shows an empty page; no
+// placeholder page, so nothing navigates until a test says so.
+class EntryFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!BrowserStandinRegistered())
+            GTEST_SKIP() << "the web browser class id is not registered to the stand-in";
+        log = std::make_unique<StandinLog>();
+        ASSERT_TRUE(frame.Create(bgDialog::IDD));
+        login = frame.GetLoginDialog();
+        ASSERT_NE(login, nullptr);
+        ASSERT_TRUE(
+            login->m_browser.Create(nullptr, WS_CHILD | WS_VISIBLE, RECT{45, 30, 655, 366}, login, 1000));
+        login->m_browser.Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(PumpUntil([&] { return static_cast<bool>(login->m_browser.get_Document()); }));
+        frame.ShowWindow(SW_SHOWNOACTIVATE);
+        login->ShowWindow(SW_SHOWNOACTIVATE);
+    }
+    void TearDown() override {
+        if (login && login->m_game.m_hWnd)
+            login->m_game.DestroyWindow();
+        if (frame.m_hWnd)
+            frame.DestroyWindow();
+    }
+
+    void Complete(const std::wstring& address) {
+        VARIANT v;
+        ::VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = ::SysAllocString(address.c_str());
+        login->OnDocumentComplete(nullptr, &v);
+        ::VariantClear(&v);
+        Settle();
+    }
+    // Nothing answers on the portal's address here: the failed load would complete with the
+    // control's error page, which asks for the login page again, and so on, starving the timers.
+    // An empty page supersedes whatever load is pending.
+    void Settle() {
+        login->m_browser.Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr);
+        PumpUntil([] { return false; }, 50);
+    }
+    // Enters the game once and gives it a control (the movie's own control is not needed here).
+    tarvinGame& EnterGame(const std::wstring& serverId = L"12") {
+        Complete(EntryAddress(serverId));
+        tarvinGame& game = login->m_game;
+        if (game.m_hWnd && !game.m_pFlashCtrl) {
+            game.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
+            RECT client{};
+            ::GetClientRect(game.m_hWnd, &client);
+            game.m_pFlashCtrl->Create(nullptr, WS_CHILD | WS_VISIBLE,
+                                      RECT{3, 29, client.right - 3, client.bottom - 3}, &game, 1001);
+        }
+        return game;
+    }
+
+    std::unique_ptr<StandinLog> log;
+    bgDialog frame;
+    CtarvinDlg* login = nullptr;
+};
+
+// Records, in order, the hand-off's visible effects on the three windows, with the game window's
+// caption title and query at each moment.
+struct EffectRecorder {
+    static EffectRecorder* current;
+    std::vector<std::string> lines;
+    CtarvinDlg* login = nullptr;
+    HWND frame = nullptr;
+    UniqueHook hook;
+
+    EffectRecorder(CtarvinDlg* dlg, HWND frameWnd) : login(dlg), frame(frameWnd) {
+        current = this;
+        hook.reset(::SetWindowsHookExW(WH_CALLWNDPROCRET, &Hook, nullptr, ::GetCurrentThreadId()));
+    }
+    ~EffectRecorder() {
+        hook.reset();
+        current = nullptr;
+    }
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+        if (code == HC_ACTION && current) {
+            const CWPRETSTRUCT& m = *reinterpret_cast<CWPRETSTRUCT*>(lp);
+            current->Record(m);
+        }
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+    void Record(const CWPRETSTRUCT& m) {
+        tarvinGame& game = login->m_game;
+        const std::string state =
+            " title=" + Utf8(game.m_strCaptionTitle) + " query=" + (game.m_szGameQuery[0] ? "set" : "empty");
+        if (m.message == WM_SHOWWINDOW && !m.wParam && m.hwnd == login->m_hWnd)
+            lines.push_back("hide login");
+        else if (m.message == WM_SHOWWINDOW && !m.wParam && m.hwnd == frame)
+            lines.push_back("hide frame");
+        else if (m.message == WM_INITDIALOG && m.hwnd == game.m_hWnd)
+            lines.push_back("create" + state);
+        else if (m.message == WM_SHOWWINDOW && m.wParam && m.hwnd == game.m_hWnd)
+            lines.push_back("show" + state);
+        else if (m.message == WM_WINDOWPOSCHANGED && m.hwnd == game.m_hWnd) {
+            const WINDOWPOS& pos = *reinterpret_cast<WINDOWPOS*>(m.lParam);
+            if ((pos.flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
+                lines.push_back("place" + state);
+        }
+    }
+};
+EffectRecorder* EffectRecorder::current = nullptr;
+
+TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
+    // The page's before-unload handler, to see it cleared.
+    {
+        ComPtr<IDispatch> document = login->m_browser.get_Document();
+        ComPtr<IHTMLDocument2> html;
+        ASSERT_EQ(html.QueryFrom(document.Get(), IID_IHTMLDocument2), S_OK);
+        ComPtr<IHTMLElement> body;
+        ASSERT_EQ(html->get_body(body.ReleaseAndGetAddressOf()), S_OK);
+        ComPtr<IHTMLBodyElement> bodyElement;
+        ASSERT_EQ(bodyElement.QueryFrom(body.Get(), IID_IHTMLBodyElement), S_OK);
+        UniqueVariant handler;
+        handler.get()->vt = VT_BSTR;
+        handler.get()->bstrVal = ::SysAllocString(L"return 'stay?';");
+        bodyElement->put_onbeforeunload(*handler.get());
+    }
+    std::vector<std::string> effects;
+    {
+        EffectRecorder recorder(login, frame.m_hWnd);
+        Complete(EntryAddress(L"12"));
+        effects = recorder.lines;
+    }
+    tarvinGame& game = login->m_game;
+    ASSERT_NE(game.m_hWnd, nullptr);
+    // Hidden first; created, placed and shown before the title; maximising leaves it where it is.
+    const std::vector<std::string> expected = {
+        "hide login",
+        "hide frame",
+        "create title= query=empty",
+        "place title= query=empty",
+        "show title= query=empty",
+    };
+    EXPECT_EQ(effects, expected);
+
+    EXPECT_FALSE(login->IsWindowVisible());
+    EXPECT_FALSE(frame.IsWindowVisible());
+    EXPECT_TRUE(game.IsWindowVisible());
+    EXPECT_EQ(game.GetOwner(), login->m_hWnd);
+    EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
+    EXPECT_TRUE(game.m_bMaximized);
+    EXPECT_EQ(game.m_strCaptionTitle, L"S12");
+    EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"12"));
+    EXPECT_STREQ(game.m_szGameQuery,
+                 L"uid=1&serverid=12&gameaddress=S12&mainVersion=1001&resourceHost=http://h/&client=2");
+    // The web view went back to the login page, the page's handler cleared first.
+    const std::string text = log->Text();
+    const std::size_t cleared = text.find("onbeforeunload \n");
+    const std::size_t back = text.find("navigate " + Utf8(kLoginPage) + "\n");
+    EXPECT_NE(cleared, std::string::npos) << text;
+    EXPECT_NE(back, std::string::npos) << text;
+    EXPECT_LT(cleared, back);
+
+    // A second entry reuses the window and does not place it before its new title is set.
+    const HWND first = game.m_hWnd;
+    ::MoveWindow(game.m_hWnd, 50, 40, 700, 500, TRUE);
+    {
+        EffectRecorder recorder(login, frame.m_hWnd);
+        Complete(EntryAddress(L"13"));
+        effects = recorder.lines;
+    }
+    EXPECT_EQ(game.m_hWnd, first);
+    for (const std::string& line : effects) {
+        EXPECT_EQ(line.find("create"), std::string::npos) << line;
+        EXPECT_EQ(line.find("title=S12"), std::string::npos) << line; // nothing moved before step 9
+    }
+    EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
+    EXPECT_TRUE(game.m_bMaximized);
+    EXPECT_EQ(game.m_strCaptionTitle, L"S13");
+    EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
+    EXPECT_EQ(std::wstring(game.m_szGameQuery).find(L"serverid=13&"), 6u);
+
+    // An address without the keys keeps the earlier title and re-entry address.
+    Complete(kPortal + L"/error?a=1");
+    EXPECT_EQ(game.m_strCaptionTitle, L"S13");
+    EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
+    EXPECT_STREQ(game.m_szGameQuery, L"a=1");
+}
+
+TEST_F(EntryFixture, OtherPagesChangeNothing) {
+    for (const std::wstring& address : {kLoginPage, L"error?serverid=1&x" + std::wstring(),
+                                        kPortal + L"/Error?x", std::wstring(L"res://kelvo.exe/208#error")}) {
+        Complete(address);
+        EXPECT_EQ(login->m_game.m_hWnd, nullptr) << Utf8(address);
+        EXPECT_TRUE(login->IsWindowVisible()) << Utf8(address);
+        EXPECT_TRUE(frame.IsWindowVisible()) << Utf8(address);
+    }
+}
+
+// ---- Menu ----
+
+TEST(GameMenu, ResourceHoldsTheSettingsPopupWithItsTwoItems) {
+    UniqueMenu menu(::LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(156)));
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(::GetMenuItemCount(menu.get()), 1);
+    wchar_t text[64] = {};
+    ::GetMenuStringW(menu.get(), 0, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"\u8BBE\u7F6E");
+    HMENU popup = ::GetSubMenu(menu.get(), 0);
+    ASSERT_EQ(::GetMenuItemCount(popup), 2);
+    const struct {
+        UINT id;
+        const wchar_t* text;
+    } items[] = {{32772, L"\u5237\u65B0  F5"}, {32773, L"\u6E05\u7A7A\u7F13\u5B58"}};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(::GetMenuItemID(popup, i), items[i].id);
+        ::GetMenuStringW(popup, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(text, items[i].text);
+    }
+}
+
+RECT g_menuRect{};
+HMENU g_menuShown = nullptr;
+
+BOOL CALLBACK FindMenuWindow(HWND hwnd, LPARAM out) {
+    wchar_t cls[16] = {};
+    ::GetClassNameW(hwnd, cls, 16);
+    if (std::wstring(cls) == L"#32768" && ::IsWindowVisible(hwnd)) {
+        *reinterpret_cast<HWND*>(out) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int g_menuTicks = 0;
+
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND menu = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindMenuWindow, reinterpret_cast<LPARAM>(&menu));
+    if (!menu && ++g_menuTicks < 40)
+        return;
+    ::KillTimer(nullptr, id);
+    if (menu) {
+        ::GetWindowRect(menu, &g_menuRect);
+        g_menuShown = reinterpret_cast<HMENU>(::SendMessageW(menu, MN_GETHMENU, 0, 0));
+    }
+    ::EndMenu();
+}
+
+TEST_F(EntryFixture, MenuOpensBelowItsButtonAndGivesTheFocusBack) {
+    tarvinGame& game = EnterGame();
+    game.PaintCaptionButtons();
+    const RECT window = WindowRect(game.m_hWnd);
+    const int w = window.right - window.left;
+    g_menuRect = {};
+    g_menuShown = nullptr;
+    g_menuTicks = 0;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &CloseMenu);
+    game.ShowGameMenu();
+    ::KillTimer(nullptr, timer);
+    ASSERT_NE(g_menuShown, nullptr);
+    EXPECT_EQ(g_menuRect.left, window.left + w - 108);
+    EXPECT_EQ(g_menuRect.top, window.top + 34);
+    // Dismissed without a choice: no command, the focus back on the control.
+    PumpThroughFilters();
+    EXPECT_EQ(::GetFocus(), game.m_pFlashCtrl->m_hWnd);
+    EXPECT_EQ(log->Count("navigate " + Utf8(ReentryAddress(L"12"))), 0);
+}
+
+// ---- Refresh, F5, the reload timer ----
+
+TEST_F(EntryFixture, RefreshFromTheMenuCommandF5AndTheTimerNavigatesToTheReentryAddress) {
+    tarvinGame& game = EnterGame();
+    const std::string reentry = "navigate " + Utf8(ReentryAddress(L"12"));
+    game.SendMessageW(WM_COMMAND, 32772);
+    EXPECT_EQ(log->Count(reentry), 1);
+    Settle();
+
+    // Three key-downs, two of them auto-repeats: three refreshes; focus on the control.
+    HWND control = game.m_pFlashCtrl->m_hWnd;
+    ::PostMessageW(control, WM_KEYDOWN, VK_F5, 1);
+    ::PostMessageW(control, WM_KEYDOWN, VK_F5, 0x40000001);
+    ::PostMessageW(game.m_hWnd, WM_KEYDOWN, VK_F5, 0x40000001);
+    ::PostMessageW(control, WM_KEYUP, VK_F5, static_cast<LPARAM>(0xC0000001u));
+    PumpThroughFilters();
+    EXPECT_EQ(log->Count(reentry), 4);
+    Settle();
+
+    // Any timer message kills timer 1 and refreshes once.
+    ::SetTimer(game.m_hWnd, 1, 60000, nullptr);
+    game.SendMessageW(WM_TIMER, 7);
+    EXPECT_FALSE(::KillTimer(game.m_hWnd, 1)); // already gone
+    EXPECT_EQ(log->Count(reentry), 5);
+    Settle();
+    // The real timer fires once only.
+    ::SetTimer(game.m_hWnd, 1, 200, nullptr);
+    PumpThroughFilters(700);
+    EXPECT_EQ(log->Count(reentry), 6);
+
+    // The movie's display settings: a request to the control, nothing else.
+    game.SendMessageW(WM_COMMAND, 32774);
+    EXPECT_TRUE(game.IsWindowVisible());
+}
+
+TEST_F(EntryFixture, RefreshDoesNothingWithoutAReentryAddress) {
+    tarvinGame& game = login->m_game;
+    Complete(kPortal + L"/error?a=1&gameaddress=S1&x");
+    ASSERT_NE(game.m_hWnd, nullptr);
+    ASSERT_TRUE(login->m_strReentryUrl.empty());
+    const std::string before = log->Text();
+    game.SendMessageW(WM_COMMAND, 32772);
+    ::PostMessageW(game.m_hWnd, WM_KEYDOWN, VK_F5, 1);
+    PumpThroughFilters();
+    EXPECT_EQ(log->Text(), before);
+}
+
+// ---- Notification icon ----
+
+bool IconShown(HWND hwnd) {
+    NOTIFYICONDATAW probe{};
+    probe.cbSize = sizeof(probe);
+    probe.hWnd = hwnd;
+    probe.uID = 128;
+    probe.uFlags = NIF_TIP;
+    wcscpy(probe.szTip, L"Kelvo");
+    return ::Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+}
+
+TEST_F(EntryFixture, NotificationIconHidesAndBringsBackTheWindow) {
+    tarvinGame& game = EnterGame();
+    game.HideToNotificationArea();
+    EXPECT_FALSE(game.IsWindowVisible());
+    const NOTIFYICONDATAW& nid = game.m_nidTray;
+    EXPECT_EQ(nid.cbSize, sizeof(NOTIFYICONDATAW));
+    EXPECT_EQ(nid.hWnd, game.m_hWnd);
+    EXPECT_EQ(nid.uID, 128u);
+    EXPECT_EQ(nid.uFlags, 7u);
+    EXPECT_EQ(nid.uCallbackMessage, 1550u);
+    EXPECT_EQ(nid.hIcon, ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(128)));
+    EXPECT_STREQ(nid.szTip, L"Kelvo");
+    const bool trayAvailable = IconShown(game.m_hWnd);
+
+    struct Callback {
+        WPARAM id;
+        LPARAM mouse;
+        LRESULT result;
+        bool shown;
+    };
+    const Callback calls[] = {
+        {129, WM_LBUTTONUP, 1, false},   {128, WM_MOUSEMOVE, 0, false},     {128, WM_LBUTTONDOWN, 0, false},
+        {128, WM_RBUTTONDOWN, 0, false}, {128, WM_LBUTTONDBLCLK, 0, false}, {128, WM_RBUTTONUP, 0, true},
+    };
+    for (const Callback& c : calls) {
+        EXPECT_EQ(game.SendMessageW(1550, c.id, c.mouse), c.result) << c.mouse;
+        EXPECT_EQ(game.IsWindowVisible() != FALSE, c.shown) << c.mouse;
+    }
+    if (trayAvailable) {
+        EXPECT_FALSE(IconShown(game.m_hWnd));
+    }
+
+    game.HideToNotificationArea();
+    EXPECT_EQ(game.SendMessageW(1550, 128, WM_LBUTTONUP), 0);
+    EXPECT_TRUE(game.IsWindowVisible());
+
+    // The caption button: hover, press, and the next move hides the window.
+    const RECT r = WindowRect(game.m_hWnd);
+    const int x = r.left + (r.right - r.left) - 120, y = r.top + 10;
+    game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
+    game.SendMessageW(WM_NCLBUTTONDOWN, HTCLIENT, MAKELPARAM(x, y));
+    game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
+    EXPECT_FALSE(game.IsWindowVisible());
+
+    // A window destroyed while its icon is shown takes the icon with it.
+    const HWND hwnd = game.m_hWnd;
+    if (trayAvailable) {
+        EXPECT_TRUE(IconShown(hwnd));
+    }
+    game.DestroyWindow();
+    if (trayAvailable) {
+        EXPECT_FALSE(IconShown(hwnd));
+    } else {
+        GTEST_SKIP() << "no notification area in this session: the icon's presence was not checked";
+    }
+}
+
+// ---- Leaving the game ----
+
+TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
+    tarvinGame& game = EnterGame();
+    game.m_strLeaveGamePrompt = L"leave?";
+    {
+        BoxAnswerer answer(IDNO);
+        game.ConfirmCloseGame();
+        EXPECT_EQ(answer.seen.count, 1);
+        EXPECT_EQ(answer.seen.caption, L"Kelvo");
+        EXPECT_EQ(answer.seen.text, L"leave?");
+        EXPECT_EQ(answer.seen.owner, game.m_hWnd);
+        EXPECT_TRUE(answer.seen.yes);
+        EXPECT_TRUE(answer.seen.no);
+        EXPECT_FALSE(answer.seen.ok || answer.seen.cancel);
+        EXPECT_FALSE(answer.seen.icon);
+    }
+    // No: all as it was.
+    EXPECT_TRUE(game.IsWindowVisible());
+    ASSERT_TRUE(game.m_pFlashCtrl);
+    EXPECT_NE(game.m_pFlashCtrl->m_hWnd, nullptr);
+    EXPECT_FALSE(login->IsWindowVisible());
+
+    // The other ways in: WM_CLOSE and SC_CLOSE ask; SC_MINIMIZE does not.
+    {
+        BoxAnswerer answer(IDNO);
+        game.SendMessageW(WM_CLOSE);
+        answer.Rearm();
+        game.SendMessageW(WM_SYSCOMMAND, SC_CLOSE);
+        EXPECT_EQ(answer.seen.count, 2);
+        answer.Rearm();
+        game.SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE);
+        PumpThroughFilters(200);
+        EXPECT_EQ(answer.seen.count, 2);
+        EXPECT_TRUE(game.IsIconic());
+        game.ShowWindow(SW_RESTORE);
+    }
+
+    // Yes from the close caption button: the control and the window go, the login side comes back,
+    // and the object keeps no caption state for its next window.
+    {
+        BoxAnswerer answer(IDYES);
+        const RECT r = WindowRect(game.m_hWnd);
+        const int x = r.right - 14, y = r.top + 14;
+        game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
+        EXPECT_EQ(game.m_nHotCode, 100);
+        game.SendMessageW(WM_NCLBUTTONDOWN, HTCLIENT, MAKELPARAM(x, y));
+        game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
+        EXPECT_EQ(answer.seen.count, 1);
+    }
+    EXPECT_EQ(game.m_hWnd, nullptr);
+    EXPECT_FALSE(game.m_pFlashCtrl);
+    EXPECT_FALSE(game.m_bReadyLayoutDone);
+    EXPECT_TRUE(login->IsWindowVisible());
+    EXPECT_TRUE(frame.IsWindowVisible());
+    EXPECT_EQ(game.m_nHotCode, 0);
+    EXPECT_FALSE(game.m_bPressed);
+    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{}));
+
+    // The next entry opens a new window for the same object.
+    EnterGame(L"13");
+    EXPECT_NE(game.m_hWnd, nullptr);
+    EXPECT_TRUE(game.IsWindowVisible());
+    EXPECT_FALSE(login->IsWindowVisible());
+    EXPECT_FALSE(::SendMessageW(game.m_hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(game.m_hWnd),
+                                MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
+}
+
+TEST_F(EntryFixture, YesWhileTheLoginDialogShowsStillShowsTheFrame) {
+    tarvinGame& game = EnterGame();
+    login->ShowWindow(SW_SHOWNOACTIVATE);
+    BoxAnswerer answer(IDYES);
+    game.ConfirmCloseGame();
+    EXPECT_EQ(game.m_hWnd, nullptr);
+    EXPECT_TRUE(login->IsWindowVisible());
+    EXPECT_TRUE(frame.IsWindowVisible());
+}
+
+TEST(GameCaption, EveryNewWindowStartsWithTheCaptionStatesCleared) {
+    tarvinGame game;
+    game.m_nHotCode = 100;
+    game.m_bPressed = true;
+    game.m_nButtonState = {0, 0, 0, 0, 2};
+    ASSERT_TRUE(game.Create(tarvinGame::IDD));
+    EXPECT_EQ(game.m_nHotCode, 0);
+    EXPECT_FALSE(game.m_bPressed);
+    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{}));
+    game.DestroyWindow();
+}
+
+TEST(GameCaption, AMinimiseByTheSystemKeepsTheMaximisedFlag) {
+    tarvinGame game;
+    ASSERT_TRUE(game.Create(tarvinGame::IDD));
+    game.ShowWindow(SW_SHOWNOACTIVATE);
+    game.OpenMaximized();
+    ASSERT_TRUE(game.m_bMaximized);
+    const RECT restorePlace = game.m_rcRestore;
+    for (int way = 0; way < 2; ++way) {
+        if (way == 0)
+            game.ShowWindow(SW_MINIMIZE); // Win+M
+        else
+            game.SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE); // the task bar
+        ASSERT_TRUE(game.IsIconic());
+        EXPECT_TRUE(game.m_bMaximized) << way;
+        game.ShowWindow(SW_RESTORE);
+        EXPECT_TRUE(game.m_bMaximized) << way;
+        EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea())) << way;
+    }
+    // The next toggle restores to the remembered place, not to the full screen.
+    game.ToggleMaximized();
+    EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), restorePlace));
+    game.DestroyWindow();
+}
+
+// ---- The keyboard and mouse filter ----
+
+int g_rightDown = 0, g_rightUp = 0;
+LRESULT CALLBACK CountRightButton(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    g_rightDown += msg == WM_RBUTTONDOWN;
+    g_rightUp += msg == WM_RBUTTONUP;
+    return ::DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+TEST(GameFilterFault, WithoutTheFilterTheDialogKeysWouldEndTheWindow) {
+    // The fault the filter mends, shown on a bare dialog of the same template.
+    for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+        CDialog bare(tarvinGame::IDD);
+        ASSERT_TRUE(bare.Create(tarvinGame::IDD));
+        bare.ShowWindow(SW_SHOWNOACTIVATE);
+        ::PostMessageW(bare.m_hWnd, WM_KEYDOWN, key, 1);
+        PumpThroughFilters();
+        EXPECT_FALSE(bare.m_hWnd && bare.IsWindowVisible()) << key;
+        bare.DestroyWindow();
+    }
+}
+
+TEST_F(EntryFixture, EnterAndEscapeNeverEndOrHideTheGameWindow) {
+    tarvinGame& game = EnterGame();
+    HWND control = game.m_pFlashCtrl->m_hWnd;
+    for (HWND focus : {control, game.m_hWnd}) {
+        ::SetFocus(focus);
+        for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_ESCAPE, VK_RETURN}) {
+            ::PostMessageW(focus, WM_KEYDOWN, key, 1);
+            ::PostMessageW(focus, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+        }
+        PumpThroughFilters();
+        ASSERT_NE(game.m_hWnd, nullptr);
+        EXPECT_TRUE(game.IsWindowVisible());
+        EXPECT_TRUE(frame.m_hWnd && !frame.IsWindowVisible());
+    }
+    MSG enter{control, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    MSG escape{game.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+    EXPECT_FALSE(game.PreTranslateMessage(&enter));
+    EXPECT_FALSE(game.PreTranslateMessage(&escape));
+}
+
+TEST_F(EntryFixture, RightPressesOnTheControlAreDroppedAndMovesResetTheCaption) {
+    tarvinGame& game = EnterGame();
+    HWND control = game.m_pFlashCtrl->m_hWnd;
+    g_rightDown = g_rightUp = 0;
+    ASSERT_TRUE(::SetWindowSubclass(control, &CountRightButton, 1, 0));
+    ::PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
+    ::PostMessageW(control, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
+    PumpThroughFilters();
+    EXPECT_EQ(g_rightDown, 0);
+    EXPECT_EQ(g_rightUp, 1);
+    ::RemoveWindowSubclass(control, &CountRightButton, 1);
+
+    // A lit caption button goes dark when the mouse comes onto the control.
+    const RECT r = WindowRect(game.m_hWnd);
+    game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(r.right - 40, r.top + 10));
+    ASSERT_NE(game.m_nHotCode, 0);
+    ::PostMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(30, 30));
+    PumpThroughFilters();
+    EXPECT_EQ(game.m_nHotCode, 0);
+    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{}));
+}
+
+} // namespace
