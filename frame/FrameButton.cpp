@@ -1,15 +1,17 @@
 #include "frame/FrameButton.h"
 
+#include "res/resource.h"
+
 // Tabs first (their order decides which of two overlapping tabs takes a press), then minimise
 // and close.
 const std::array<FrameButtonLayout, kFrameButtonCount> kFrameButtonLayouts = {{
-    {203, 204, 202, 633, 127, 155, 49, FrameAction::OpenNews},
-    {197, 198, 196, 503, 127, 160, 49, FrameAction::OpenPayment},
-    {194, 195, 193, 758, 127, 160, 49, FrameAction::OpenForum},
-    {200, 201, 199, 889, 127, 138, 49, FrameAction::OpenService},
-    {211, 212, 210, 394, 127, 138, 49, FrameAction::OpenNews},
-    {177, 178, 176, 1023, 108, 27, 27, FrameAction::Minimise},
-    {181, 180, 179, 1058, 108, 27, 27, FrameAction::Close},
+    {IDP_NEWS_NORMAL, IDP_NEWS_HOVER, IDP_NEWS_PRESSED, 633, 127, 155, 49, FrameAction::OpenNews},
+    {IDP_PAY_NORMAL, IDP_PAY_HOVER, IDP_PAY_PRESSED, 503, 127, 160, 49, FrameAction::OpenPayment},
+    {IDP_FORUM_NORMAL, IDP_FORUM_HOVER, IDP_FORUM_PRESSED, 758, 127, 160, 49, FrameAction::OpenForum},
+    {IDP_SERVICE_NORMAL, IDP_SERVICE_HOVER, IDP_SERVICE_PRESSED, 889, 127, 138, 49, FrameAction::OpenService},
+    {IDP_SITE_NORMAL, IDP_SITE_HOVER, IDP_SITE_PRESSED, 394, 127, 138, 49, FrameAction::OpenNews},
+    {IDP_MIN_NORMAL, IDP_MIN_HOVER, IDP_MIN_PRESSED, 1023, 108, 27, 27, FrameAction::Minimise},
+    {IDP_CLOSE_NORMAL, IDP_CLOSE_HOVER, IDP_CLOSE_PRESSED, 1058, 108, 27, 27, FrameAction::Close},
 }};
 
 FrameButtons MakeFrameButtons(const std::array<std::pair<int, int>, kFrameButtonCount>& normalSizes) {

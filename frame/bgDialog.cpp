@@ -16,8 +16,6 @@ namespace {
 // its place and the login dialog its offset.
 constexpr int kPictureWidth = 1155;
 constexpr int kPictureHeight = 625;
-constexpr UINT kFramePictureId = 191;
-constexpr UINT kIconId = 128;
 
 FrameHosts BuiltInHosts() {
     return {KELVO_NEWS_HOST, KELVO_PAY_HOST, KELVO_FORUM_HOST, KELVO_PORTAL_HOST};
@@ -93,7 +91,7 @@ ON_WM_SETCURSOR()
 END_MESSAGE_MAP()
 
 bgDialog::bgDialog(CWnd* pParent) : CDialog(IDD, pParent) {
-    m_hIcon = AfxLoadIcon(kIconId);
+    m_hIcon = AfxLoadIcon(IDI_KELVO);
 }
 
 bgDialog::~bgDialog() {
@@ -116,7 +114,7 @@ int bgDialog::OnCreate(LPCREATESTRUCTW) {
 
     m_blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
 
-    if (auto picture = LoadPngResource(kFramePictureId)) {
+    if (auto picture = LoadPngResource(IDP_FRAME)) {
         m_imgFrame = std::move(*picture);
         m_nWidth = m_imgFrame.width;
         m_nHeight = m_imgFrame.height;
@@ -158,8 +156,7 @@ void bgDialog::LoadButtons() {
 
 BOOL bgDialog::OnInitDialog() {
     CDialog::OnInitDialog();
-    SendMessageW(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageW(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetIcons(m_hIcon);
     ModifyStyle(0, WS_MINIMIZEBOX | WS_SYSMENU);
     ComposeFrame();
     return TRUE;

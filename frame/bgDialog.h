@@ -2,6 +2,7 @@
 // carrying the login dialog over its content area. It runs modally for the program's life.
 #pragma once
 
+#include "res/resource.h"
 #include "frame/FrameButton.h"
 #include "frame/FrameCompositor.h"
 #include "frame/FrameLayout.h"
@@ -23,7 +24,7 @@ void OpenLink(const std::wstring& address);
 
 class bgDialog : public CDialog {
 public:
-    enum { IDD = 103 };
+    enum { IDD = IDD_FRAME };
 
     explicit bgDialog(CWnd* pParent = nullptr);
     ~bgDialog() override;

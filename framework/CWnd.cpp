@@ -216,6 +216,11 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) const noexcept {
     return TRUE;
 }
 
+void CWnd::SetIcons(HICON icon) const noexcept {
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add) const noexcept {
     const DWORD style = GetExStyle();
     const DWORD next = (style & ~remove) | add;

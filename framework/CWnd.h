@@ -73,6 +73,8 @@ public:
     }
     BOOL ModifyStyle(DWORD remove, DWORD add) const noexcept;
     BOOL ModifyStyleEx(DWORD remove, DWORD add) const noexcept;
+    // The window's icon for the caption and the task bar, both sizes.
+    void SetIcons(HICON icon) const noexcept;
     DWORD GetStyle() const noexcept { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
     DWORD GetExStyle() const noexcept { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE)); }
     HWND GetOwner() const noexcept { return ::GetWindow(m_hWnd, GW_OWNER); }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "framework/PixelRect.h"
+#include "res/resource.h"
 
 #include <array>
 #include <cstddef>
@@ -20,7 +21,7 @@ constexpr int kGameBorderWidth = 3;
 constexpr int kGameCaptionHeight = 29;
 constexpr int kGameMinTrackWidth = 450;
 constexpr int kGameMinTrackHeight = 300;
-constexpr int kGameControlId = 1001;
+constexpr int kGameControlId = IDC_FLASH;
 // The caption title's reference point: horizontally centred there, top at a third of the caption.
 constexpr int kGameTitleCentreX = 155;
 
@@ -39,14 +40,14 @@ enum GameHitCode : int {
 // ---- Frame pictures ----
 
 enum GameFrameImage : int {
-    kImgCaptionMiddle = 149,
-    kImgCaptionLeft = 150,
-    kImgCaptionRight = 151,
-    kImgBorderLeft = 152,
-    kImgBorderBottom = 153,
-    kImgBorderRight = 157,
-    kImgCornerBottomRight = 168,
-    kImgCornerBottomLeft = 169,
+    kImgCaptionMiddle = IDB_CAPTION_MIDDLE,
+    kImgCaptionLeft = IDB_CAPTION_LEFT,
+    kImgCaptionRight = IDB_CAPTION_RIGHT,
+    kImgBorderLeft = IDB_BORDER_LEFT,
+    kImgBorderBottom = IDB_BORDER_BOTTOM,
+    kImgBorderRight = IDB_BORDER_RIGHT,
+    kImgCornerBottomRight = IDB_CORNER_BOTTOM_RIGHT,
+    kImgCornerBottomLeft = IDB_CORNER_BOTTOM_LEFT,
 };
 
 struct GameImageSize {
@@ -101,11 +102,12 @@ constexpr int kCaptionButtonBottom = 26;
 
 // In the order every loop visits them (not their order on screen).
 inline constexpr std::array<CaptionButtonLayout, kCaptionButtonCount> kCaptionButtonLayouts{{
-    {3, 108, 80, 158, 159, 166, 0, 0, 0, CaptionAction::ShowMenu},
-    {4, 135, 111, 213, 214, 215, 0, 0, 0, CaptionAction::HideToTray},
-    {1, 78, 54, 160, 161, 167, 0, 0, 0, CaptionAction::Minimise},
-    {2, 52, 28, 162, 163, 165, 205, 206, 207, CaptionAction::ToggleMaximise},
-    {100, 26, 2, 154, 155, 164, 0, 0, 0, CaptionAction::Close},
+    {3, 108, 80, IDB_MENU_NORMAL, IDB_MENU_HOVER, IDB_MENU_PRESSED, 0, 0, 0, CaptionAction::ShowMenu},
+    {4, 135, 111, IDB_TRAY_NORMAL, IDB_TRAY_HOVER, IDB_TRAY_PRESSED, 0, 0, 0, CaptionAction::HideToTray},
+    {1, 78, 54, IDB_MIN_NORMAL, IDB_MIN_HOVER, IDB_MIN_PRESSED, 0, 0, 0, CaptionAction::Minimise},
+    {2, 52, 28, IDB_MAX_NORMAL, IDB_MAX_HOVER, IDB_MAX_PRESSED, IDB_RESTORE_NORMAL, IDB_RESTORE_HOVER,
+     IDB_RESTORE_PRESSED, CaptionAction::ToggleMaximise},
+    {100, 26, 2, IDB_CLOSE_NORMAL, IDB_CLOSE_HOVER, IDB_CLOSE_PRESSED, 0, 0, 0, CaptionAction::Close},
 }};
 
 using CaptionButtonStates = std::array<int, kCaptionButtonCount>; // 0 normal, 1 hover, 2 pressed

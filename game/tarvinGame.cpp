@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr UINT kIconId = 128;
-
 // One frame picture, loaded from the resources for one paint.
 struct LoadedBitmap {
     UniqueBitmap bitmap;
@@ -67,7 +65,7 @@ ON_MESSAGE(WM_KELVO_RELOADMOVIE, OnReloadMovie)
 END_MESSAGE_MAP()
 
 tarvinGame::tarvinGame(CWnd* pParent) : CDialog(IDD, pParent) {
-    m_hIcon = AfxLoadIcon(kIconId);
+    m_hIcon = AfxLoadIcon(IDI_KELVO);
 }
 
 int tarvinGame::OnCreate(LPCREATESTRUCTW) {
@@ -84,8 +82,7 @@ BOOL tarvinGame::OnInitDialog() {
     m_nButtonState = {};
     m_bPressed = false;
     m_nHotCode = 0;
-    SendMessageW(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageW(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetIcons(m_hIcon);
     m_nBorderWidth = kGameBorderWidth;
     m_nCaptionHeight = kGameCaptionHeight;
     // "SimSun" by its Chinese name, which is how the face is registered on Chinese systems.

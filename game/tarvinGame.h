@@ -4,6 +4,7 @@
 // right and bottom edges sizing zones.
 #pragma once
 
+#include "res/resource.h"
 #include "flash/CShockwaveflash1.h"
 #include "flash/FlashNotice.h"
 #include "flash/GameMovie.h"
@@ -19,7 +20,7 @@
 
 class tarvinGame : public CDialog {
 public:
-    enum { IDD = 131 };
+    enum { IDD = IDD_GAME };
 
     explicit tarvinGame(CWnd* pParent = nullptr);
 
@@ -122,9 +123,5 @@ private:
 // Private messages and commands of the game window.
 constexpr UINT WM_KELVO_RELOADMOVIE = kMsgReloadMovie;
 constexpr UINT WM_KELVO_NOTIFYICON = 0x060E;
-constexpr UINT ID_GAME_REFRESH = 32772;
-constexpr UINT ID_GAME_CLEARCACHE = 32773;
-constexpr UINT ID_GAME_FLASHSETTINGS = 32774;
-constexpr UINT IDR_GAME_MENU = 156;
-constexpr UINT kGameTrayIconId = 128;
+constexpr UINT kGameTrayIconId = IDI_KELVO;
 constexpr UINT_PTR kGameReloadTimer = 1;

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr UINT kIconId = 128;
-constexpr UINT kBrowserId = 1000;
 constexpr DISPID kDispidDocumentComplete = 259;
 
 // The web view and the edge lines around it, in client pixels.
@@ -21,10 +19,10 @@ struct EdgeLine {
     int x, y, width, height;
 };
 constexpr EdgeLine kEdgeLines[] = {
-    {1021, 45, 30, 2, 336},  // left
-    {1022, 45, 30, 608, 2},  // top
-    {1023, 653, 30, 2, 336}, // right
-    {1024, 45, 364, 608, 2}, // bottom
+    {IDC_EDGE_LEFT, 45, 30, 2, 336},
+    {IDC_EDGE_TOP, 45, 30, 608, 2},
+    {IDC_EDGE_RIGHT, 653, 30, 2, 336},
+    {IDC_EDGE_BOTTOM, 45, 364, 608, 2},
 };
 
 // The hand-off's steps on the login dialog's windows.
@@ -98,18 +96,17 @@ ON_WM_QUERYDRAGICON()
 END_MESSAGE_MAP()
 
 BEGIN_EVENTSINK_MAP(CtarvinDlg, CDialog)
-ON_EVENT_DISPATCH_PVARIANT(kBrowserId, kDispidDocumentComplete, OnDocumentComplete)
+ON_EVENT_DISPATCH_PVARIANT(IDC_BROWSER, kDispidDocumentComplete, OnDocumentComplete)
 END_EVENTSINK_MAP()
 
 CtarvinDlg::CtarvinDlg(CWnd* pParent) : CDialog(IDD, pParent) {
-    m_hIcon = AfxLoadIcon(kIconId);
+    m_hIcon = AfxLoadIcon(IDI_KELVO);
 }
 
 BOOL CtarvinDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     m_clrKey = RGB(255, 255, 254);
-    SendMessageW(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageW(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetIcons(m_hIcon);
     ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);
     m_brKey.reset(::CreateSolidBrush(m_clrKey));
 
@@ -155,7 +152,7 @@ void CtarvinDlg::RunUpdateCheck() {
 
 void CtarvinDlg::CreateBrowserView() {
     if (!m_browser.m_hWnd) {
-        m_browser.Create(nullptr, WS_CHILD | WS_VISIBLE, kBrowserRect, this, kBrowserId);
+        m_browser.Create(nullptr, WS_CHILD | WS_VISIBLE, kBrowserRect, this, IDC_BROWSER);
         const std::wstring placeholder = ToWide(PlaceholderAddress(ToU16(AfxGetAppName())));
         m_browser.Navigate(placeholder.c_str(), nullptr, nullptr, nullptr, nullptr);
     }

@@ -2,6 +2,7 @@
 // web page, starts the self-update on its first paint and ends the program when it is closed.
 #pragma once
 
+#include "res/resource.h"
 #include "framework/CDialog.h"
 #include "framework/Handles.h"
 #include "game/tarvinGame.h"
@@ -12,7 +13,7 @@
 
 class CtarvinDlg : public CDialog {
 public:
-    enum { IDD = 102 };
+    enum { IDD = IDD_LOGIN };
 
     explicit CtarvinDlg(CWnd* pParent = nullptr);
 

@@ -1,5 +1,7 @@
 #include "login/GameEntry.h"
 
+#include "res/resource.h"
+
 CompletedPage ClassifyCompletedAddress(std::u16string_view address) {
     // The control's own pages (its error pages too) begin like the placeholder's address; they
     // all lead back to the login page and are never taken for a game entry.
@@ -39,7 +41,8 @@ std::u16string ReentryAddress(std::u16string_view portalHost, std::u16string_vie
 }
 
 std::u16string PlaceholderAddress(std::u16string_view applicationName) {
-    return u"res://" + std::u16string(applicationName) + u".exe/208";
+    const std::string id = std::to_string(IDH_PLACEHOLDER);
+    return u"res://" + std::u16string(applicationName) + u".exe/" + std::u16string(id.begin(), id.end());
 }
 
 void HandleCompletedAddress(std::u16string_view address, std::u16string_view portalHost,
