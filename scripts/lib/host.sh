@@ -141,3 +141,20 @@ kelvo_register_standins() {
     cp "$KELVO_BUILD/tools/kelvo_standins.dll" "$dll" &&
         "$KELVO_ROOT/tools/standins/register.sh" "$dll"
 }
+
+# Starts Xvfb on a display number it picks itself (so that two runs on one machine never share a
+# screen) and exports DISPLAY; the server's pid is in KELVO_XVFB_PID.
+kelvo_start_xvfb() {
+    local fifo n=
+    fifo=$(mktemp -u /tmp/kelvo-xvfb.XXXXXX)
+    mkfifo "$fifo" || return 1
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    KELVO_XVFB_PID=$!
+    read -r -t 20 n <"$fifo"
+    rm -f "$fifo"
+    if [ -z "$n" ]; then
+        echo "Xvfb did not start; install the xvfb package (scripts/install-deps)." >&2
+        return 1
+    fi
+    export DISPLAY=":$n"
+}

@@ -56,11 +56,8 @@ e2e_init() {
     export WINEDEBUG=${WINEDEBUG:--all}
     export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
     if [ -z "${DISPLAY:-}" ]; then
-        local n=$((100 + RANDOM % 400))
-        Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-        E2E_OWN_XVFB=$!
-        export DISPLAY=":$n"
-        sleep 1
+        kelvo_start_xvfb || exit 1
+        E2E_OWN_XVFB=$KELVO_XVFB_PID
     fi
     export WINEPREFIX=${WINEPREFIX:-$E2E_DIR/prefix}
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
