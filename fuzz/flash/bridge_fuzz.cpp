@@ -5,6 +5,7 @@
 //
 // Input: when the first byte is 'U' the rest is UTF-16LE; otherwise every byte is one unit.
 #include "flash/FlashBridge.h"
+#include "fuzz/FuzzInput.h"
 #include "markup/MarkupDocument.h"
 
 #include <cstdint>
@@ -15,23 +16,7 @@
 
 namespace {
 
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-std::u16string Decode(const std::uint8_t* data, std::size_t size) {
-    std::u16string text;
-    if (size > 0 && data[0] == 'U') {
-        for (std::size_t i = 1; i + 1 < size; i += 2)
-            text += static_cast<char16_t>(data[i] | data[i + 1] << 8);
-    } else {
-        text.assign(data, data + size);
-    }
-    return text;
-}
+using fuzz::Require;
 
 enum class Kind { Piece, Timer, Prompt, Max, Close };
 
@@ -111,7 +96,7 @@ void ReferenceWalk(MarkupDocument& d, Recorder& r, const std::u16string& text) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::u16string request = Decode(data, size);
+    const std::u16string request = fuzz::Units(data, size);
     Recorder walked;
     HandleFlashCall(request, walked);
 

@@ -4,9 +4,11 @@
 // Input: when the first byte is 'U' the rest is UTF-16LE; otherwise every byte is one unit, so
 // that the dictionary's ASCII tokens reach the parser as they are. The text ends at the first
 // U+0000, as LoadText reads it.
+#include "fuzz/FuzzInput.h"
 #include "markup/MarkupDocument.h"
 #include "markup/MarkupDocumentProbe.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,28 +17,16 @@
 
 namespace {
 
-using Probe = MarkupDocumentProbe;
+using fuzz::Require;
 
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-std::u16string Decode(const std::uint8_t* data, std::size_t size) {
-    std::u16string text;
-    if (size > 0 && data[0] == 'U') {
-        for (std::size_t i = 1; i + 1 < size; i += 2)
-            text += static_cast<char16_t>(data[i] | data[i + 1] << 8);
-    } else {
-        text.assign(data, data + size);
-    }
-    const std::size_t nul = text.find(u'\0');
-    if (nul != std::u16string::npos)
-        text.resize(nul);
+// LoadText reads up to the first U+0000.
+std::u16string Text(const std::uint8_t* data, std::size_t size) {
+    std::u16string text = fuzz::Units(data, size);
+    text.resize(std::min(text.size(), text.find(u'\0')));
     return text;
 }
+
+using Probe = MarkupDocumentProbe;
 
 // The index: extents inside the text, children inside their parent's content, siblings in order
 // and apart, links that agree with each other.
@@ -131,7 +121,7 @@ void Walk(MarkupDocument& doc, std::u16string_view text) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::u16string text = Decode(data, size);
+    const std::u16string text = Text(data, size);
     MarkupDocument doc;
     const bool wellFormed = doc.LoadText(text.c_str());
     Require(Probe::Text(doc) == text, "the document holds a copy of the text");

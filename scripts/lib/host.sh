@@ -40,23 +40,22 @@ kelvo_host_runs_32bit() {
     [ "$_KELVO_PROBE_RESULT" = yes ]
 }
 
-# Wine's 64-bit loader: Debian keeps it in Wine's library folder, off the PATH.
-kelvo_wine64_loader() {
+# The first executable of the candidates: Wine's loaders, which Debian keeps in Wine's library
+# folder, off the PATH (its `wine` wrapper picks the 32-bit loader whenever wine32 is installed).
+kelvo_first_executable() {
     local c
-    for c in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 /opt/wine-stable/bin/wine64 \
-        "$(command -v wine64 2>/dev/null)"; do
+    for c in "$@"; do
         [ -n "$c" ] && [ -x "$c" ] && { echo "$c"; return 0; }
     done
     return 1
 }
-
+kelvo_wine64_loader() {
+    kelvo_first_executable /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 \
+        /opt/wine-stable/bin/wine64 "$(command -v wine64 2>/dev/null)"
+}
 kelvo_wine32_loader() {
-    local c
-    for c in /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine /opt/wine-stable/bin/wine \
-        "$(command -v wine 2>/dev/null)"; do
-        [ -n "$c" ] && [ -x "$c" ] && { echo "$c"; return 0; }
-    done
-    return 1
+    kelvo_first_executable /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine /opt/wine-stable/bin/wine \
+        "$(command -v wine 2>/dev/null)"
 }
 
 # Chooses the build and the loader; prints a sentence and fails when the choice cannot run here.
