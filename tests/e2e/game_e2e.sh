@@ -4,12 +4,15 @@
 # the login side; F5 re-enters through the portal; the settings menu shows its two items and its
 # clear-cache item starts the history cleaning; the window hides to the notification area and
 # comes back; closing asks the leave-game question, No keeps the game, Yes brings the login page
-# back; the program then ends with status 0. Screenshots of each stage go to out/e2e/game-*.png.
+# back. The movie's calls on the way: the loader movie named by the entry is fetched, its
+# "setReloadTips" is traced on the debug output channel and sets the leave question; server 13's
+# movie calls "reload" three times and one re-entry follows, about 200 ms after the last. The
+# program then ends with status 0. Screenshots of each stage go to $E2E_SHOTS (out/e2e), game-*.png.
 source "$(dirname "$0")/lib.sh"
 e2e_init game_e2e
 e2e_register_standins
 e2e_start_portal --port 18601
-shots=$KELVO_ROOT/out/e2e
+shots=${E2E_SHOTS:-$KELVO_ROOT/out/e2e}
 mkdir -p "$shots"
 
 # The history cleaning is run as "rundll32.exe"; a recorder of that name beside the program is
@@ -28,26 +31,20 @@ shown_windows() {
         xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id $(e2e_geometry "$id")"
     done
 }
-# The shown window titled TITLE whose size is W x H, within SECS seconds.
-wait_window_sized() {
-    local title=$1 w=$2 h=$3 secs=${4:-20} i line
+# The shown window titled TITLE whose size is (or, with "not", is not) W x H, within SECS seconds.
+wait_window() {
+    local title=$1 w=$2 h=$3 secs=$4 want=$5 i line
     for ((i = 0; i < secs * 5; i++)); do
-        line=$(shown_windows "$title" | awk -v w="$w" -v h="$h" '$4 == w && $5 == h { print; exit }')
+        line=$(shown_windows "$title" | awk -v w="$w" -v h="$h" -v want="$want" \
+            '(($4 == w && $5 == h) == (want == "is")) { print; exit }')
         [ -n "$line" ] && { echo "$line"; return 0; }
         sleep 0.2
     done
     return 1
 }
-# The shown window titled TITLE that is not W x H (the question box beside the game window).
-wait_window_not_sized() {
-    local title=$1 w=$2 h=$3 secs=${4:-20} i line
-    for ((i = 0; i < secs * 5; i++)); do
-        line=$(shown_windows "$title" | awk -v w="$w" -v h="$h" '!($4 == w && $5 == h) { print; exit }')
-        [ -n "$line" ] && { echo "$line"; return 0; }
-        sleep 0.2
-    done
-    return 1
-}
+wait_window_sized() { wait_window "$1" "$2" "$3" "${4:-20}" is; }
+# The question box beside the game window.
+wait_window_not_sized() { wait_window "$1" "$2" "$3" "${4:-20}" not; }
 count_shown() { shown_windows "$1" | wc -l; }
 # A caption-button click: enter the button, press, and the first move after the press acts.
 caption_click() {
@@ -59,7 +56,9 @@ caption_click() {
     sleep 0.5
 }
 
-e2e_start_kelvo "$E2E_DIR/run"
+# The bridge's trace goes to the debug output channel, which this Wine writes to kelvo.log as
+# warnings of its "seh" channel ("OutputDebugStringA" lines).
+WINEDEBUG=-all,warn+seh e2e_start_kelvo "$E2E_DIR/run"
 frame=$(e2e_find_window Kelvo 60)
 e2e_check "frame shown" test -n "$frame"
 e2e_check "login page completes" \
@@ -86,6 +85,16 @@ e2e_check "game window at the origin" test "${gx:-x}.${gy:-x}" = 0.0
 e2e_check "frame and login dialog hidden (shown Kelvo windows: $(count_shown Kelvo))" test "$(count_shown Kelvo)" = 1
 e2e_check "web view sent back to the login page" \
     e2e_wait_line "$E2E_STANDIN_LOG" '^navigate http://127\.0\.0\.1:18601/games/kelvo/dlq/$' 10
+movie='GET /front_resource/kelvo/GameLoader_1001.swf'
+e2e_check "the loader movie named by the entry is fetched" e2e_wait_line "$E2E_DIR/portal.log" "^$movie\$" 10
+# The demo movie sets its own leave question after a pause; the call is traced.
+e2e_check "the movie calls setReloadTips" \
+    e2e_wait_line "$E2E_STANDIN_LOG" '^FlashCall <invoke name="setReloadTips"' 15
+traced() { grep -qF "$1" "$E2E_DIR/run/kelvo.log"; }
+e2e_check "trace: the request" traced '<invoke name=\"setReloadTips\" returntype=\"xml\">'
+e2e_check "trace: the invoke element" traced 'Tag(invoke) = '
+e2e_check "trace: its attribute names" traced '"returntype"'
+e2e_check "trace: the argument's element" traced 'Tag(string) = '
 sleep 1
 e2e_screenshot "$shots/game-2-game.png"
 
@@ -105,6 +114,14 @@ resets() { grep -c '^onbeforeunload $' "$E2E_STANDIN_LOG"; }
 for ((i = 0; i < 50; i++)); do [ "$(resets)" -ge 2 ] && break; sleep 0.2; done
 e2e_check "F5: the new entry is handed off again ($(entries) entries, $(resets) resets)" test "$(resets)" = 2
 e2e_check "F5: still one game window on the work area" test -n "$(wait_window_sized Kelvo "$sw" "$sh" 5)"
+movie_loads() { grep -cxF "$movie" "$E2E_DIR/portal.log"; }
+for ((i = 0; i < 50; i++)); do [ "$(movie_loads)" -ge 2 ] && break; sleep 0.2; done
+e2e_check "F5: the movie is loaded again" test "$(movie_loads)" = 2
+# The reloaded movie sets its question again before the close below asks it.
+for ((i = 0; i < 75; i++)); do
+    [ "$(grep -c '^FlashCall <invoke name="setReloadTips"' "$E2E_STANDIN_LOG")" -ge 2 ] && break
+    sleep 0.2
+done
 
 # The settings menu under its caption button; its clear-cache item starts the history cleaning.
 caption_click $((gw - 108 + 14)) 14
@@ -165,6 +182,36 @@ light() { set -- $1; [ "$1" -gt 200 ] && [ "$2" -gt 200 ] && [ "$3" -gt 200 ]; }
 inside=$(e2e_pixel "$shots/game-6-left.png" $((fx + 900)) $((fy + 480)))
 e2e_check "the login page shows inside the frame again: $inside" light "$inside"
 e2e_check "program still running" kill -0 "$KELVO_PID"
+
+# Server 13's movie calls "reload" three times, 50 ms apart: one re-entry follows, about 200 ms
+# after the last call (the stand-in logs each call as the movie makes it).
+reloads() { grep -c '^FlashCall <invoke name="reload"' "$E2E_STANDIN_LOG"; }
+reentry13='GET /games/dlq/togame.php?target=kelvo_553&server_id=13&client=2&login_game_for_general&refer='
+reentries13() { grep -cxF "$reentry13" "$E2E_DIR/portal.log"; }
+for ((try = 0; try < 3; try++)); do
+    e2e_click $((fx + 407 + 48)) $((fy + 184 + 108))
+    e2e_wait_line "$E2E_STANDIN_LOG" '^complete http://127\.0\.0\.1:18601/games/kelvo/enter/error\.php\?uid=1001&serverid=13&' 10 && break
+done
+third=
+reentered=
+for ((i = 0; i < 1500; i++)); do
+    [ -z "$third" ] && [ "$(reloads)" -ge 3 ] && third=$(date +%s%N)
+    [ -n "$third" ] && [ "$(reentries13)" -ge 1 ] && { reentered=$(date +%s%N); break; }
+    sleep 0.01
+done
+gap=$(((${reentered:-0} - ${third:-0}) / 1000000))
+e2e_check "three reload calls from the movie" test -n "$third"
+e2e_check "one re-entry ${gap} ms after the third call" test -n "$reentered" -a "$gap" -ge 100 -a "$gap" -le 1500
+sleep 1.5
+e2e_check "only one re-entry for the three calls ($(reentries13))" test "$(reentries13)" = 1
+e2e_screenshot "$shots/game-7-reloaded.png"
+read -r _ gx gy gw gh <<<"$(wait_window_sized Kelvo "$sw" "$sh" 5)"
+caption_click $((gw - 26 + 12)) 14
+box=$(wait_window_not_sized Kelvo "$sw" "$sh" 10)
+read -r box_id _ <<<"$box"
+xdotool key --window "$box_id" Return 2>/dev/null
+sleep 1.5
+e2e_check "left the second game" test -z "$(wait_window_sized Kelvo "$sw" "$sh" 1)"
 
 e2e_click $((fx + 1071)) $((fy + 121))
 status=$(e2e_wait_exit "$KELVO_PID" 20)

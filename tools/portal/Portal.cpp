@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -39,6 +40,7 @@ std::optional<Fault> ParseFault(const std::string& name) {
 
 struct Portal::State {
     Options options;
+    std::atomic<int> reloadMovieLoads{0};
 
     bool Has(Fault f) const { return options.faults.count(f) != 0; }
 
@@ -72,8 +74,9 @@ std::string Page(const std::string& title, const std::string& body) {
 // each value up to the next "&", so every parameter it reads is followed by another one. The movie's
 // address is resourceHost + "GameLoader_" + mainVersion + ".swf".
 std::string EntryAddress(const std::string& host, const std::string& serverId) {
+    const std::string version = serverId == "13" ? "1002" : "1001";
     return "http://" + host + "/games/kelvo/enter/error.php?uid=1001&serverid=" + serverId +
-           "&gameaddress=S" + serverId + "&mainVersion=1001&resourceHost=http://" + host +
+           "&gameaddress=S" + serverId + "&mainVersion=" + version + "&resourceHost=http://" + host +
            "/front_resource/kelvo/&client=2";
 }
 
@@ -84,7 +87,30 @@ const char kDemoMovie[] =
     "wait 400\n"
     "show Loading the game...\n"
     "wait 800\n"
-    "show The game is ready. The buttons above call the game window.\n";
+    "show The game is ready. The buttons above call the game window.\n"
+    "wait 1500\n"
+    "show The movie sets its own leave question (setReloadTips).\n"
+    "call <invoke name=\"setReloadTips\" returntype=\"xml\"><arguments><string>"
+    "\xe6\x8f\x90\xe7\xa4\xba:"
+    "\xe6\xbc\x94\xe7\xa4\xba\xe6\xb8\xb8\xe6\x88\x8f\xe8\xbf\x98\xe5\x9c\xa8\xe8\xbf\x9b\xe8\xa1\x8c, "
+    "\xe7\xa1\xae\xe5\xae\x9a\xe8\xa6\x81\xe7\xa6\xbb\xe5\xbc\x80\xe5\x90\x97?"
+    "</string></arguments></invoke>\n";
+
+// The reload movie: three "reload" calls in quick succession, which give one reload 200 ms after
+// the last. The reload enters the game again and so loads this movie again; from then on it only
+// counts, so that the demo does not reload for ever.
+const char kReloadMovieFirst[] =
+    "# Kelvo reload demo\n"
+    "show Reload demo: three reload calls in quick succession...\n"
+    "wait 1500\n"
+    "call <invoke name=\"reload\" returntype=\"xml\"><arguments></arguments></invoke>\n"
+    "wait 50\n"
+    "call <invoke name=\"reload\" returntype=\"xml\"><arguments></arguments></invoke>\n"
+    "wait 50\n"
+    "call <invoke name=\"reload\" returntype=\"xml\"><arguments></arguments></invoke>\n"
+    "show ...sent; one reload follows, 200 ms after the last.\n";
+const char kReloadMovieAgain[] = "# Kelvo reload demo, loaded again\n"
+                                 "show Reload demo: loaded again by the one reload.\n";
 
 void Fail(httplib::Response& res, int status) {
     res.status = status;
@@ -220,6 +246,11 @@ void Portal::Install(httplib::Server& server) {
             return Fail(res, 404);
         const std::string script((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         res.set_content(script, "text/plain; charset=utf-8");
+    });
+
+    server.Get(kReloadMovieRoute, [&state](const httplib::Request&, httplib::Response& res) {
+        const bool first = state.reloadMovieLoads++ == 0;
+        res.set_content(first ? kReloadMovieFirst : kReloadMovieAgain, "text/plain; charset=utf-8");
     });
 
     if (!state.options.movies.empty())

@@ -42,8 +42,10 @@ struct Options {
 };
 
 inline constexpr const char* kManifestRoute = "/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini";
-// The loader movie the game entries name: resourceHost + "GameLoader_" + mainVersion + ".swf".
+// The loader movies the game entries name: resourceHost + "GameLoader_" + mainVersion + ".swf".
+// Server 12's entry names version 1001 (the demo movie), server 13's 1002 (the reload movie).
 inline constexpr const char* kMovieRoute = "/front_resource/kelvo/GameLoader_1001.swf";
+inline constexpr const char* kReloadMovieRoute = "/front_resource/kelvo/GameLoader_1002.swf";
 inline constexpr const char* kExeRoute = "/front_resource/kelvo/weiduan/zarn/kelvo.exe";
 
 std::optional<Fault> ParseFault(const std::string& name);
