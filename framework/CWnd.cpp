@@ -17,6 +17,15 @@ std::unordered_map<HWND, CWnd*>& HandleMap() {
 thread_local CWnd* t_pWndInit = nullptr;
 thread_local UniqueHook t_hookInit;
 
+// The messages being handled on this thread, innermost first. A handler may delete its own
+// window object (a control wrapper whose event ends the game, say); the destructor clears the
+// object's frames so that the dispatch unwinds without touching it.
+struct DispatchFrame {
+    CWnd* wnd;
+    DispatchFrame* outer;
+};
+thread_local DispatchFrame* t_frames = nullptr;
+
 HWND ParentOrOwner(HWND hwnd) noexcept {
     if (::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)
         return ::GetAncestor(hwnd, GA_PARENT);
@@ -28,6 +37,9 @@ HWND ParentOrOwner(HWND hwnd) noexcept {
 CWnd::CWnd() noexcept = default;
 
 CWnd::~CWnd() {
+    for (DispatchFrame* frame = t_frames; frame; frame = frame->outer)
+        if (frame->wnd == this)
+            frame->wnd = nullptr;
     // The control goes first, while its host window still exists.
     m_pCtrlSite.reset();
     if (m_hWnd) {
@@ -94,7 +106,9 @@ IDispatch* CWnd::GetControlDispatch() const noexcept {
 
 HRESULT CWnd::InvokeHelper(DISPID dispid, WORD flags, VARIANT* result, VARIANTARG* args,
                            UINT count) const noexcept {
-    IDispatch* dispatch = GetControlDispatch();
+    // Held for the call: the control may raise an event inside it whose handler destroys this
+    // wrapper and releases the site's references.
+    const ComPtr<IDispatch> dispatch(GetControlDispatch());
     if (!dispatch)
         return E_NOINTERFACE;
     DISPPARAMS params{args, nullptr, count, 0};
@@ -281,6 +295,8 @@ LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam
     }
     const CurrentMessage saved = pWnd->m_current;
     pWnd->m_current = {message, wParam, lParam};
+    DispatchFrame frame{pWnd, t_frames};
+    t_frames = &frame;
     LRESULT result = 0;
     try {
         result = pWnd->WindowProc(message, wParam, lParam);
@@ -288,6 +304,9 @@ LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam
         // Nothing thrown may cross into the system; the message counts as handled.
         result = 0;
     }
+    t_frames = frame.outer;
+    if (!frame.wnd)
+        return result; // the object was deleted by its own handler
     if (message == WM_NCDESTROY) {
         // The last message: unbind first so that PostNcDestroy may delete the object.
         pWnd->Unbind();

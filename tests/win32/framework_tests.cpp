@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -97,6 +99,47 @@ TEST(FrameworkWindow, DestructionOfTheObjectDestroysItsWindow) {
         hwnd = w.m_hWnd;
     }
     EXPECT_FALSE(::IsWindow(hwnd));
+}
+
+// A window that deletes itself in a handler nested inside another of its messages, as a control
+// wrapper may go inside its own event; its memory is kept poisoned, so that any write by the
+// unwinding dispatch shows.
+class SelfDeletingWindow : public CWnd {
+public:
+    static void* operator new(std::size_t size) { return ::operator new(size); }
+    static void operator delete(void* p, std::size_t size) {
+        std::memset(p, kPoison, size);
+        grave = {static_cast<unsigned char*>(p), size};
+    }
+    static constexpr unsigned char kPoison = 0xDD;
+    static inline std::pair<unsigned char*, std::size_t> grave{};
+
+protected:
+    LRESULT OnProbe(WPARAM, LPARAM) { return SendMessageW(WM_TEST_UNMAPPED); }
+    LRESULT OnUnmapped(WPARAM, LPARAM) {
+        delete this;
+        return 5;
+    }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(SelfDeletingWindow, CWnd)
+ON_MESSAGE(WM_TEST_PROBE, OnProbe)
+ON_MESSAGE(WM_TEST_UNMAPPED, OnUnmapped)
+END_MESSAGE_MAP()
+
+TEST(FrameworkWindow, AnObjectDeletedByItsOwnHandlerIsLeftAlone) {
+    auto* w = new SelfDeletingWindow;
+    ASSERT_TRUE(w->CreateEx(0, RegisterTestClass(), L"probe", WS_POPUP, RECT{0, 0, 50, 50}, nullptr, 0));
+    const HWND hwnd = w->m_hWnd;
+    EXPECT_EQ(::SendMessageW(hwnd, WM_TEST_PROBE, 0, 0), 5);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    const auto [bytes, size] = SelfDeletingWindow::grave;
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(std::count(bytes, bytes + size, SelfDeletingWindow::kPoison),
+              static_cast<std::ptrdiff_t>(size));
+    ::operator delete(bytes);
 }
 
 // A modal dialog (the frame's template) that owns a modeless dialog (the login template), and

@@ -14,10 +14,13 @@ ControlBase::ControlBase(REFCLSID clsid, REFIID eventsIid, const wchar_t* viewCl
 }
 
 ControlBase::~ControlBase() {
-    if (m_hwnd && ::IsWindow(m_hwnd))
-        ::DestroyWindow(m_hwnd);
-    if (m_work)
-        ::DestroyWindow(m_work);
+    // The windows go without this object: their procedures must not reach it any more.
+    for (HWND hwnd : {m_hwnd, m_work}) {
+        if (hwnd && ::IsWindow(hwnd)) {
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            ::DestroyWindow(hwnd);
+        }
+    }
 }
 
 HRESULT STDMETHODCALLTYPE ControlBase::QueryInterface(REFIID iid, void** out) {
@@ -50,6 +53,9 @@ HRESULT STDMETHODCALLTYPE ControlBase::QueryInterface(REFIID iid, void** out) {
 }
 
 void ControlBase::RaiseEvent(DISPID id, DISPPARAMS& params) {
+    // A host may release the control, unadvise and destroy the view inside its handler: this
+    // object lives until the loop is done, and the loop walks its own copy of the sinks.
+    const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(this));
     for (const Ref<IDispatch>& sink : m_events.Sinks())
         sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
 }
@@ -66,8 +72,13 @@ LRESULT CALLBACK ControlBase::ViewProc(HWND hwnd, UINT message, WPARAM wParam, L
             self->m_hwnd = nullptr;
         self = nullptr;
     }
+    if (!self)
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    // A click may raise an event whose host destroys the control and this window: the object
+    // outlives the handler, and nothing of it is read afterwards.
+    const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(self));
     LRESULT result = 0;
-    if (self && self->OnViewMessage(hwnd, message, wParam, lParam, result))
+    if (self->OnViewMessage(hwnd, message, wParam, lParam, result))
         return result;
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -83,6 +94,8 @@ LRESULT CALLBACK ControlBase::WorkProc(HWND hwnd, UINT message, WPARAM wParam, L
         if (self && self->m_work == hwnd)
             self->m_work = nullptr;
     } else if (self && message != WM_NCCREATE && message != WM_CREATE) {
+        // Script steps raise events too; as for the view.
+        const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(self));
         if (self->OnWorkMessage(message, wParam, lParam))
             return 0;
     }

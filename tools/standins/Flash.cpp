@@ -66,6 +66,12 @@ const ViewButton kButtons[] = {
      L"<invoke name=\"noSuchFunction\" returntype=\"xml\"><arguments></arguments></invoke>"},
 };
 
+// Window property of the view with the centre of a button, MAKELONG(x, y) in client coordinates,
+// for tools and tests that click it.
+std::wstring ButtonProperty(const wchar_t* label) {
+    return std::wstring(L"kelvo.button.") + label;
+}
+
 const wchar_t* MouseMessageName(UINT message) {
     switch (message) {
     case WM_LBUTTONDOWN:
@@ -110,6 +116,7 @@ public:
         // The host connects its events after creation; the posted state reaches it then.
         PostWork(kMsgCreated);
     }
+    ~Flash() override { LogLine(L"flash destroyed"); }
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (!names || !ids)
@@ -236,6 +243,10 @@ protected:
         case WM_ERASEBKGND:
             result = 1;
             return true;
+        case WM_DESTROY:
+            for (const ViewButton& button : kButtons)
+                ::RemovePropW(hwnd, ButtonProperty(button.label).c_str());
+            return false;
         case WM_SETFOCUS:
             UIActivate();
             return false;
@@ -409,6 +420,8 @@ private:
         DISPPARAMS params{&arg, nullptr, 1, 0};
         RaiseEvent(kDispidFlashCall, params);
         ::VariantClear(&arg);
+        // Written while this object still lives, even when the host released it in its handler.
+        LogLine(L"FlashCall returned");
     }
 
     int HitAt(int x, int y) const {
@@ -492,6 +505,9 @@ private:
             ::DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &box,
                         DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
             m_hits.push_back({box, i});
+            ::SetPropW(hwnd, ButtonProperty(kButtons[i].label).c_str(),
+                       reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(
+                           MAKELONG((box.left + box.right) / 2, (box.top + box.bottom) / 2))));
             x = box.right + 8;
         }
         y += buttonHeight + 12;

@@ -1,0 +1,294 @@
+// The movie's calls reaching the game window through the Flash stand-in: repeated reloads giving
+// one refresh, the prompt of the next leave question, the maximise toggle; and the lost connection
+// asking the question inside the event. Answered No, the movie goes on; answered Yes, the control,
+// its wrapper, its view and the window go while the event is still being dispatched (also with
+// other calls and a new game entry arriving during the question), and nothing touches them
+// afterwards: the wrapper's memory is kept poisoned to show any later write, and the stand-in
+// records that it outlived its event.
+#include "game_support.h"
+#include "movie_server.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using namespace gametest;
+using namespace movietest;
+
+bool FlashStandinRegistered() {
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = sizeof(path);
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE,
+                       L"Software\\Classes\\CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32",
+                       nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return false;
+    return std::wstring(path).find(L"kelvo_standins") != std::wstring::npos;
+}
+
+std::string Request(const std::string& name, const std::string& arguments = "") {
+    return "<invoke name=\"" + name + "\" returntype=\"xml\"><arguments>" + arguments +
+           "</arguments></invoke>";
+}
+
+std::string Call(const std::string& name, const std::string& arguments = "") {
+    return "call " + Request(name, arguments) + "\n";
+}
+
+// A wrapper whose memory is not given back when it is deleted: it is filled with a pattern and
+// kept, so that a later write through a stale pointer shows and a later virtual call crashes.
+class GraveyardFlash final : public CShockwaveflash1 {
+public:
+    static void* operator new(std::size_t size) { return ::operator new(size); }
+    static void operator delete(void* p, std::size_t size) {
+        std::memset(p, kPoison, size);
+        Graves().push_back({static_cast<unsigned char*>(p), size});
+    }
+    static bool Untouched() {
+        for (const Grave& grave : Graves())
+            for (std::size_t i = 0; i < grave.size; ++i)
+                if (grave.bytes[i] != kPoison)
+                    return false;
+        return true;
+    }
+    static std::size_t Buried() { return Graves().size(); }
+    static void Free() {
+        for (const Grave& grave : Graves())
+            ::operator delete(grave.bytes);
+        Graves().clear();
+    }
+
+private:
+    static constexpr unsigned char kPoison = 0xDD;
+    struct Grave {
+        unsigned char* bytes;
+        std::size_t size;
+    };
+    static std::vector<Grave>& Graves() {
+        static std::vector<Grave> graves;
+        return graves;
+    }
+};
+
+class BridgeFixture : public EntryFixture {
+protected:
+    void SetUp() override {
+        if (!FlashStandinRegistered())
+            GTEST_SKIP() << "the Flash class id is not registered to the stand-in";
+        EntryFixture::SetUp();
+    }
+    void TearDown() override {
+        if (login)
+            login->m_game.m_pFlashCtrl.reset();
+        EntryFixture::TearDown();
+        EXPECT_TRUE(GraveyardFlash::Untouched());
+        GraveyardFlash::Free();
+    }
+
+    // Enters server 12 with no movie, then plays the script in a control of our own that ends with
+    // "show end".
+    tarvinGame& Play(const std::string& script) {
+        server.SetScript(script + "show end\n");
+        Complete(kPortal + L"/games/kelvo/enter/error.php?uid=1&serverid=12&gameaddress=S12&client=2");
+        tarvinGame& game = login->m_game;
+        EXPECT_NE(game.m_hWnd, nullptr);
+        // Refreshes go to our server: nothing listens on the portal's address here, and the web
+        // view's error pages would lead it back there without end.
+        login->m_strReentryUrl = Reentry();
+        game.m_pFlashCtrl.reset();
+        RECT client{};
+        ::GetClientRect(game.m_hWnd, &client);
+        auto flash = std::make_unique<GraveyardFlash>();
+        EXPECT_TRUE(flash->Create(&game, RECT{3, 29, client.right - 3, client.bottom - 3}, 1001));
+        flash->ShowWindow(SW_SHOW);
+        flash->LoadMovie(0, server.Root() + L"GameLoader_1001.swf");
+        flash->Play();
+        game.m_pFlashCtrl = std::move(flash);
+        return game;
+    }
+    std::wstring Reentry() const { return server.Root() + L"games/dlq/togame.php?server_id=12"; }
+    int Refreshes() const { return log->Count("navigate " + Utf8(Reentry())); }
+    // The stand-in's view inside the control, and a click on one of its buttons, queued.
+    HWND View(const tarvinGame& game) const {
+        return game.m_pFlashCtrl
+                   ? ::FindWindowExW(game.m_pFlashCtrl->m_hWnd, nullptr, L"KelvoStandinFlashView", nullptr)
+                   : nullptr;
+    }
+    static bool Click(HWND view, const wchar_t* button) {
+        const auto centre =
+            reinterpret_cast<LONG_PTR>(::GetPropW(view, (std::wstring(L"kelvo.button.") + button).c_str()));
+        if (!centre)
+            return false;
+        ::PostMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, static_cast<LPARAM>(centre));
+        ::PostMessageW(view, WM_LBUTTONUP, 0, static_cast<LPARAM>(centre));
+        return true;
+    }
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines;
+        const std::string text = log->Text();
+        for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+            lines.push_back(text.substr(at, end - at));
+        return lines;
+    }
+
+    MovieServer server{""};
+};
+
+// ---- Calls that act and return ----
+
+struct CallCase {
+    const char* name;
+    std::string script;
+    int refreshes;       // re-entries asked for
+    bool toggled;        // the window left its maximised state
+    std::wstring prompt; // the next leave question's text; empty: the default
+};
+
+// "Are you sure you want to leave the demo?", as the movie sends it.
+const std::string kTips =
+    "\xE7\xA1\xAE\xE5\xAE\x9A\xE7\xA6\xBB\xE5\xBC\x80\xE6\xBC\x94\xE7\xA4\xBA\xE5\x90\x97?";
+const std::wstring kTipsW = L"\u786E\u5B9A\u79BB\u5F00\u6F14\u793A\u5417?";
+
+const CallCase kCallCases[] = {
+    {"three reloads 120 ms apart",
+     Call("reload") + "wait 120\n" + Call("reload") + "wait 120\n" + Call("reload"), 1, false, L""},
+    {"Reload differs in case", Call("Reload"), 0, false, L""},
+    {"setReloadTips", Call("setReloadTips", "<string>" + kTips + "</string>"), 0, false, kTipsW},
+    {"setReloadTips keeps references", Call("setReloadTips", "<string>a &amp; b</string>"), 0, false,
+     L"a &amp; b"},
+    {"setWindowMax", Call("setWindowMax"), 0, true, L""},
+    {"setWindowMax twice", Call("setWindowMax") + Call("setWindowMax"), 0, false, L""},
+};
+
+TEST_F(BridgeFixture, CallsActOnTheGameWindow) {
+    for (const CallCase& c : kCallCases) {
+        SCOPED_TRACE(c.name);
+        const int before = Refreshes();
+        tarvinGame& game = Play(c.script);
+        ASSERT_TRUE(game.m_bMaximized);
+        DWORD lastReturned = 0;
+        ASSERT_TRUE(PumpUntil([&] {
+            lastReturned = ::GetTickCount();
+            return log->Count("show end") > 0;
+        }));
+        // The refresh runs from the timer, never inside a call: none yet.
+        EXPECT_EQ(Refreshes(), before);
+        PumpUntil([&] { return Refreshes() >= before + c.refreshes && c.refreshes > 0; }, 700);
+        const DWORD delay = ::GetTickCount() - lastReturned;
+        PumpUntil([] { return false; }, 300);
+        EXPECT_EQ(Refreshes() - before, c.refreshes);
+        if (c.refreshes) {
+            // 200 ms after the last call, less the time "show end" took to be noticed.
+            EXPECT_GE(delay, 180u);
+        }
+        EXPECT_EQ(!game.m_bMaximized, c.toggled);
+        const RECT placed = WindowRect(game.m_hWnd), work = WorkArea();
+        EXPECT_EQ(::EqualRect(&placed, &work) != FALSE, game.m_bMaximized);
+
+        BoxAnswerer answer(IDNO);
+        game.ConfirmCloseGame();
+        EXPECT_EQ(answer.seen.text, c.prompt.empty() ? tarvinGame::kDefaultLeaveGamePrompt : c.prompt);
+        ASSERT_NE(game.m_hWnd, nullptr);
+        game.DestroyWindow();
+    }
+}
+
+// ---- The lost connection ----
+
+struct LeaveCase {
+    const char* name;
+    bool fromButton; // the view's button, else a script call
+    int answer;
+    bool callsDuringQuestion; // setWindowMax and reload from the view while the question is open
+    bool entryDuringQuestion; // then a new game entry, which replaces the control
+};
+
+const LeaveCase kLeaveCases[] = {
+    {"script, No", false, IDNO, false, false},
+    {"script, Yes", false, IDYES, false, false},
+    {"button, Yes", true, IDYES, false, false},
+    {"button, No, calls during the question", true, IDNO, true, false},
+    {"script, Yes, calls and a new entry during the question", false, IDYES, true, true},
+};
+
+TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
+    for (const LeaveCase& c : kLeaveCases) {
+        SCOPED_TRACE(c.name);
+        tarvinGame& game = Play(c.fromButton ? std::string("show ready\n")
+                                             : "wait 100\n" + Call("disconnection") + "show after\n");
+        const HWND window = game.m_hWnd;
+        auto* wrapper = game.m_pFlashCtrl.get();
+        HWND view = nullptr;
+        ASSERT_TRUE(PumpUntil([&] {
+            view = View(game);
+            return view && ::GetPropW(view, L"kelvo.button.disconnection");
+        }));
+        const std::size_t buried = GraveyardFlash::Buried();
+        const int destroyed = log->Count("flash destroyed");
+        const int returnedBefore = log->Count("FlashCall returned"), afterBefore = log->Count("show after");
+        const int refreshes = Refreshes();
+
+        int returnedWhenAsked = -1, stage = 0;
+        bool maximizedDuring = true;
+        BoxAnswerer answer(c.answer, [&](HWND) {
+            if (returnedWhenAsked < 0)
+                returnedWhenAsked = log->Count("FlashCall returned");
+            if (!c.callsDuringQuestion)
+                return true;
+            if (stage == 0 && Click(view, L"setWindowMax") && Click(view, L"reload"))
+                stage = 1;
+            // The reload timer fires inside the question's loop too.
+            if (stage == 1 && Refreshes() > refreshes) {
+                maximizedDuring = game.m_bMaximized;
+                stage = 2;
+                if (c.entryDuringQuestion)
+                    Complete(kPortal +
+                             L"/games/kelvo/enter/error.php?uid=1&serverid=12&gameaddress=S12&client=2");
+            }
+            return stage == 2;
+        });
+        if (c.fromButton)
+            ASSERT_TRUE(Click(view, L"disconnection"));
+        // The question runs inside the dispatch of the call; once it is seen here, it is answered.
+        ASSERT_TRUE(PumpUntil([&] { return answer.seen.count > 0; }));
+        PumpUntil([] { return false; }, 200);
+
+        EXPECT_EQ(answer.seen.count, 1);
+        EXPECT_EQ(answer.seen.text, tarvinGame::kDefaultLeaveGamePrompt);
+        EXPECT_EQ(answer.seen.owner, window);
+        EXPECT_EQ(returnedWhenAsked, returnedBefore) << "the question comes while the event is dispatched";
+        if (c.callsDuringQuestion) {
+            EXPECT_FALSE(maximizedDuring);
+            EXPECT_EQ(Refreshes(), refreshes + 1);
+        }
+        const std::vector<std::string> lines = Lines();
+        if (c.answer == IDNO) {
+            EXPECT_EQ(game.m_hWnd, window);
+            EXPECT_EQ(game.m_pFlashCtrl.get(), wrapper);
+            EXPECT_TRUE(::IsWindow(view));
+            EXPECT_EQ(log->Count("show after") - afterBefore, c.fromButton ? 0 : 1);
+            EXPECT_EQ(log->Count("flash destroyed"), destroyed);
+            game.DestroyWindow();
+            continue;
+        }
+        EXPECT_EQ(game.m_hWnd, nullptr);
+        EXPECT_FALSE(::IsWindow(window));
+        EXPECT_FALSE(::IsWindow(view));
+        EXPECT_FALSE(game.m_pFlashCtrl);
+        EXPECT_TRUE(login->IsWindowVisible());
+        EXPECT_TRUE(frame.IsWindowVisible());
+        // The control raising the event lived until it returned, and went then; its wrapper went
+        // inside the event, and nothing wrote to it afterwards.
+        std::size_t returned = lines.size();
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (lines[i] == "FlashCall returned")
+                returned = i;
+        ASSERT_LT(returned + 1, lines.size());
+        EXPECT_EQ(lines[returned + 1], "flash destroyed");
+        EXPECT_EQ(log->Count("show after"), afterBefore);
+        EXPECT_EQ(GraveyardFlash::Buried(), buried + 1);
+        EXPECT_TRUE(GraveyardFlash::Untouched());
+    }
+}
+
+} // namespace

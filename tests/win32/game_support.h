@@ -1,0 +1,268 @@
+// What the game-entry and bridge tests share: the portal's addresses, a message pump through the
+// pre-translation filters, the leave-game question answered from inside the test, the stand-ins'
+// record, and the login side with its web view.
+#pragma once
+
+#include "frame/bgDialog.h"
+#include "game/tarvinGame.h"
+#include "login/CtarvinDlg.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace gametest {
+
+inline const std::wstring kPortal = L"http://127.0.0.1:18601";
+inline const std::wstring kLoginPage = kPortal + L"/games/kelvo/dlq/";
+
+inline std::wstring EntryAddress(const std::wstring& serverId) {
+    return kPortal + L"/games/kelvo/enter/error.php?uid=1&serverid=" + serverId + L"&gameaddress=S" +
+           serverId + L"&mainVersion=1001&resourceHost=http://h/&client=2";
+}
+
+inline std::wstring ReentryAddress(const std::wstring& serverId) {
+    return kPortal + L"/games/dlq/togame.php?target=kelvo_553&server_id=" + serverId +
+           L"&client=2&login_game_for_general&refer=";
+}
+
+inline std::string Utf8(const std::wstring& text) {
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.data(),
+                                                         static_cast<int>(text.size()), out.data(),
+                                                         static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+// Dispatches queued messages the way the frame's modal loop does: each is offered to the
+// PreTranslateMessage chain of its window, its parents and owners first.
+inline void PumpThroughFilters(DWORD ms = 100) {
+    const DWORD start = ::GetTickCount();
+    do {
+        MSG msg;
+        while (::GetTickCount() - start < ms && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!CWnd::WalkPreTranslateTree(nullptr, &msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+        ::Sleep(5);
+    } while (::GetTickCount() - start < ms);
+}
+
+// ---- Answering the leave-game question from outside ----
+
+// What a message box of this thread looked like when it was answered.
+struct SeenBox {
+    int count = 0;
+    std::wstring caption, text;
+    HWND owner = nullptr;
+    bool yes = false, no = false, ok = false, cancel = false, icon = false;
+};
+
+inline SeenBox* g_seen = nullptr;
+inline int g_answer = IDNO;
+// Runs on each tick while a box is open, before it is answered; the box is answered once it
+// returns true.
+inline std::function<bool(HWND)> g_whileOpen;
+inline HWND g_seenBox = nullptr;
+inline bool g_inTick = false;
+
+inline BOOL CALLBACK FindBox(HWND hwnd, LPARAM out) {
+    wchar_t cls[16] = {};
+    ::GetClassNameW(hwnd, cls, 16);
+    // The program's own dialogs share the class; a message box has no window object.
+    if (std::wstring(cls) == L"#32770" && ::IsWindowVisible(hwnd) && !CWnd::FromHandlePermanent(hwnd)) {
+        *reinterpret_cast<HWND*>(out) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+inline BOOL CALLBACK ReadBoxChild(HWND child, LPARAM) {
+    wchar_t cls[16] = {};
+    ::GetClassNameW(child, cls, 16);
+    if (std::wstring(cls) == L"Static" && ::IsWindowVisible(child)) {
+        if ((::GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            ::SendMessageW(child, STM_GETICON, 0, 0))
+            g_seen->icon = true;
+        wchar_t text[256] = {};
+        ::GetWindowTextW(child, text, 256);
+        if (text[0])
+            g_seen->text = text;
+    }
+    return TRUE;
+}
+
+inline void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&box));
+    // The hook may pump messages, and with them this timer.
+    if (!box || g_inTick)
+        return;
+    SeenBox& seen = *g_seen;
+    if (box != g_seenBox) {
+        g_seenBox = box;
+        ++seen.count;
+        wchar_t caption[64] = {};
+        ::GetWindowTextW(box, caption, 64);
+        seen.caption = caption;
+        seen.owner = ::GetWindow(box, GW_OWNER);
+        const auto shown = [box](int buttonId) {
+            HWND button = ::GetDlgItem(box, buttonId);
+            return button && ::IsWindowVisible(button);
+        };
+        seen.yes = shown(IDYES);
+        seen.no = shown(IDNO);
+        seen.ok = shown(IDOK);
+        seen.cancel = shown(IDCANCEL);
+        ::EnumChildWindows(box, &ReadBoxChild, 0);
+    }
+    if (g_whileOpen) {
+        g_inTick = true;
+        const bool done = g_whileOpen(box);
+        g_inTick = false;
+        if (!done)
+            return;
+    }
+    ::KillTimer(nullptr, id);
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(g_answer, BN_CLICKED), 0);
+}
+
+// While it lives, every message box the thread opens is answered with the given button.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(int answer, std::function<bool(HWND)> whileOpen = {}) {
+        g_seen = &seen;
+        g_answer = answer;
+        g_seenBox = nullptr;
+        g_whileOpen = std::move(whileOpen);
+        m_timer = ::SetTimer(nullptr, 0, 50, &AnswerBox);
+    }
+    ~BoxAnswerer() {
+        ::KillTimer(nullptr, m_timer);
+        g_seen = nullptr;
+        g_whileOpen = nullptr;
+    }
+    // Answer the next box too.
+    void Rearm() {
+        g_seenBox = nullptr;
+        ::KillTimer(nullptr, m_timer);
+        m_timer = ::SetTimer(nullptr, 0, 50, &AnswerBox);
+    }
+    SeenBox seen;
+
+private:
+    UINT_PTR m_timer = 0;
+};
+
+// ---- The login side, the game window and the stand-in's record ----
+
+class StandinLog {
+public:
+    StandinLog() {
+        wchar_t temp[MAX_PATH] = L"";
+        ::GetTempPathW(MAX_PATH, temp);
+        m_path =
+            std::wstring(temp) + L"kelvo_game_entry_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
+        ::DeleteFileW(m_path.c_str());
+        wchar_t previous[MAX_PATH] = L"";
+        if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH)
+            m_previous = previous;
+        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_path.c_str());
+    }
+    ~StandinLog() {
+        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_previous.empty() ? nullptr : m_previous.c_str());
+        ::DeleteFileW(m_path.c_str());
+    }
+    std::string Text() const {
+        std::string text;
+        HANDLE file = ::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return text;
+        char buffer[4096];
+        DWORD read = 0;
+        while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+            text.append(buffer, read);
+        ::CloseHandle(file);
+        return text;
+    }
+    int Count(const std::string& line) const {
+        const std::string text = Text();
+        int n = 0;
+        for (std::size_t at = text.find(line + "\n"); at != std::string::npos;
+             at = text.find(line + "\n", at + 1))
+            n += at == 0 || text[at - 1] == '\n';
+        return n;
+    }
+
+private:
+    std::wstring m_path, m_previous;
+};
+
+// The frame with its login dialog and a web view of the stand-in that shows an empty page; no
+// placeholder page, so nothing navigates until a test says so.
+class EntryFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!BrowserStandinRegistered())
+            GTEST_SKIP() << "the web browser class id is not registered to the stand-in";
+        log = std::make_unique<StandinLog>();
+        ASSERT_TRUE(frame.Create(bgDialog::IDD));
+        login = frame.GetLoginDialog();
+        ASSERT_NE(login, nullptr);
+        ASSERT_TRUE(
+            login->m_browser.Create(nullptr, WS_CHILD | WS_VISIBLE, RECT{45, 30, 655, 366}, login, 1000));
+        login->m_browser.Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(PumpUntil([&] { return static_cast<bool>(login->m_browser.get_Document()); }));
+        frame.ShowWindow(SW_SHOWNOACTIVATE);
+        login->ShowWindow(SW_SHOWNOACTIVATE);
+    }
+    void TearDown() override {
+        if (login && login->m_game.m_hWnd)
+            login->m_game.DestroyWindow();
+        if (frame.m_hWnd)
+            frame.DestroyWindow();
+    }
+
+    void Complete(const std::wstring& address) {
+        VARIANT v;
+        ::VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = ::SysAllocString(address.c_str());
+        login->OnDocumentComplete(nullptr, &v);
+        ::VariantClear(&v);
+        Settle();
+    }
+    // Nothing answers on the portal's address here: the failed load would complete with the
+    // control's error page, which asks for the login page again, and so on, starving the timers.
+    // An empty page supersedes whatever load is pending.
+    void Settle() {
+        login->m_browser.Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr);
+        PumpUntil([] { return false; }, 50);
+    }
+    // Enters the game once and gives it a control (the movie's own control is not needed here).
+    tarvinGame& EnterGame(const std::wstring& serverId = L"12") {
+        Complete(EntryAddress(serverId));
+        tarvinGame& game = login->m_game;
+        if (game.m_hWnd && !game.m_pFlashCtrl) {
+            game.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
+            RECT client{};
+            ::GetClientRect(game.m_hWnd, &client);
+            game.m_pFlashCtrl->Create(nullptr, WS_CHILD | WS_VISIBLE,
+                                      RECT{3, 29, client.right - 3, client.bottom - 3}, &game, 1001);
+        }
+        return game;
+    }
+
+    std::unique_ptr<StandinLog> log;
+    bgDialog frame;
+    CtarvinDlg* login = nullptr;
+};
+
+} // namespace gametest
