@@ -21,44 +21,6 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}rundll32.exe=n"
 # The menu's and the question's Chinese text (a prefix made before the font link lacks it).
 kelvo_link_cjk_font
 
-# Top-level windows titled exactly TITLE that are shown: one "ID X Y W H" line each.
-shown_windows() {
-    local id
-    for id in $(xwininfo -root -children 2>/dev/null | awk -v t="\"$1\":" '$2 == t { print $1 }'); do
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id $(e2e_geometry "$id")"
-    done
-}
-# The shown window titled TITLE whose size is W x H, within SECS seconds.
-wait_window_sized() {
-    local title=$1 w=$2 h=$3 secs=${4:-20} i line
-    for ((i = 0; i < secs * 5; i++)); do
-        line=$(shown_windows "$title" | awk -v w="$w" -v h="$h" '$4 == w && $5 == h { print; exit }')
-        [ -n "$line" ] && { echo "$line"; return 0; }
-        sleep 0.2
-    done
-    return 1
-}
-# The shown window titled TITLE that is not W x H (the question box beside the game window).
-wait_window_not_sized() {
-    local title=$1 w=$2 h=$3 secs=${4:-20} i line
-    for ((i = 0; i < secs * 5; i++)); do
-        line=$(shown_windows "$title" | awk -v w="$w" -v h="$h" '!($4 == w && $5 == h) { print; exit }')
-        [ -n "$line" ] && { echo "$line"; return 0; }
-        sleep 0.2
-    done
-    return 1
-}
-count_shown() { shown_windows "$1" | wc -l; }
-# A caption-button click: enter the button, press, and the first move after the press acts.
-caption_click() {
-    xdotool mousemove "$1" "$2"
-    sleep 0.3
-    xdotool click 1
-    sleep 0.3
-    xdotool mousemove "$1" $(($2 + 1))
-    sleep 0.5
-}
-
 e2e_start_kelvo "$E2E_DIR/run"
 frame=$(e2e_find_window Kelvo 60)
 e2e_check "frame shown" test -n "$frame"

@@ -24,6 +24,10 @@
 #                             addresses land in $E2E_RECORDED
 #   e2e_check NAME CONDITION... run CONDITION; count and print "ok NAME" or "FAIL NAME"
 #   e2e_finish                print "NAME: N passed, M failed" and exit non-zero on failures
+#   shown_windows TITLE       the shown top-level windows of that title: "ID X Y W H" lines
+#   wait_window_sized / wait_window_not_sized TITLE W H [SECS]   one such window of / not of that size
+#   count_shown TITLE, caption_click X Y   (a caption button acts on the move after the press)
+#   e2e_stamp FILE OUT        append each line written to FILE to OUT, prefixed with the time in ms
 
 set -u
 
@@ -211,4 +215,47 @@ e2e_wait_line() {
         sleep 0.2
     done
     return 1
+}
+
+# Top-level windows titled exactly TITLE that are shown: one "ID X Y W H" line each.
+shown_windows() {
+    local id
+    for id in $(xwininfo -root -children 2>/dev/null | awk -v t="\"$1\":" '$2 == t { print $1 }'); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id $(e2e_geometry "$id")"
+    done
+}
+# The shown window titled TITLE whose size is W x H, within SECS seconds.
+wait_window_sized() {
+    local title=$1 w=$2 h=$3 secs=${4:-20} i line
+    for ((i = 0; i < secs * 5; i++)); do
+        line=$(shown_windows "$title" | awk -v w="$w" -v h="$h" '$4 == w && $5 == h { print; exit }')
+        [ -n "$line" ] && { echo "$line"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+# The shown window titled TITLE that is not W x H (the question box beside the game window).
+wait_window_not_sized() {
+    local title=$1 w=$2 h=$3 secs=${4:-20} i line
+    for ((i = 0; i < secs * 5; i++)); do
+        line=$(shown_windows "$title" | awk -v w="$w" -v h="$h" '!($4 == w && $5 == h) { print; exit }')
+        [ -n "$line" ] && { echo "$line"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+count_shown() { shown_windows "$1" | wc -l; }
+# A caption-button click: enter the button, press, and the first move after the press acts.
+caption_click() {
+    xdotool mousemove "$1" "$2"
+    sleep 0.3
+    xdotool click 1
+    sleep 0.3
+    xdotool mousemove "$1" $(($2 + 1))
+    sleep 0.5
+}
+
+e2e_stamp() {
+    tail -n +1 -F "$1" 2>/dev/null | perl -MTime::HiRes=time -ne '$| = 1; printf "%d %s", time * 1000, $_' >>"$2" &
+    E2E_PIDS+=($!)
 }

@@ -71,20 +71,44 @@ std::string Page(const std::string& title, const std::string& body) {
 // The server's game-entry address. "error" in the path marks it for the launcher; the launcher takes
 // each value up to the next "&", so every parameter it reads is followed by another one. The movie's
 // address is resourceHost + "GameLoader_" + mainVersion + ".swf".
-std::string EntryAddress(const std::string& host, const std::string& serverId) {
+std::string EntryAddress(const std::string& host, const std::string& serverId,
+                         const std::string& mainVersion = "1001") {
     return "http://" + host + "/games/kelvo/enter/error.php?uid=1001&serverid=" + serverId +
-           "&gameaddress=S" + serverId + "&mainVersion=1001&resourceHost=http://" + host +
+           "&gameaddress=S" + serverId + "&mainVersion=" + mainVersion + "&resourceHost=http://" + host +
            "/front_resource/kelvo/&client=2";
 }
 
-// The demo's loader movie: a script for the Flash stand-in (tools/standins/README.md).
+std::string Link(const std::string& address, const std::string& text) {
+    return "<p><a href=\"" + address + "\">" + text + "</a></p>\n";
+}
+
+// The demo's loader movie: a script for the Flash stand-in (tools/standins/README.md). After a pause
+// it gives the leave-game question a text of its own; the stand-in's buttons offer the other calls.
 const char kDemoMovie[] =
     "# Kelvo demo loader movie\n"
     "show Kelvo \xe6\xbc\x94\xe7\xa4\xba\xe5\x8a\xa0\xe8\xbd\xbd\xe5\x99\xa8 (demo loader)\n"
     "wait 400\n"
     "show Loading the game...\n"
     "wait 800\n"
+    "call <invoke name=\"setReloadTips\" returntype=\"xml\"><arguments><string>"
+    "\xe6\xbc\x94\xe7\xa4\xba\xe5\x8a\xa0\xe8\xbd\xbd\xe5\x99\xa8:\xe7\x8e\xb0\xe5\x9c\xa8\xe7\xa6\xbb"
+    "\xe5\xbc\x80\xe6\xb8\xb8\xe6\x88\x8f\xe5\x90\x97?</string></arguments></invoke>\n"
+    "show The leave-game question now has the movie's text.\n"
     "show The game is ready. The buttons above call the game window.\n";
+
+// The movie of server 14 (mainVersion 1002): three reload calls in quick succession, of which one
+// re-entry follows, 200 ms after the last. The re-entry lands on the ordinary loader.
+const char kReloadMovie[] =
+    "# Kelvo demo: three reload calls\n"
+    "show Kelvo reload demo (mainVersion 1002)\n"
+    "wait 1500\n"
+    "show Three reload calls, 50 ms apart: one re-entry follows, 200 ms after the last.\n"
+    "call <invoke name=\"reload\" returntype=\"xml\"><arguments></arguments></invoke>\n"
+    "wait 50\n"
+    "call <invoke name=\"reload\" returntype=\"xml\"><arguments></arguments></invoke>\n"
+    "wait 50\n"
+    "call <invoke name=\"reload\" returntype=\"xml\"><arguments></arguments></invoke>\n"
+    "show Reloading...\n";
 
 void Fail(httplib::Response& res, int status) {
     res.status = status;
@@ -109,14 +133,12 @@ void Portal::Install(httplib::Server& server) {
 
     server.Get("/games/kelvo/dlq/", [&state](const httplib::Request& req, httplib::Response& res) {
         const std::string host = state.Host(req);
-        res.set_content(
-            Page("Kelvo - choose a server", "<p>Welcome to Kelvo. Choose a server to enter the game.</p>\n"
-                                            "<p><a href=\"" +
-                                                EntryAddress(host, "12") +
-                                                "\">Server 12</a></p>\n"
-                                                "<p><a href=\"" +
-                                                EntryAddress(host, "13") + "\">Server 13</a></p>\n"),
-            "text/html");
+        res.set_content(Page("Kelvo - choose a server",
+                             "<p>Welcome to Kelvo. Choose a server to enter the game.</p>\n" +
+                                 Link(EntryAddress(host, "12"), "Server 12") +
+                                 Link(EntryAddress(host, "13"), "Server 13") +
+                                 Link(EntryAddress(host, "14", "1002"), "Server 14 (reload demo)")),
+                        "text/html");
     });
 
     server.Get("/games/kelvo/enter/error.php", [](const httplib::Request& req, httplib::Response& res) {
@@ -220,6 +242,10 @@ void Portal::Install(httplib::Server& server) {
             return Fail(res, 404);
         const std::string script((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         res.set_content(script, "text/plain; charset=utf-8");
+    });
+
+    server.Get(kReloadMovieRoute, [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(kReloadMovie, "text/plain; charset=utf-8");
     });
 
     if (!state.options.movies.empty())

@@ -44,6 +44,8 @@ struct Options {
 inline constexpr const char* kManifestRoute = "/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini";
 // The loader movie the game entries name: resourceHost + "GameLoader_" + mainVersion + ".swf".
 inline constexpr const char* kMovieRoute = "/front_resource/kelvo/GameLoader_1001.swf";
+// The movie of the login page's third server, whose game entry names mainVersion 1002.
+inline constexpr const char* kReloadMovieRoute = "/front_resource/kelvo/GameLoader_1002.swf";
 inline constexpr const char* kExeRoute = "/front_resource/kelvo/weiduan/zarn/kelvo.exe";
 
 std::optional<Fault> ParseFault(const std::string& name);
