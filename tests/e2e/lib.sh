@@ -59,6 +59,13 @@ e2e_init() {
         kelvo_start_xvfb || exit 1
         E2E_OWN_XVFB=$KELVO_XVFB_PID
     fi
+    # Windows of programs that an earlier run ended go away only when the X server has seen their
+    # connections close; a test must not find one of them by its title.
+    local i
+    for ((i = 0; i < 75; i++)); do
+        [ "$(xwininfo -root -children 2>/dev/null | awk '/ child(ren)?[:.]$/ { print $1; exit }')" = 0 ] && break
+        sleep 0.2
+    done
     export WINEPREFIX=${WINEPREFIX:-$E2E_DIR/prefix}
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         e2e_make_prefix
