@@ -60,7 +60,9 @@ void ControlBase::RaiseEvent(DISPID id, DISPPARAMS& params) {
         sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
 }
 
-LRESULT CALLBACK ControlBase::ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+// The object a window of the control belongs to: stored at creation, forgotten at the window's
+// last message, when the object forgets the window too.
+ControlBase* ControlBase::Owner(HWND hwnd, UINT message, LPARAM lParam, HWND ControlBase::*window) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -68,10 +70,15 @@ LRESULT CALLBACK ControlBase::ViewProc(HWND hwnd, UINT message, WPARAM wParam, L
     auto* self = reinterpret_cast<ControlBase*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (self && self->m_hwnd == hwnd)
-            self->m_hwnd = nullptr;
-        self = nullptr;
+        if (self && self->*window == hwnd)
+            self->*window = nullptr;
+        return nullptr;
     }
+    return self;
+}
+
+LRESULT CALLBACK ControlBase::ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    ControlBase* self = Owner(hwnd, message, lParam, &ControlBase::m_hwnd);
     if (!self)
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     // A click may raise an event whose host destroys the control and this window: the object
@@ -84,16 +91,8 @@ LRESULT CALLBACK ControlBase::ViewProc(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 LRESULT CALLBACK ControlBase::WorkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<ControlBase*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (self && self->m_work == hwnd)
-            self->m_work = nullptr;
-    } else if (self && message != WM_NCCREATE && message != WM_CREATE) {
+    ControlBase* self = Owner(hwnd, message, lParam, &ControlBase::m_work);
+    if (self && message != WM_NCCREATE && message != WM_CREATE) {
         // Script steps raise events too; as for the view.
         const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(self));
         if (self->OnWorkMessage(message, wParam, lParam))

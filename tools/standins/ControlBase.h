@@ -5,6 +5,8 @@
 // what its view does.
 #pragma once
 
+#include <new>
+
 #include "Common.h"
 
 #include <ocidl.h>
@@ -314,6 +316,7 @@ protected:
     LONG m_refs = 1;
 
 private:
+    static ControlBase* Owner(HWND hwnd, UINT message, LPARAM lParam, HWND ControlBase::*window);
     static LRESULT CALLBACK ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK WorkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void RegisterClasses() const;
@@ -335,5 +338,19 @@ private:
     HWND m_work = nullptr;
     SIZEL m_extent{};
 };
+
+// A new control of class T answering for iid, as the class factory hands it out.
+template <class T>
+HRESULT CreateControl(REFIID iid, void** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    auto* control = new (std::nothrow) T();
+    if (!control)
+        return E_OUTOFMEMORY;
+    const HRESULT hr = control->QueryInterface(iid, out);
+    control->Release();
+    return hr;
+}
 
 } // namespace standins

@@ -589,15 +589,7 @@ std::vector<ScriptCommand> ParseMovieScript(const std::wstring& text) {
 }
 
 HRESULT CreateFlash(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    auto* flash = new (std::nothrow) Flash();
-    if (!flash)
-        return E_OUTOFMEMORY;
-    const HRESULT hr = flash->QueryInterface(iid, out);
-    flash->Release();
-    return hr;
+    return CreateControl<Flash>(iid, out);
 }
 
 void UnregisterFlashClasses() {

@@ -561,15 +561,7 @@ private:
 } // namespace
 
 HRESULT CreateWebBrowser(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    auto* browser = new (std::nothrow) WebBrowser();
-    if (!browser)
-        return E_OUTOFMEMORY;
-    const HRESULT hr = browser->QueryInterface(iid, out);
-    browser->Release();
-    return hr;
+    return CreateControl<WebBrowser>(iid, out);
 }
 
 void UnregisterWebBrowserClasses() {
