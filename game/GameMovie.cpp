@@ -82,10 +82,8 @@ void tarvinGame::OnFlashReadyStateChange(long) {
 }
 
 LRESULT tarvinGame::OnReloadMovie(WPARAM, LPARAM) {
-    // The whole query when the fixed copy is still a copy of it (a longer query is kept whole).
-    const std::wstring_view fixed(m_szGameQuery);
-    const bool consistent = std::wstring_view(m_strGameQuery).substr(0, fixed.size()) == fixed &&
-                            (m_strGameQuery.size() == fixed.size() || fixed.size() == kGameQueryCapacity - 1);
-    LoadGameMovie(consistent ? m_strGameQuery : std::wstring(fixed));
+    // The whole stored query: m_szGameQuery holds its first 1499 units, and nothing of a longer
+    // query may be lost from a reload.
+    LoadGameMovie(m_strGameQuery);
     return 0;
 }

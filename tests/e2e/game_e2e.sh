@@ -68,15 +68,21 @@ sleep 1
 e2e_screenshot "$shots/game-1-login.png"
 
 # "Server 12" lies at (44, 85) of the page view, which is at (407, 184) of the frame.
-entered() {
-    e2e_wait_line "$E2E_STANDIN_LOG" '^complete http://127\.0\.0\.1:18601/games/kelvo/enter/error\.php\?uid=1001&serverid=12&' "$1"
+entered() { # server seconds
+    e2e_wait_line "$E2E_STANDIN_LOG" "^complete http://127\\.0\\.0\\.1:18601/games/kelvo/enter/error\\.php\\?uid=1001&serverid=$1&" "$2"
 }
-# A click that arrives before the page is drawn finds no link; it is given a second chance.
-for ((try = 0; try < 3; try++)); do
-    e2e_click $((fx + 407 + 48)) $((fy + 184 + 88))
-    entered 10 && break
-done
-e2e_check "game-entry page completes" entered 1
+# Clicks a server's link (server 12 on the first line, 13 below it) until its entry completes: a
+# click that arrives before the page is drawn finds no link.
+enter_server() {
+    local try
+    for ((try = 0; try < 3; try++)); do
+        e2e_click $((fx + 407 + 48)) $((fy + 184 + 88 + ($1 - 12) * 20))
+        entered "$1" 10 && return 0
+    done
+    return 1
+}
+enter_server 12
+e2e_check "game-entry page completes" entered 12 1
 read -r sw sh <<<"$(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }')"
 game_line=$(wait_window_sized Kelvo "$sw" "$sh" 20)
 e2e_check "game window fills the work area: $game_line" test -n "$game_line"
@@ -188,10 +194,7 @@ e2e_check "program still running" kill -0 "$KELVO_PID"
 reloads() { grep -c '^FlashCall <invoke name="reload"' "$E2E_STANDIN_LOG"; }
 reentry13='GET /games/dlq/togame.php?target=kelvo_553&server_id=13&client=2&login_game_for_general&refer='
 reentries13() { grep -cxF "$reentry13" "$E2E_DIR/portal.log"; }
-for ((try = 0; try < 3; try++)); do
-    e2e_click $((fx + 407 + 48)) $((fy + 184 + 108))
-    e2e_wait_line "$E2E_STANDIN_LOG" '^complete http://127\.0\.0\.1:18601/games/kelvo/enter/error\.php\?uid=1001&serverid=13&' 10 && break
-done
+enter_server 13
 third=
 reentered=
 for ((i = 0; i < 1500; i++)); do

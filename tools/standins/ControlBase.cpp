@@ -84,6 +84,15 @@ LRESULT CALLBACK ControlBase::ViewProc(HWND hwnd, UINT message, WPARAM wParam, L
     // A click may raise an event whose host destroys the control and this window: the object
     // outlives the handler, and nothing of it is read afterwards.
     const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(self));
+    if (message == WM_SETCURSOR && LOWORD(lParam) == HTCLIENT) {
+        POINT pt{};
+        ::GetCursorPos(&pt);
+        ::ScreenToClient(hwnd, &pt);
+        if (self->HitAt(pt.x, pt.y) >= 0) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
+    }
     LRESULT result = 0;
     if (self->OnViewMessage(hwnd, message, wParam, lParam, result))
         return result;

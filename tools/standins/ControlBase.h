@@ -291,6 +291,8 @@ public:
     static void UnregisterClasses(const wchar_t* viewClass, const wchar_t* workClass);
 
 protected:
+    // The clickable place of the view at a client point, or -1; the view shows the hand over it.
+    virtual int HitAt(int, int) const { return -1; }
     // Messages of the view window; true when handled, with the result in `result`.
     virtual bool OnViewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
     // Messages of the work window (posted with PostWork, and its timers); true when handled.
@@ -338,6 +340,16 @@ private:
     HWND m_work = nullptr;
     SIZEL m_extent{};
 };
+
+// The index of the first of a view's clickable places (each with a `rect`) holding a point, or -1.
+template <class Places>
+int HitIndex(const Places& places, int x, int y) {
+    const POINT pt{x, y};
+    for (std::size_t i = 0; i < places.size(); ++i)
+        if (::PtInRect(&places[i].rect, pt))
+            return static_cast<int>(i);
+    return -1;
+}
 
 // A new control of class T answering for iid, as the class factory hands it out.
 template <class T>

@@ -268,17 +268,6 @@ protected:
                 RaiseFlashCall(kButtons[m_hits[static_cast<std::size_t>(hit)].button].request);
             return true;
         }
-        case WM_SETCURSOR: {
-            POINT pt{};
-            ::GetCursorPos(&pt);
-            ::ScreenToClient(hwnd, &pt);
-            if (LOWORD(lParam) == HTCLIENT && HitAt(pt.x, pt.y) >= 0) {
-                ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-                result = TRUE;
-                return true;
-            }
-            return false;
-        }
         default:
             return false;
         }
@@ -424,13 +413,7 @@ private:
         LogLine(L"FlashCall returned");
     }
 
-    int HitAt(int x, int y) const {
-        const POINT pt{x, y};
-        for (std::size_t i = 0; i < m_hits.size(); ++i)
-            if (::PtInRect(&m_hits[i].rect, pt))
-                return static_cast<int>(i);
-        return -1;
-    }
+    int HitAt(int x, int y) const override { return HitIndex(m_hits, x, y); }
 
     // Header, movie address, FlashVars, properties, the buttons, then what the script showed.
     void Paint(HWND hwnd) {

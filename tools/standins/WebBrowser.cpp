@@ -268,17 +268,6 @@ private:
             m_pressed = -1;
             return false;
         }
-        case WM_SETCURSOR: {
-            POINT pt{};
-            ::GetCursorPos(&pt);
-            ::ScreenToClient(hwnd, &pt);
-            if (LOWORD(lParam) == HTCLIENT && HitAt(pt.x, pt.y) >= 0) {
-                ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-                result = TRUE;
-                return true;
-            }
-            return false;
-        }
         case WM_GETDLGCODE:
             // Keys, Enter and Tab included, belong to the page while it has the focus.
             result = DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTTAB;
@@ -311,13 +300,7 @@ private:
         }
     }
 
-    int HitAt(int x, int y) const {
-        const POINT pt{x, y};
-        for (size_t i = 0; i < m_hits.size(); ++i)
-            if (::PtInRect(&m_hits[i].rect, pt))
-                return static_cast<int>(i);
-        return -1;
-    }
+    int HitAt(int x, int y) const override { return HitIndex(m_hits, x, y); }
 
     const ShownPage* PageOf(int index) const {
         if (index < 0)
