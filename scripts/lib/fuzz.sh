@@ -5,6 +5,8 @@
 #   ARGS     none: a bounded run (FUZZ_SECONDS, default 60) on a copy of the seed corpus, as
 #            scripts/test runs it; or a DURATION (N, Ns, Nm or Nh): a long run whose corpus grows
 #            in build/fuzz/TARGET-corpus and is kept between runs
+#   FUZZ_MAX_LEN  the longest input tried, 8192 bytes unless set; a long run with a smaller bound
+#            spends its executions on short requests, where the walk's shapes already appear
 #
 # Prints the executions, their rate, the coverage and the corpus size; fails when the target finds
 # a fault, after saving the input that shows it in build/fuzz/artifacts/.
@@ -51,7 +53,7 @@ kelvo_fuzz() {
     [ ${#dict[@]} -eq 0 ] && [ -f fuzz/markup/markup.dict ] && dict=(-dict=fuzz/markup/markup.dict)
 
     "build/fuzz/fuzz/$folder/$target" "$corpus" "${dict[@]}" -max_total_time="$seconds" \
-        -max_len=8192 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -max_len="${FUZZ_MAX_LEN:-8192}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$work/artifacts/" >"$work/log" 2>&1 || status=$?
 
     local executions rate coverage artifact

@@ -9,11 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <winsock2.h>
-
 #include <atomic>
 #include <cstdio>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,17 +19,6 @@
 namespace {
 
 using namespace movietest;
-
-const wchar_t kFlashKey[] = L"Software\\Classes\\CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}";
-
-std::wstring RegisteredServer() {
-    wchar_t path[MAX_PATH] = L"";
-    DWORD size = sizeof(path);
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, (std::wstring(kFlashKey) + L"\\InprocServer32").c_str(), nullptr,
-                       RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
-        return {};
-    return path;
-}
 
 // The screen under a window as a 24-bit BMP in KELVO_SHOT_DIR, for a person to look at.
 void SaveShotIfAsked(HWND hwnd, const char* name) {
@@ -63,6 +50,18 @@ void SaveShotIfAsked(HWND hwnd, const char* name) {
     std::fclose(f);
 }
 
+// A new control's record: its creation and the five properties every load sets first, then `rest`.
+std::vector<std::wstring> CreatedAndSet(std::initializer_list<std::wstring> rest) {
+    std::vector<std::wstring> lines = {L"flash created",
+                                       L"put Menu false",
+                                       L"put AllowFullScreen true",
+                                       L"put AllowScriptAccess always",
+                                       L"put WMode direct",
+                                       L"put BackgroundColor 0"};
+    lines.insert(lines.end(), rest);
+    return lines;
+}
+
 RECT ChildRect(HWND child, HWND parent) {
     RECT r = WindowRect(child);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
@@ -77,15 +76,7 @@ bool Same(const RECT& a, const RECT& b) {
 class FlashHostBase : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH] = L"";
-        ::GetTempPathW(MAX_PATH, temp);
-        m_log =
-            std::wstring(temp) + L"kelvo_flash_host_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
-        ::DeleteFileW(m_log.c_str());
-        wchar_t previous[MAX_PATH] = L"";
-        if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH && previous[0])
-            m_previousLog = previous;
-        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_log.c_str());
+        log = std::make_unique<StandinLog>();
         ASSERT_TRUE(game.Create(tarvinGame::IDD));
         ::SetWindowPos(game.m_hWnd, HWND_TOP, 100, 80, 900, 600, SWP_SHOWWINDOW);
     }
@@ -93,24 +84,11 @@ protected:
         game.m_pFlashCtrl.reset();
         game.DestroyWindow();
         PumpUntil([] { return false; }, 50);
-        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG",
-                                  m_previousLog.empty() ? nullptr : m_previousLog.c_str());
-        ::DeleteFileW(m_log.c_str());
+        log.reset();
     }
 
-    std::vector<std::wstring> Log() const {
-        std::ifstream in(m_log.c_str(), std::ios::binary);
-        std::vector<std::wstring> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(FromUtf8(line));
-        return lines;
-    }
-    std::size_t Count(const std::wstring& line) const {
-        std::size_t n = 0;
-        for (const auto& l : Log())
-            n += l == line;
-        return n;
-    }
+    std::vector<std::wstring> Log() const { return log->Lines(); }
+    std::size_t Count(const std::wstring& line) const { return static_cast<std::size_t>(log->Count(line)); }
     // Pumps until the record holds `line` at least n times.
     bool WaitFor(const std::wstring& line, std::size_t n = 1) {
         return PumpUntil([&] { return Count(line) >= n; });
@@ -131,15 +109,13 @@ protected:
         "call <invoke name=\"noSuchFunction\" returntype=\"xml\"><arguments></arguments></invoke>\n"
         "show It called the window.\n"};
     tarvinGame game;
-    std::wstring m_log;
-    std::wstring m_previousLog;
+    std::unique_ptr<StandinLog> log;
 };
 
 class FlashHost : public FlashHostBase {
 protected:
     void SetUp() override {
-        const std::wstring registered = RegisteredServer();
-        if (registered.find(L"kelvo_standins") == std::wstring::npos)
+        if (!StandinRegistered(kFlashClsid))
             GTEST_SKIP() << "the Flash class id is not registered to the stand-in";
         FlashHostBase::SetUp();
     }
@@ -149,22 +125,16 @@ TEST_F(FlashHost, LoadSetsThePropertiesInOrderThenLoadsAndPlays) {
     const std::wstring query = Query();
     game.LoadGameMovie(query);
     ASSERT_TRUE(WaitFor(L"show It called the window.")) << "the movie did not run";
-    const std::vector<std::wstring> expected = {
-        L"flash created",
-        L"put Menu false",
-        L"put AllowFullScreen true",
-        L"put AllowScriptAccess always",
-        L"put WMode direct",
-        L"put BackgroundColor 0",
+    const std::vector<std::wstring> expected = CreatedAndSet({
         L"put FlashVars " + query,
         L"LoadMovie 0 " + MovieUrl(),
         L"Play",
-    };
+    });
     const std::vector<std::wstring> log = Log();
     ASSERT_GE(log.size(), expected.size());
     EXPECT_EQ(std::vector<std::wstring>(log.begin(), log.begin() + static_cast<long>(expected.size())),
               expected);
-    EXPECT_EQ(server.requests.load(), 1);
+    EXPECT_EQ(server.Requests(), 1u);
     EXPECT_EQ(
         Count(
             L"FlashCall <invoke name=\"noSuchFunction\" returntype=\"xml\"><arguments></arguments></invoke>"),
@@ -190,18 +160,12 @@ TEST_F(FlashHost, WithoutMainVersionOnlyThePropertiesAndPlay) {
     game.LoadGameMovie(L"a=1&resourceHost=" + server.Root() + L"&b=2");
     ASSERT_TRUE(WaitFor(L"Play"));
     PumpUntil([] { return false; }, 200);
-    const std::vector<std::wstring> expected = {
-        L"flash created",
-        L"put Menu false",
-        L"put AllowFullScreen true",
-        L"put AllowScriptAccess always",
-        L"put WMode direct",
-        L"put BackgroundColor 0",
+    const std::vector<std::wstring> expected = CreatedAndSet({
         L"Play",
         L"ready 4",
-    };
+    });
     EXPECT_EQ(Log(), expected);
-    EXPECT_EQ(server.requests.load(), 0);
+    EXPECT_EQ(server.Requests(), 0u);
 }
 
 TEST_F(FlashHost, RelativeMovieAddressFailsLikeAMissingFile) {
@@ -239,7 +203,7 @@ TEST_F(FlashHost, ReloadMessageLoadsTheStoredQueryInANewControl) {
     EXPECT_NE(game.m_pFlashCtrl->m_hWnd, first);
     EXPECT_FALSE(::IsWindow(first));
     EXPECT_EQ(Count(L"put FlashVars " + query), 2u);
-    EXPECT_EQ(server.requests.load(), 2);
+    EXPECT_EQ(server.Requests(), 2u);
     EXPECT_EQ(game.m_strLeaveGamePrompt, tarvinGame::kDefaultLeaveGamePrompt);
 }
 
@@ -277,9 +241,9 @@ TEST_F(FlashHost, LongQueryIsKeptWholeForTheMovieAndForReloads) {
 class FlashMissing : public FlashHostBase {
 protected:
     void SetUp() override {
-        m_server = RegisteredServer();
+        m_server = RegisteredServer(kFlashClsid);
         if (!m_server.empty())
-            ASSERT_EQ(::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kFlashKey), ERROR_SUCCESS);
+            ASSERT_EQ(::RegDeleteTreeW(HKEY_LOCAL_MACHINE, ClassKey(kFlashClsid).c_str()), ERROR_SUCCESS);
         FlashHostBase::SetUp();
     }
     void TearDown() override {
@@ -289,8 +253,8 @@ protected:
     void Restore() {
         if (m_server.empty())
             return;
-        const std::wstring server = (std::wstring(kFlashKey) + L"\\InprocServer32");
-        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kFlashKey, nullptr, REG_SZ,
+        const std::wstring key = ClassKey(kFlashClsid), server = key + L"\\InprocServer32";
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ,
                           L"Kelvo stand-in: Shockwave Flash control",
                           sizeof(L"Kelvo stand-in: Shockwave Flash control"));
         ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), nullptr, REG_SZ, m_server.c_str(),
@@ -327,7 +291,7 @@ TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
     ASSERT_TRUE(game.m_pFlashNotice);
     EXPECT_FALSE(::IsWindow(notice));
     EXPECT_FALSE(game.m_pFlashCtrl);
-    EXPECT_EQ(server.requests.load(), 0);
+    EXPECT_EQ(server.Requests(), 0u);
 
     // Once a player is there, the next reload has the control.
     if (!m_server.empty()) {

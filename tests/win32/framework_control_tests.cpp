@@ -10,17 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::wstring OwnResAddress(int id) {
-    wchar_t path[MAX_PATH] = L"";
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const wchar_t* name = wcsrchr(path, L'\\');
-    return L"res://" + std::wstring(name ? name + 1 : path) + L"/" + std::to_wstring(id);
-}
 
 // A dialog hosting the browser with id 1000 and sinking its DocumentComplete by DISPID.
 class HostDialog : public CDialog {
@@ -46,40 +40,12 @@ END_EVENTSINK_MAP()
 class FrameworkControl : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!BrowserStandinRegistered())
+        if (!StandinRegistered(kBrowserClsid))
             GTEST_SKIP() << "the web browser class id is not registered to the stand-in";
-        wchar_t temp[MAX_PATH] = L"";
-        ::GetTempPathW(MAX_PATH, temp);
-        m_log = std::wstring(temp) + L"kelvo_framework_control_" + std::to_wstring(::GetCurrentProcessId()) +
-                L".log";
-        ::DeleteFileW(m_log.c_str());
-        wchar_t previous[MAX_PATH] = L"";
-        if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH)
-            m_previous = previous;
-        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_log.c_str());
+        log = std::make_unique<StandinLog>();
         ASSERT_TRUE(host.Create(102));
         host.ShowWindow(SW_SHOW);
         ASSERT_TRUE(host.browser.Create(nullptr, WS_CHILD | WS_VISIBLE, RECT{45, 30, 655, 366}, &host, 1000));
-    }
-    void TearDown() override {
-        if (!m_log.empty()) {
-            ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG",
-                                      m_previous.empty() ? nullptr : m_previous.c_str());
-            ::DeleteFileW(m_log.c_str());
-        }
-    }
-    std::string Log() const {
-        std::string text;
-        HANDLE file = ::CreateFileW(m_log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return text;
-        char buffer[4096];
-        DWORD read = 0;
-        while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-            text.append(buffer, read);
-        ::CloseHandle(file);
-        return text;
     }
     void NavigateAndWait(const std::wstring& address) {
         const std::size_t before = host.completed.size();
@@ -87,9 +53,8 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return host.completed.size() > before; }));
     }
 
+    std::unique_ptr<StandinLog> log;
     HostDialog host;
-    std::wstring m_log;
-    std::wstring m_previous;
 };
 
 TEST_F(FrameworkControl, CreatesTheControlAsAChildWithItsId) {
@@ -116,19 +81,8 @@ TEST_F(FrameworkControl, DocumentBodyTakesAnEmptyBeforeUnloadHandler) {
     NavigateAndWait(OwnResAddress(208));
     ComPtr<IDispatch> document = host.browser.get_Document();
     ASSERT_TRUE(document);
-    ComPtr<IHTMLDocument2> html;
-    ASSERT_EQ(html.QueryFrom(document.Get(), IID_IHTMLDocument2), S_OK);
-    ComPtr<IHTMLElement> body;
-    ASSERT_EQ(html->get_body(body.ReleaseAndGetAddressOf()), S_OK);
-    ComPtr<IHTMLBodyElement> bodyElement;
-    ASSERT_EQ(bodyElement.QueryFrom(body.Get(), IID_IHTMLBodyElement), S_OK);
-    VARIANT empty;
-    ::VariantInit(&empty);
-    empty.vt = VT_BSTR;
-    empty.bstrVal = ::SysAllocString(L"");
-    EXPECT_EQ(bodyElement->put_onbeforeunload(empty), S_OK);
-    ::VariantClear(&empty);
-    EXPECT_NE(Log().find("onbeforeunload \n"), std::string::npos) << Log();
+    EXPECT_EQ(PutBeforeUnload(document.Get(), L""), S_OK);
+    EXPECT_NE(log->Text().find("onbeforeunload \n"), std::string::npos) << log->Text();
 }
 
 TEST_F(FrameworkControl, KeysForTheControlGoToItsInPlaceActiveObject) {
@@ -139,7 +93,7 @@ TEST_F(FrameworkControl, KeysForTheControlGoToItsInPlaceActiveObject) {
     ASSERT_NE(inner, nullptr);
     MSG tab{inner, WM_KEYDOWN, VK_TAB, 0, 0, {}};
     host.PreTranslateMessage(&tab);
-    EXPECT_NE(Log().find("key 9"), std::string::npos) << Log();
+    EXPECT_NE(log->Text().find("key 9"), std::string::npos) << log->Text();
 }
 
 TEST_F(FrameworkControl, DestructionReleasesTheControlAndItsEvents) {

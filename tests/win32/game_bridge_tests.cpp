@@ -16,16 +16,6 @@ namespace {
 using namespace gametest;
 using namespace movietest;
 
-bool FlashStandinRegistered() {
-    wchar_t path[MAX_PATH] = L"";
-    DWORD size = sizeof(path);
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE,
-                       L"Software\\Classes\\CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32",
-                       nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
-        return false;
-    return std::wstring(path).find(L"kelvo_standins") != std::wstring::npos;
-}
-
 std::string Request(const std::string& name, const std::string& arguments = "") {
     return "<invoke name=\"" + name + "\" returntype=\"xml\"><arguments>" + arguments +
            "</arguments></invoke>";
@@ -73,7 +63,7 @@ private:
 class BridgeFixture : public EntryFixture {
 protected:
     void SetUp() override {
-        if (!FlashStandinRegistered())
+        if (!StandinRegistered(kFlashClsid))
             GTEST_SKIP() << "the Flash class id is not registered to the stand-in";
         EntryFixture::SetUp();
     }

@@ -74,19 +74,7 @@ EffectRecorder* EffectRecorder::current = nullptr;
 
 TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     // The page's before-unload handler, to see it cleared.
-    {
-        ComPtr<IDispatch> document = login->m_browser.get_Document();
-        ComPtr<IHTMLDocument2> html;
-        ASSERT_EQ(html.QueryFrom(document.Get(), IID_IHTMLDocument2), S_OK);
-        ComPtr<IHTMLElement> body;
-        ASSERT_EQ(html->get_body(body.ReleaseAndGetAddressOf()), S_OK);
-        ComPtr<IHTMLBodyElement> bodyElement;
-        ASSERT_EQ(bodyElement.QueryFrom(body.Get(), IID_IHTMLBodyElement), S_OK);
-        UniqueVariant handler;
-        handler.get()->vt = VT_BSTR;
-        handler.get()->bstrVal = ::SysAllocString(L"return 'stay?';");
-        bodyElement->put_onbeforeunload(*handler.get());
-    }
+    ASSERT_EQ(PutBeforeUnload(login->m_browser.get_Document().Get(), L"return 'stay?';"), S_OK);
     std::vector<std::string> effects;
     {
         EffectRecorder recorder(login, frame.m_hWnd);

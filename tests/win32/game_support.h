@@ -162,55 +162,12 @@ private:
 
 // ---- The login side, the game window and the stand-in's record ----
 
-class StandinLog {
-public:
-    StandinLog() {
-        wchar_t temp[MAX_PATH] = L"";
-        ::GetTempPathW(MAX_PATH, temp);
-        m_path =
-            std::wstring(temp) + L"kelvo_game_entry_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
-        ::DeleteFileW(m_path.c_str());
-        wchar_t previous[MAX_PATH] = L"";
-        if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH)
-            m_previous = previous;
-        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_path.c_str());
-    }
-    ~StandinLog() {
-        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_previous.empty() ? nullptr : m_previous.c_str());
-        ::DeleteFileW(m_path.c_str());
-    }
-    std::string Text() const {
-        std::string text;
-        HANDLE file = ::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return text;
-        char buffer[4096];
-        DWORD read = 0;
-        while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-            text.append(buffer, read);
-        ::CloseHandle(file);
-        return text;
-    }
-    int Count(const std::string& line) const {
-        const std::string text = Text();
-        int n = 0;
-        for (std::size_t at = text.find(line + "\n"); at != std::string::npos;
-             at = text.find(line + "\n", at + 1))
-            n += at == 0 || text[at - 1] == '\n';
-        return n;
-    }
-
-private:
-    std::wstring m_path, m_previous;
-};
-
 // The frame with its login dialog and a web view of the stand-in that shows an empty page; no
 // placeholder page, so nothing navigates until a test says so.
 class EntryFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!BrowserStandinRegistered())
+        if (!StandinRegistered(kBrowserClsid))
             GTEST_SKIP() << "the web browser class id is not registered to the stand-in";
         log = std::make_unique<StandinLog>();
         ASSERT_TRUE(frame.Create(bgDialog::IDD));

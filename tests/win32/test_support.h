@@ -1,11 +1,16 @@
 // Small helpers shared by the Windows tests.
 #pragma once
 
-#include <windows.h>
+#include "framework/Handles.h"
 
+#include <windows.h>
+#include <mshtml.h>
+
+#include <cwchar>
 #include <cwctype>
 #include <functional>
 #include <string>
+#include <vector>
 
 inline RECT WindowRect(HWND hwnd) {
     RECT r{};
@@ -35,16 +40,127 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
     return true;
 }
 
-// True when the prefix has the web browser class id registered to the stand-in controls.
-inline bool BrowserStandinRegistered() {
+inline const wchar_t kBrowserClsid[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
+inline const wchar_t kFlashClsid[] = L"{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+
+inline std::wstring ClassKey(const wchar_t* clsid) {
+    return std::wstring(L"Software\\Classes\\CLSID\\") + clsid;
+}
+
+// The in-process server registered for a class id in the prefix; empty when there is none.
+inline std::wstring RegisteredServer(const wchar_t* clsid) {
     wchar_t path[MAX_PATH] = L"";
     DWORD size = sizeof(path);
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE,
-                       L"Software\\Classes\\CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}\\InprocServer32",
-                       nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
-        return false;
-    std::wstring server(path);
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, (ClassKey(clsid) + L"\\InprocServer32").c_str(), nullptr,
+                       RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return {};
+    return path;
+}
+
+// True when the class id is registered to the stand-in controls (tools/standins/register.sh).
+inline bool StandinRegistered(const wchar_t* clsid) {
+    std::wstring server = RegisteredServer(clsid);
     for (auto& c : server)
         c = static_cast<wchar_t>(std::towlower(c));
     return server.find(L"kelvo_standins") != std::wstring::npos;
 }
+
+inline std::wstring FromUtf8(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                        static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    return wide;
+}
+
+// The address of one of this program's own HTML resources.
+inline std::wstring OwnResAddress(int id) {
+    wchar_t path[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const wchar_t* name = std::wcsrchr(path, L'\\');
+    return L"res://" + std::wstring(name ? name + 1 : path) + L"/" + std::to_wstring(id);
+}
+
+// Sets the body's before-unload handler of a loaded document, as a page script would.
+inline HRESULT PutBeforeUnload(IDispatch* document, const wchar_t* handler) {
+    ComPtr<IHTMLDocument2> html;
+    ComPtr<IHTMLElement> body;
+    ComPtr<IHTMLBodyElement> bodyElement;
+    HRESULT hr = document ? html.QueryFrom(document, IID_IHTMLDocument2) : E_POINTER;
+    if (SUCCEEDED(hr))
+        hr = html->get_body(body.ReleaseAndGetAddressOf());
+    if (SUCCEEDED(hr))
+        hr = body ? bodyElement.QueryFrom(body.Get(), IID_IHTMLBodyElement) : E_POINTER;
+    if (FAILED(hr))
+        return hr;
+    UniqueVariant value;
+    value.get()->vt = VT_BSTR;
+    value.get()->bstrVal = ::SysAllocString(handler);
+    return bodyElement->put_onbeforeunload(*value.get());
+}
+
+// An export looked up by name, through void(*)() so that the conversion is explicit.
+template <typename Fn>
+Fn Lookup(HMODULE module, const char* name) {
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+// The stand-in controls' record while the object lives: KELVO_STANDIN_LOG names a scratch file of
+// this process, and its earlier value comes back afterwards.
+class StandinLog {
+public:
+    StandinLog() {
+        wchar_t temp[MAX_PATH] = L"";
+        ::GetTempPathW(MAX_PATH, temp);
+        m_path = std::wstring(temp) + L"kelvo_standin_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
+        ::DeleteFileW(m_path.c_str());
+        wchar_t previous[MAX_PATH] = L"";
+        if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH)
+            m_previous = previous;
+        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_path.c_str());
+    }
+    ~StandinLog() {
+        ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_previous.empty() ? nullptr : m_previous.c_str());
+        ::DeleteFileW(m_path.c_str());
+    }
+    StandinLog(const StandinLog&) = delete;
+    StandinLog& operator=(const StandinLog&) = delete;
+
+    std::string Text() const {
+        std::string text;
+        HANDLE file = ::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return text;
+        char buffer[4096];
+        DWORD read = 0;
+        while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+            text.append(buffer, read);
+        ::CloseHandle(file);
+        return text;
+    }
+    std::vector<std::wstring> Lines() const {
+        std::vector<std::wstring> lines;
+        const std::string text = Text();
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t end = text.find('\n', at);
+            if (end == std::string::npos)
+                end = text.size();
+            lines.push_back(FromUtf8(text.substr(at, end - at)));
+            at = end + 1;
+        }
+        return lines;
+    }
+    // How many lines are exactly `line`.
+    int Count(const std::wstring& line) const {
+        int n = 0;
+        for (const auto& l : Lines())
+            n += l == line;
+        return n;
+    }
+    int Count(const std::string& utf8Line) const { return Count(FromUtf8(utf8Line)); }
+
+private:
+    std::wstring m_path, m_previous;
+};

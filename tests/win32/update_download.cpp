@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-using update_test::LoopbackServer;
 using update_test::MessageBoxAnswerer;
 
 namespace {
@@ -42,11 +41,6 @@ std::string Body(std::size_t size) {
     return body;
 }
 
-std::string Response(const std::string& status, const std::string& body, const std::string& extra = "") {
-    return "HTTP/1.0 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra +
-           "\r\n" + body;
-}
-
 class UpdateDownload : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -61,8 +55,9 @@ protected:
 
 TEST_F(UpdateDownload, WholeBodyReachesTheFile) {
     const std::string body = Body(1000000); // many blocks
-    LoopbackServer server(
-        [&](SOCKET s, const std::string&) { LoopbackServer::Send(s, Response("200 OK", body)); });
+    LoopbackServer server([&](SOCKET s, const std::string&) {
+        LoopbackServer::Send(s, LoopbackServer::Reply("200 OK", body));
+    });
     EXPECT_TRUE(DownloadFile(server.Url(L"/dir/kelvo.exe?v=2?77"), m_path));
     EXPECT_TRUE(ReadAll(m_path) == body);
     const auto requests = server.requests();
@@ -74,7 +69,7 @@ TEST_F(UpdateDownload, WholeBodyReachesTheFile) {
 
 TEST_F(UpdateDownload, EmptyBodyGivesAnEmptyFile) {
     LoopbackServer server(
-        [](SOCKET s, const std::string&) { LoopbackServer::Send(s, Response("200 OK", "")); });
+        [](SOCKET s, const std::string&) { LoopbackServer::Send(s, LoopbackServer::Reply("200 OK", "")); });
     EXPECT_TRUE(DownloadFile(server.Url(L"/empty.ini"), m_path));
     EXPECT_EQ(ReadAll(m_path), "");
 }
@@ -91,9 +86,9 @@ TEST_F(UpdateDownload, RedirectIsFollowed) {
     const std::string body = Body(5000);
     LoopbackServer server([&](SOCKET s, const std::string& request) {
         if (request.rfind("GET /old", 0) == 0)
-            LoopbackServer::Send(s, Response("302 Found", "", "Location: /new/kelvo.exe\r\n"));
+            LoopbackServer::Send(s, LoopbackServer::Reply("302 Found", "", "Location: /new/kelvo.exe\r\n"));
         else
-            LoopbackServer::Send(s, Response("200 OK", body));
+            LoopbackServer::Send(s, LoopbackServer::Reply("200 OK", body));
     });
     EXPECT_TRUE(DownloadFile(server.Url(L"/old/kelvo.exe"), m_path));
     EXPECT_TRUE(ReadAll(m_path) == body);
@@ -103,13 +98,13 @@ TEST_F(UpdateDownload, ShortOrDroppedBodyFails) {
     const std::string body = Body(100000);
     // Announces the whole body, sends a third, then ends the connection in order.
     LoopbackServer shortServer([&](SOCKET s, const std::string&) {
-        LoopbackServer::Send(s, Response("200 OK", body).substr(0, 33333));
+        LoopbackServer::Send(s, LoopbackServer::Reply("200 OK", body).substr(0, 33333));
     });
     EXPECT_FALSE(DownloadFile(shortServer.Url(L"/kelvo.exe"), m_path));
 
     // The same, ended with a reset.
     LoopbackServer resetServer([&](SOCKET s, const std::string&) {
-        LoopbackServer::Send(s, Response("200 OK", body).substr(0, 33333));
+        LoopbackServer::Send(s, LoopbackServer::Reply("200 OK", body).substr(0, 33333));
         LoopbackServer::ResetOnClose(s);
     });
     EXPECT_FALSE(DownloadFile(resetServer.Url(L"/kelvo.exe"), m_path));
@@ -119,7 +114,7 @@ TEST_F(UpdateDownload, StatusOtherThan200ShowsTheMessageOnceAndLeavesTheFile) {
     update_test::WriteFileBytes(m_path, "previous");
     for (const char* status : {"404 Not Found", "500 Internal Server Error"}) {
         LoopbackServer server([&](SOCKET s, const std::string&) {
-            LoopbackServer::Send(s, Response(status, "<html>no</html>"));
+            LoopbackServer::Send(s, LoopbackServer::Reply(status, "<html>no</html>"));
         });
         MessageBoxAnswerer answerer;
         EXPECT_FALSE(DownloadFile(server.Url(L"/kelvo.exe"), m_path));
@@ -134,7 +129,7 @@ TEST_F(UpdateDownload, StatusOtherThan200ShowsTheMessageOnceAndLeavesTheFile) {
 TEST_F(UpdateDownload, SilentFailures) {
     MessageBoxAnswerer answerer;
     LoopbackServer server(
-        [](SOCKET s, const std::string&) { LoopbackServer::Send(s, Response("200 OK", "x")); });
+        [](SOCKET s, const std::string&) { LoopbackServer::Send(s, LoopbackServer::Reply("200 OK", "x")); });
     EXPECT_FALSE(DownloadFile(server.Url(L"/kelvo.exe"), m_dir + L"\\no\\such\\dir\\kelvo_new.exe"));
 
     // A closed port: refused at once on loopback, within the connect timeout in any case.
@@ -175,8 +170,9 @@ TEST_F(UpdateDownload, LongDestinationPath) {
     const std::wstring path = dir.substr(4) + L"\\kelvo_new.exe";
     ASSERT_GE(path.size(), static_cast<std::size_t>(MAX_PATH));
     const std::string body = Body(20000);
-    LoopbackServer server(
-        [&](SOCKET s, const std::string&) { LoopbackServer::Send(s, Response("200 OK", body)); });
+    LoopbackServer server([&](SOCKET s, const std::string&) {
+        LoopbackServer::Send(s, LoopbackServer::Reply("200 OK", body));
+    });
     EXPECT_TRUE(DownloadFile(server.Url(L"/kelvo.exe"), path));
     EXPECT_TRUE(ReadAll(L"\\\\?\\" + path) == body);
     ::DeleteFileW((L"\\\\?\\" + path).c_str());
@@ -237,10 +233,11 @@ TEST(UpdateInstall, LongCurrentDirectory) {
     LoopbackServer server([&](SOCKET s, const std::string& request) {
         if (request.find("kelvoupdate.ini") != std::string::npos)
             LoopbackServer::Send(
-                s, Response("200 OK", "[LoginUpdate]\r\nVersionId=1002\r\ndownloadUrl=http://127.0.0.1:" +
-                                          std::to_string(server.port()) + "/kelvo.exe\r\n"));
+                s, LoopbackServer::Reply("200 OK",
+                                         "[LoginUpdate]\r\nVersionId=1002\r\ndownloadUrl=http://127.0.0.1:" +
+                                             std::to_string(server.port()) + "/kelvo.exe\r\n"));
         else
-            LoopbackServer::Send(s, Response("200 OK", fresh));
+            LoopbackServer::Send(s, LoopbackServer::Reply("200 OK", fresh));
     });
     if (!::SetCurrentDirectoryW(dir.c_str()))
         GTEST_SKIP() << "the system keeps the current directory below MAX_PATH";
