@@ -1,6 +1,40 @@
 #include "ControlBase.h"
 
+#include "Log.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <string>
+
 namespace standins {
+
+namespace {
+
+const wchar_t* MouseButtonMessageName(UINT message) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        return L"WM_LBUTTONDOWN";
+    case WM_LBUTTONUP:
+        return L"WM_LBUTTONUP";
+    case WM_LBUTTONDBLCLK:
+        return L"WM_LBUTTONDBLCLK";
+    case WM_RBUTTONDOWN:
+        return L"WM_RBUTTONDOWN";
+    case WM_RBUTTONUP:
+        return L"WM_RBUTTONUP";
+    case WM_RBUTTONDBLCLK:
+        return L"WM_RBUTTONDBLCLK";
+    case WM_MBUTTONDOWN:
+        return L"WM_MBUTTONDOWN";
+    case WM_MBUTTONUP:
+        return L"WM_MBUTTONUP";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
 
 ControlBase::ControlBase(REFCLSID clsid, REFIID eventsIid, const wchar_t* viewClass, const wchar_t* workClass,
                          const wchar_t* name)
@@ -93,10 +127,46 @@ LRESULT CALLBACK ControlBase::ViewProc(HWND hwnd, UINT message, WPARAM wParam, L
             return TRUE;
         }
     }
+    // Tests read what reached the control: every mouse button message with its client point.
+    if (const wchar_t* name = MouseButtonMessageName(message))
+        LogLine(std::wstring(L"mouse ") + name + L" " + std::to_wstring(GET_X_LPARAM(lParam)) + L" " +
+                std::to_wstring(GET_Y_LPARAM(lParam)));
+    switch (message) {
+    case WM_PAINT:
+        self->PaintView(hwnd);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETFOCUS:
+        self->UIActivate();
+        break;
+    default:
+        break;
+    }
     LRESULT result = 0;
     if (self->OnViewMessage(hwnd, message, wParam, lParam, result))
         return result;
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void ControlBase::PaintView(HWND hwnd) {
+    PAINTSTRUCT ps;
+    const HDC windowDc = ::BeginPaint(hwnd, &ps);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    const HDC dc = ::CreateCompatibleDC(windowDc);
+    const HBITMAP bitmap =
+        ::CreateCompatibleBitmap(windowDc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
+    const HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
+    const HBRUSH background = ::CreateSolidBrush(Background());
+    ::FillRect(dc, &client, background);
+    ::DeleteObject(background);
+    Draw(hwnd, dc, client);
+    ::BitBlt(windowDc, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+    ::SelectObject(dc, oldBitmap);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    ::EndPaint(hwnd, &ps);
 }
 
 LRESULT CALLBACK ControlBase::WorkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

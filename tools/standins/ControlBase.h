@@ -293,7 +293,11 @@ public:
 protected:
     // The clickable place of the view at a client point, or -1; the view shows the hand over it.
     virtual int HitAt(int, int) const { return -1; }
-    // Messages of the view window; true when handled, with the result in `result`.
+    // The view's background and its picture, drawn off screen so that a change shows without flicker.
+    virtual COLORREF Background() const = 0;
+    virtual void Draw(HWND hwnd, HDC dc, const RECT& client) = 0;
+    // Messages of the view window after the shared handling (mouse buttons recorded, painting, UI
+    // activation on focus); true when handled, with the result in `result`.
     virtual bool OnViewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
     // Messages of the work window (posted with PostWork, and its timers); true when handled.
     virtual bool OnWorkMessage(UINT, WPARAM, LPARAM) { return false; }
@@ -320,6 +324,7 @@ protected:
 private:
     static ControlBase* Owner(HWND hwnd, UINT message, LPARAM lParam, HWND ControlBase::*window);
     static LRESULT CALLBACK ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void PaintView(HWND hwnd);
     static LRESULT CALLBACK WorkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void RegisterClasses() const;
     HRESULT InPlaceActivate(HWND parent, LPCRECT rect);

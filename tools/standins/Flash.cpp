@@ -72,21 +72,6 @@ std::wstring ButtonProperty(const wchar_t* label) {
     return std::wstring(L"kelvo.button.") + label;
 }
 
-const wchar_t* MouseMessageName(UINT message) {
-    switch (message) {
-    case WM_LBUTTONDOWN:
-        return L"WM_LBUTTONDOWN";
-    case WM_LBUTTONUP:
-        return L"WM_LBUTTONUP";
-    case WM_RBUTTONDOWN:
-        return L"WM_RBUTTONDOWN";
-    case WM_RBUTTONUP:
-        return L"WM_RBUTTONUP";
-    default:
-        return nullptr;
-    }
-}
-
 // The value of the name attribute of an invoke request, for the reply and the view.
 std::wstring InvokeName(const std::wstring& request) {
     const std::wstring key = L"name=\"";
@@ -233,22 +218,10 @@ protected:
     }
 
     bool OnViewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        if (const wchar_t* name = MouseMessageName(message))
-            LogLine(std::wstring(L"mouse ") + name + L" " + std::to_wstring(GET_X_LPARAM(lParam)) + L" " +
-                    std::to_wstring(GET_Y_LPARAM(lParam)));
         switch (message) {
-        case WM_PAINT:
-            Paint(hwnd);
-            return true;
-        case WM_ERASEBKGND:
-            result = 1;
-            return true;
         case WM_DESTROY:
             for (const ViewButton& button : kButtons)
                 ::RemovePropW(hwnd, ButtonProperty(button.label).c_str());
-            return false;
-        case WM_SETFOCUS:
-            UIActivate();
             return false;
         case WM_GETDLGCODE:
             result = DLGC_WANTALLKEYS | DLGC_WANTCHARS;
@@ -416,19 +389,9 @@ private:
     int HitAt(int x, int y) const override { return HitIndex(m_hits, x, y); }
 
     // Header, movie address, FlashVars, properties, the buttons, then what the script showed.
-    void Paint(HWND hwnd) {
-        PAINTSTRUCT ps;
-        const HDC windowDc = ::BeginPaint(hwnd, &ps);
-        RECT client{};
-        ::GetClientRect(hwnd, &client);
-        const HDC dc = ::CreateCompatibleDC(windowDc);
-        const HBITMAP bitmap = ::CreateCompatibleBitmap(windowDc, std::max<LONG>(client.right, 1),
-                                                        std::max<LONG>(client.bottom, 1));
-        const HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
-        const HBRUSH background = ::CreateSolidBrush(m_background);
-        ::FillRect(dc, &client, background);
-        ::DeleteObject(background);
+    COLORREF Background() const override { return m_background; }
 
+    void Draw(HWND hwnd, HDC dc, const RECT& client) override {
         const HFONT text = MakeFont(15, FW_NORMAL);
         const HFONT bold = MakeFont(18, FW_BOLD);
         const HGDIOBJ oldFont = ::SelectObject(dc, bold);
@@ -502,11 +465,6 @@ private:
         ::SelectObject(dc, oldFont);
         ::DeleteObject(text);
         ::DeleteObject(bold);
-        ::BitBlt(windowDc, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-        ::SelectObject(dc, oldBitmap);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(dc);
-        ::EndPaint(hwnd, &ps);
     }
 
     static HFONT MakeFont(int height, int weight) {

@@ -34,29 +34,6 @@ constexpr COLORREF kLinkColour = RGB(0, 0, 204);
 constexpr COLORREF kFrameColour = RGB(170, 170, 170);
 constexpr int kMargin = 10;
 
-const wchar_t* MouseMessageName(UINT message) {
-    switch (message) {
-    case WM_LBUTTONDOWN:
-        return L"WM_LBUTTONDOWN";
-    case WM_LBUTTONUP:
-        return L"WM_LBUTTONUP";
-    case WM_LBUTTONDBLCLK:
-        return L"WM_LBUTTONDBLCLK";
-    case WM_RBUTTONDOWN:
-        return L"WM_RBUTTONDOWN";
-    case WM_RBUTTONUP:
-        return L"WM_RBUTTONUP";
-    case WM_RBUTTONDBLCLK:
-        return L"WM_RBUTTONDBLCLK";
-    case WM_MBUTTONDOWN:
-        return L"WM_MBUTTONDOWN";
-    case WM_MBUTTONUP:
-        return L"WM_MBUTTONUP";
-    default:
-        return nullptr;
-    }
-}
-
 class Font {
 public:
     Font(int height, bool bold, bool underline)
@@ -243,19 +220,7 @@ private:
     void LogKey(const MSG& msg) { LogLine(L"key " + std::to_wstring(msg.wParam)); }
 
     bool OnViewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        if (const wchar_t* name = MouseMessageName(message))
-            LogLine(std::wstring(L"mouse ") + name + L" " + std::to_wstring(GET_X_LPARAM(lParam)) + L" " +
-                    std::to_wstring(GET_Y_LPARAM(lParam)));
         switch (message) {
-        case WM_PAINT:
-            Paint(hwnd);
-            return true;
-        case WM_ERASEBKGND:
-            result = 1;
-            return true;
-        case WM_SETFOCUS:
-            UIActivate();
-            return false;
         case WM_LBUTTONDOWN:
             ::SetFocus(hwnd);
             UIActivate();
@@ -498,33 +463,17 @@ private:
         int Right() const { return m_right; }
     };
 
-    void Paint(HWND hwnd) {
-        PAINTSTRUCT ps;
-        const HDC windowDc = ::BeginPaint(hwnd, &ps);
-        RECT client{};
-        ::GetClientRect(hwnd, &client);
-        // Drawn off screen so that a page shows at once, without flicker.
-        const HDC dc = ::CreateCompatibleDC(windowDc);
-        const HBITMAP bitmap = ::CreateCompatibleBitmap(windowDc, std::max<LONG>(client.right, 1),
-                                                        std::max<LONG>(client.bottom, 1));
-        const HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
-        HBRUSH background = ::CreateSolidBrush(kBackground);
-        ::FillRect(dc, &client, background);
-        ::DeleteObject(background);
+    COLORREF Background() const override { return kBackground; }
+
+    void Draw(HWND, HDC dc, const RECT& client) override {
         m_hits.clear();
         if (m_top) {
+            // The painter's fonts go with it: the context's own font is back in before that.
             const HGDIOBJ oldFont = ::GetCurrentObject(dc, OBJ_FONT);
-            {
-                Painter painter(*this, dc, client.right);
-                painter.DrawPage(*m_top, -1, kMargin, painter.Right());
-                ::SelectObject(dc, oldFont);
-            }
+            Painter painter(*this, dc, client.right);
+            painter.DrawPage(*m_top, -1, kMargin, painter.Right());
+            ::SelectObject(dc, oldFont);
         }
-        ::BitBlt(windowDc, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-        ::SelectObject(dc, oldBitmap);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(dc);
-        ::EndPaint(hwnd, &ps);
     }
 
     std::wstring m_pendingUrl;
