@@ -3,7 +3,6 @@
 #include "frame/bgDialog.h"
 
 #include <commctrl.h>
-#include "framework/GdiplusHeaders.h"
 
 #include <memory>
 
@@ -17,8 +16,7 @@ BOOL CtarvinApp::InitInstance() {
     icc.dwICC = 0xFF;
     ::InitCommonControlsEx(&icc);
 
-    Gdiplus::GdiplusStartupInput input; // version 1, no debug callback, no suppression
-    Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
+    m_gdiplus.emplace();
 
     CWinApp::InitInstance();
     AfxEnableControlContainer();
@@ -37,6 +35,6 @@ BOOL CtarvinApp::InitInstance() {
 }
 
 int CtarvinApp::ExitInstance() {
-    Gdiplus::GdiplusShutdown(m_gdiplusToken);
+    m_gdiplus.reset();
     return CWinApp::ExitInstance();
 }

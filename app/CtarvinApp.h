@@ -3,6 +3,9 @@
 #pragma once
 
 #include "framework/CWinApp.h"
+#include "framework/GdiplusSession.h"
+
+#include <optional>
 
 class CtarvinApp : public CWinApp {
 public:
@@ -12,5 +15,5 @@ public:
     int ExitInstance() override;
 
 private:
-    ULONG_PTR m_gdiplusToken = 0;
+    std::optional<GdiplusSession> m_gdiplus;
 };

@@ -7,7 +7,7 @@
 // blending alone. Prints the fastest and the median of each.
 #include "frame/bgDialog.h"
 #include "framework/CWinApp.h"
-#include "framework/GdiplusHeaders.h"
+#include "framework/GdiplusSession.h"
 
 #include <commctrl.h>
 
@@ -104,9 +104,7 @@ int main() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), 0xFF};
     ::InitCommonControlsEx(&icc);
     ::QueryPerformanceFrequency(&g_freq);
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    const GdiplusSession gdiplus;
     {
         double t0 = Now();
         auto picture = LoadPngResource(191);
@@ -159,6 +157,5 @@ int main() {
                                       frame.GetButtons(), none);
                }));
     }
-    Gdiplus::GdiplusShutdown(token);
     return 0;
 }

@@ -3,7 +3,7 @@
 #include "framework/CWinApp.h"
 
 #include <commctrl.h>
-#include "framework/GdiplusHeaders.h"
+#include "framework/GdiplusSession.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -14,12 +14,8 @@ TestApp g_app;
 int main(int argc, char** argv) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), 0xFF};
     ::InitCommonControlsEx(&icc);
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    const GdiplusSession gdiplus;
     AfxEnableControlContainer();
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    Gdiplus::GdiplusShutdown(token);
-    return result;
+    return RUN_ALL_TESTS();
 }
