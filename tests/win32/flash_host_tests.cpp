@@ -83,7 +83,7 @@ protected:
     void TearDown() override {
         game.m_pFlashCtrl.reset();
         game.DestroyWindow();
-        PumpUntil([] { return false; }, 50);
+        Pump(50);
         log.reset();
     }
 
@@ -152,14 +152,14 @@ TEST_F(FlashHost, LoadSetsThePropertiesInOrderThenLoadsAndPlays) {
     EXPECT_TRUE(Same(ChildRect(control, game.m_hWnd), ExpectedPlace()));
     ::RedrawWindow(game.m_hWnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME | RDW_UPDATENOW);
-    PumpUntil([] { return false; }, 300);
+    Pump(300);
     SaveShotIfAsked(game.m_hWnd, "flash_standin.bmp");
 }
 
 TEST_F(FlashHost, WithoutMainVersionOnlyThePropertiesAndPlay) {
     game.LoadGameMovie(L"a=1&resourceHost=" + server.Root() + L"&b=2");
     ASSERT_TRUE(WaitFor(L"Play"));
-    PumpUntil([] { return false; }, 200);
+    Pump(200);
     const std::vector<std::wstring> expected = CreatedAndSet({
         L"Play",
         L"ready 4",
@@ -278,7 +278,7 @@ TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
     EXPECT_EQ(game.m_strLeaveGamePrompt, tarvinGame::kDefaultLeaveGamePrompt);
     ::RedrawWindow(game.m_hWnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME | RDW_UPDATENOW);
-    PumpUntil([] { return false; }, 300);
+    Pump(300);
     SaveShotIfAsked(game.m_hWnd, "flash_notice.bmp");
 
     // The frame goes on: maximise and restore keep the notice fitted.

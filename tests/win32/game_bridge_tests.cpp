@@ -165,7 +165,7 @@ TEST_F(BridgeFixture, CallsActOnTheGameWindow) {
         EXPECT_EQ(Refreshes(), before);
         PumpUntil([&] { return Refreshes() >= before + c.refreshes && c.refreshes > 0; }, 700);
         const DWORD delay = ::GetTickCount() - lastReturned;
-        PumpUntil([] { return false; }, 300);
+        Pump(300);
         EXPECT_EQ(Refreshes() - before, c.refreshes);
         if (c.refreshes) {
             // 200 ms after the last call, less the time "show end" took to be noticed.
@@ -241,7 +241,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
             ASSERT_TRUE(Click(view, L"disconnection"));
         // The question runs inside the dispatch of the call; once it is seen here, it is answered.
         ASSERT_TRUE(PumpUntil([&] { return answer.seen.count > 0; }));
-        PumpUntil([] { return false; }, 200);
+        Pump(200);
 
         EXPECT_EQ(answer.seen.count, 1);
         EXPECT_EQ(answer.seen.text, tarvinGame::kDefaultLeaveGamePrompt);

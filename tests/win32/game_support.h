@@ -201,7 +201,7 @@ protected:
     // An empty page supersedes whatever load is pending.
     void Settle() {
         login->m_browser.Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr);
-        PumpUntil([] { return false; }, 50);
+        Pump(50);
     }
     // Enters the game once and gives it a control (the movie's own control is not needed here).
     tarvinGame& EnterGame(const std::wstring& serverId = L"12") {

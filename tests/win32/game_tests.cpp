@@ -30,18 +30,6 @@ std::string Describe(const RECT& r) {
     return text;
 }
 
-void Pump(DWORD milliseconds) {
-    const DWORD start = ::GetTickCount();
-    do {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(10);
-    } while (::GetTickCount() - start < milliseconds);
-}
-
 class GameFixture : public ::testing::Test {
 protected:
     void SetUp() override {

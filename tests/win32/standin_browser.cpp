@@ -149,10 +149,6 @@ protected:
         return title.get() ? title.get() : L"";
     }
 
-    static void Pump(DWORD ms) {
-        PumpUntil([] { return false; }, ms);
-    }
-
     bool WaitForCompletions(size_t n) {
         return PumpUntil([&] { return m_sink.completed.size() >= n; });
     }

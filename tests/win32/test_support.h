@@ -40,6 +40,11 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
     return true;
 }
 
+// Dispatches this thread's messages for a while.
+inline void Pump(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
 inline const wchar_t kBrowserClsid[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
 inline const wchar_t kFlashClsid[] = L"{D27CDB6E-AE6D-11CF-96B8-444553540000}";
 
