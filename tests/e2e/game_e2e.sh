@@ -162,6 +162,16 @@ read -r _ tx ty tw th <<<"$tray_line"
 e2e_click $((tx + 12)) $((ty + th - 11))
 e2e_check "a click on the icon brings the game back" test -n "$(wait_window_sized Kelvo "$sw" "$sh" 10)"
 
+# Closes the game window from its caption and answers the question with Yes (Enter).
+leave_game() {
+    local box_id
+    read -r _ gx gy gw gh <<<"$(wait_window_sized Kelvo "$sw" "$sh" 5)"
+    caption_click $((gw - 26 + 12)) 14
+    read -r box_id _ <<<"$(wait_window_not_sized Kelvo "$sw" "$sh" 10)"
+    xdotool key --window "$box_id" Return 2>/dev/null
+    sleep 1.5
+}
+
 # Closing asks; No keeps the game.
 caption_click $((gw - 26 + 12)) 14
 box=$(wait_window_not_sized Kelvo "$sw" "$sh" 10)
@@ -176,11 +186,7 @@ e2e_check "No keeps the game" test -n "$(wait_window_sized Kelvo "$sw" "$sh" 5)"
 e2e_check "No: the question is gone" test "$(count_shown Kelvo)" = 1
 
 # Yes: the frame and the login page come back.
-caption_click $((gw - 26 + 12)) 14
-box=$(wait_window_not_sized Kelvo "$sw" "$sh" 10)
-read -r box_id _ <<<"$box"
-xdotool key --window "$box_id" Return 2>/dev/null
-sleep 1.5
+leave_game
 e2e_check "Yes: the game window is gone" test -z "$(wait_window_sized Kelvo "$sw" "$sh" 1)"
 e2e_check "Yes: the frame is shown again" test -n "$(shown_windows Kelvo | awk -v f="$frame" '$1 == f')"
 e2e_screenshot "$shots/game-6-left.png"
@@ -208,12 +214,7 @@ e2e_check "one re-entry ${gap} ms after the third call" test -n "$reentered" -a 
 sleep 1.5
 e2e_check "only one re-entry for the three calls ($(reentries13))" test "$(reentries13)" = 1
 e2e_screenshot "$shots/game-7-reloaded.png"
-read -r _ gx gy gw gh <<<"$(wait_window_sized Kelvo "$sw" "$sh" 5)"
-caption_click $((gw - 26 + 12)) 14
-box=$(wait_window_not_sized Kelvo "$sw" "$sh" 10)
-read -r box_id _ <<<"$box"
-xdotool key --window "$box_id" Return 2>/dev/null
-sleep 1.5
+leave_game
 e2e_check "left the second game" test -z "$(wait_window_sized Kelvo "$sw" "$sh" 1)"
 
 e2e_click $((fx + 1071)) $((fy + 121))

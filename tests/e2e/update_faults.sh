@@ -21,6 +21,19 @@ running() { kill -0 "$KELVO_PID" 2>/dev/null; }
 absent() { [ ! -e "$1" ]; }
 
 # case NAME DOWNLOADS [portal options | "none"]: starts the old launcher in a fresh directory.
+# No message box of the update, of either kind.
+no_message() { test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0; }
+
+# A failed update ends as a failed download does: no message, the old launcher in place, nothing
+# set aside, no restart, the login going on.
+check_failed_quietly() {
+    check "a message was shown" no_message
+    check "${1:-old launcher not in place}" old_in_place
+    check "kelvo_.exe left" absent "$dir/kelvo_.exe"
+    check "restarted" test "$(manifests)" = 1
+    check "launcher stopped" running
+}
+
 begin() {
     name=$1
     downloads=$2
@@ -41,7 +54,11 @@ watch() {
     started=$(date +%s.%N)
     upd_watch "$dir.log" "$downloads" "$secs" "$boxes"
     check "launcher did not finish its downloads within $secs s" $UPD_WATCHED
-    times=$(upd_downloads "$dir.log" | paste -sd, | sed 's/,/, /g')
+    # A run that loops (the portal unreachable) makes thousands: the first eight and the count.
+    local count
+    count=$(upd_downloads "$dir.log" | wc -l)
+    times=$(upd_downloads "$dir.log" | head -8 | paste -sd, | sed 's/,/, /g')
+    [ "$count" -gt 8 ] && times="$times, … ($count in all)"
     summary="messages: $UPD_FAIL_BOXES failure, $UPD_DONE_BOXES completion; downloads: ${times:-none}"
 }
 
@@ -107,11 +124,7 @@ for fault in exe-drop exe-short exe-html exe-cut exe-other-arch exe-zeroes; do
     begin "$fault" 2 --fault "$fault"
     upd_start "$dir"
     watch 30
-    check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
-    check "old launcher not in place" old_in_place
-    check "kelvo_.exe left" absent "$dir/kelvo_.exe"
-    check "restarted" test "$(manifests)" = 1
-    check "launcher stopped" running
+    check_failed_quietly
     end "old launcher kept, kelvo_new.exe left with $(stat -c %s "$dir/kelvo_new.exe" 2>/dev/null || echo no) of $(stat -c %s "$UPD_NEW") bytes"
 done
 
@@ -120,7 +133,7 @@ done
 begin hang 1 --fault hang --hang-seconds 60
 upd_start "$dir"
 watch 50
-check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "a message was shown" no_message
 hang_seconds=$(upd_downloads "$dir.log" | head -1 | cut -d' ' -f1)
 check "the wait did not end by the receive timeout (${hang_seconds:-none} s)" \
     awk -v s="${hang_seconds:-99}" 'BEGIN { exit !(s >= 10 && s < 30) }'
@@ -133,7 +146,7 @@ end "request unanswered, given up after the receive timeout, old launcher kept"
 begin closed-port 1 none
 upd_start "$dir"
 watch 30
-check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "a message was shown" no_message
 check "old launcher not in place" old_in_place
 check "manifest written" absent "$dir/kelvoupdate.ini"
 end "no connection, no message"
@@ -141,7 +154,7 @@ end "no connection, no message"
 begin exe-closed-port 2 --download-url "http://127.0.0.1:18699$UPD_EXE_PATH"
 upd_start "$dir"
 watch 30
-check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "a message was shown" no_message
 check "old launcher not in place" old_in_place
 check "kelvo_new.exe written" absent "$dir/kelvo_new.exe"
 end "executable's port closed, no message"
@@ -150,7 +163,7 @@ end "executable's port closed, no message"
 begin exe-https 2 --download-url "https://127.0.0.1:$UPD_PORT$UPD_EXE_PATH"
 upd_start "$dir"
 watch 30
-check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "a message was shown" no_message
 check "the portal saw a plain GET" test "$(exes)" = 0
 check "old launcher not in place" old_in_place
 end "TLS handshake refused by the plain portal, old launcher kept"
@@ -162,7 +175,7 @@ cp "$UPD_OLD" "$dir/kelvo.exe"
 mount -o remount,ro "$dir"
 upd_start "$dir" kelvo.exe
 watch 30
-check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "a message was shown" no_message
 check "manifest not requested" test "$(manifests)" = 1
 check "old launcher not in place" old_in_place
 check "launcher stopped" running
@@ -188,7 +201,7 @@ cp "$UPD_OLD" "$dir/kelvo_.exe"
 hold "$dir/kelvo_.exe" keep
 upd_start "$dir" kelvo.exe
 watch 30
-check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
+check "a message was shown" no_message
 check "old launcher not in place" old_in_place
 check "kelvo_new.exe incomplete" upd_same "$dir/kelvo_new.exe" "$UPD_NEW"
 check "restarted" test "$(manifests)" = 1
@@ -201,11 +214,7 @@ cp "$UPD_OLD" "$dir/kelvo.exe"
 hold "$dir/kelvo_new.exe" norename
 upd_start "$dir" kelvo.exe
 watch 30
-check "a message was shown" test "$((UPD_FAIL_BOXES + UPD_DONE_BOXES))" = 0
-check "old launcher not back in place" old_in_place
-check "kelvo_.exe left" absent "$dir/kelvo_.exe"
-check "restarted" test "$(manifests)" = 1
-check "launcher stopped" running
+check_failed_quietly "old launcher not back in place"
 end "old launcher moved back, no message, no restart"
 
 e2e_finish
