@@ -146,9 +146,9 @@ LRESULT tarvinGame::OnSysCommand(WPARAM wParam, LPARAM) {
 
 BOOL tarvinGame::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_KEYDOWN) {
-        // Enter and Escape never reach the dialog keyboard handling, which would end this window
-        // as OK or Cancel while the login side is hidden.
-        if (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)
+        // Enter, Escape and Ctrl+Break never reach the dialog keyboard handling, which would end
+        // this window as OK or Cancel while the login side is hidden.
+        if (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_CANCEL)
             return m_pFlashCtrl ? m_pFlashCtrl->PreTranslateMessage(pMsg) : FALSE;
         // Every key-down refreshes, auto-repeats included.
         if (pMsg->wParam == VK_F5)

@@ -220,7 +220,8 @@ std::optional<BOOL> TranslateEnterEscape(MSG* pMsg, CtarvinDlg* pLogin) {
         return std::nullopt;
     if (pMsg->wParam == VK_RETURN)
         return pLogin ? pLogin->m_browser.PreTranslateMessage(pMsg) : FALSE;
-    if (pMsg->wParam == VK_ESCAPE)
+    // Ctrl+Break is Escape to the dialog keyboard handling: neither may end the frame or the login.
+    if (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_CANCEL)
         return pLogin && pLogin->m_game.m_hWnd ? FALSE : TRUE;
     return std::nullopt;
 }

@@ -56,7 +56,7 @@ private:
 };
 
 // Enter and Escape, alike in the login dialog and in the frame: Enter goes to the web page (no
-// default button sees it); Escape goes on to the game window when one is open and is dropped
-// otherwise. So neither ever ends a modal run. The pre-translation result for those two keys,
-// nothing for every other message.
+// default button sees it); Escape, and Ctrl+Break that the dialog handling reads as Escape, go on
+// to the game window when one is open and are dropped otherwise. So none ever ends a modal run.
+// The pre-translation result for those keys, nothing for every other message.
 std::optional<BOOL> TranslateEnterEscape(MSG* pMsg, CtarvinDlg* pLogin);

@@ -143,6 +143,7 @@ protected:
         for (HWND target : {m_hWnd, login}) {
             ::PostMessageW(target, WM_KEYDOWN, VK_RETURN, 0);
             ::PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0);
+            ::PostMessageW(target, WM_KEYDOWN, VK_CANCEL, 0); // Ctrl+Break
         }
         ::PostMessageW(m_hWnd, WM_TEST_STEP, 0, 0);
         return TRUE;
