@@ -68,18 +68,20 @@ void tarvinGame::ShowFlashDisplaySettings() {
 void tarvinGame::HideToNotificationArea() {
     if (!m_hWnd)
         return;
-    m_nidTray = {};
-    m_nidTray.cbSize = sizeof(m_nidTray);
-    m_nidTray.hWnd = m_hWnd;
-    m_nidTray.uID = kGameTrayIconId;
-    m_nidTray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    m_nidTray.uCallbackMessage = WM_KELVO_NOTIFYICON;
-    m_nidTray.hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kGameTrayIconId));
-    std::wcsncpy(m_nidTray.szTip, L"Kelvo", std::size(m_nidTray.szTip) - 1);
-    // The window hides even when the icon cannot be added.
-    if (::Shell_NotifyIconW(NIM_ADD, &m_nidTray))
-        m_bTrayIconShown = true;
-    ShowWindow(SW_HIDE);
+    if (!m_bTrayIconShown) {
+        m_nidTray = {};
+        m_nidTray.cbSize = sizeof(m_nidTray);
+        m_nidTray.hWnd = m_hWnd;
+        m_nidTray.uID = kGameTrayIconId;
+        m_nidTray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        m_nidTray.uCallbackMessage = WM_KELVO_NOTIFYICON;
+        m_nidTray.hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kGameTrayIconId));
+        std::wcsncpy(m_nidTray.szTip, L"Kelvo", std::size(m_nidTray.szTip) - 1);
+        m_bTrayIconShown = ::Shell_NotifyIconW(NIM_ADD, &m_nidTray) != FALSE;
+    }
+    // Without an icon to bring it back (no notification area), a hidden window would be lost to
+    // the player: it goes to the taskbar instead.
+    ShowWindow(m_bTrayIconShown ? SW_HIDE : SW_MINIMIZE);
 }
 
 LRESULT tarvinGame::OnNotifyIcon(WPARAM wParam, LPARAM lParam) {
@@ -87,19 +89,37 @@ LRESULT tarvinGame::OnNotifyIcon(WPARAM wParam, LPARAM lParam) {
         return 1;
     if (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) {
         ShowWindow(SW_SHOW);
+        RemoveTrayIcon();
+    }
+    return 0;
+}
+
+void tarvinGame::RemoveTrayIcon() {
+    if (m_bTrayIconShown) {
         ::Shell_NotifyIconW(NIM_DELETE, &m_nidTray);
         m_bTrayIconShown = false;
     }
-    return 0;
+}
+
+LRESULT tarvinGame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The window shown again by any road (a re-entry, the movie) no longer needs its icon.
+    if (message == WM_SHOWWINDOW && wParam)
+        RemoveTrayIcon();
+    // A new notification area (the shell restarted) has lost the icon of the hidden window: it is
+    // added again, or the window comes back to the taskbar.
+    static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    if (message == taskbarCreated && taskbarCreated && m_bTrayIconShown &&
+        !::Shell_NotifyIconW(NIM_ADD, &m_nidTray)) {
+        m_bTrayIconShown = false;
+        ShowWindow(SW_SHOWMINNOACTIVE);
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
 }
 
 void tarvinGame::OnDestroy() {
     // A window that goes while hidden (the movie's lost connection answered Yes, or the end of the
     // program) would otherwise leave its icon behind until the mouse passes over it.
-    if (m_bTrayIconShown) {
-        ::Shell_NotifyIconW(NIM_DELETE, &m_nidTray);
-        m_bTrayIconShown = false;
-    }
+    RemoveTrayIcon();
     Default();
 }
 

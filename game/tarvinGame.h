@@ -87,6 +87,7 @@ public:
     NOTIFYICONDATAW m_nidTray{};
 
 protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
 
@@ -110,6 +111,7 @@ protected:
     DECLARE_EVENTSINK_MAP()
 
 private:
+    void RemoveTrayIcon();
     void RunCaptionAction(CaptionAction action);
     void ApplyMaximizedRule();
     CaptionButtonRects ButtonRects() const noexcept;

@@ -333,6 +333,37 @@ TEST_F(EntryFixture, NotificationIconHidesAndBringsBackTheWindow) {
     }
 }
 
+// The icon outlives a restart of the shell, goes whenever the window shows again, and a window
+// that could not get one is minimised rather than lost.
+TEST_F(EntryFixture, NotificationIconFollowsTheShellAndTheWindow) {
+    tarvinGame& game = EnterGame();
+    NOTIFYICONDATAW raw{};
+    raw.cbSize = sizeof(raw);
+    raw.hWnd = game.m_hWnd;
+    raw.uID = 128;
+    game.HideToNotificationArea();
+    if (!IconShown(game.m_hWnd))
+        GTEST_SKIP() << "no notification area in this session";
+
+    // A new notification area starts empty and announces itself.
+    ::Shell_NotifyIconW(NIM_DELETE, &raw);
+    ASSERT_FALSE(IconShown(game.m_hWnd));
+    game.SendMessageW(::RegisterWindowMessageW(L"TaskbarCreated"));
+    EXPECT_TRUE(IconShown(game.m_hWnd));
+    EXPECT_FALSE(game.IsWindowVisible());
+
+    // Shown by another road than the icon.
+    game.ShowWindow(SW_SHOW);
+    EXPECT_FALSE(IconShown(game.m_hWnd));
+
+    // The icon cannot be added (one with its id is there already).
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_ADD, &raw));
+    game.HideToNotificationArea();
+    EXPECT_TRUE(game.IsWindowVisible());
+    EXPECT_TRUE(game.IsIconic());
+    ::Shell_NotifyIconW(NIM_DELETE, &raw);
+}
+
 // ---- Leaving the game ----
 
 TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
