@@ -266,9 +266,16 @@ void bgDialog::OnLButtonDown(UINT, POINT point) {
         Default();
         return;
     }
-    // A press on the picture outside the buttons moves the frame as if its caption were grabbed.
-    ::SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+    // A press on the picture outside the buttons moves the frame as if its caption were grabbed,
+    // the whole window following the mouse. The move returns when it ends; the player's own
+    // setting is then put back, as it is shared by every window of the session.
+    BOOL fullDrag = TRUE;
+    ::SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &fullDrag, 0);
+    if (!fullDrag)
+        ::SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
     SendMessageW(WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+    if (!fullDrag)
+        ::SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, FALSE, nullptr, 0);
     Default();
 }
 

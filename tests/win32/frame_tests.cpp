@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 constexpr UINT WM_TEST_STEP = WM_APP + 10;
@@ -70,6 +72,45 @@ TEST_F(FrameFixture, LoginDialogFollowsEveryMoveAtItsOffset) {
     // A composition puts the picture where the frame is; it must not lose the offset either.
     frame.ComposeFrame();
     expectOffset();
+}
+
+// The frame with its move loop replaced by a look at the drag setting the move would run with.
+class MoveWatchingFrame : public bgDialog {
+public:
+    std::vector<BOOL> fullDragDuringMoves;
+
+protected:
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam) {
+        if ((wParam & 0xFFF0) != SC_MOVE)
+            return Default();
+        BOOL full = -1;
+        ::SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &full, 0);
+        fullDragDuringMoves.push_back(full);
+        return 0;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(MoveWatchingFrame, bgDialog)
+ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
+END_MESSAGE_MAP()
+
+// A press outside the buttons moves the whole frame, and leaves the session's drag setting as the
+// player had it.
+TEST(FrameMove, ShowsTheWholeFrameAndKeepsThePlayersSetting) {
+    MoveWatchingFrame frame;
+    ASSERT_TRUE(frame.Create(bgDialog::IDD));
+    BOOL before = FALSE;
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &before, 0));
+    for (BOOL setting : {FALSE, TRUE}) {
+        ::SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, setting, nullptr, 0);
+        frame.SendMessageW(WM_LBUTTONDOWN, MK_LBUTTON, Point(60, 300));
+        BOOL after = -1;
+        ::SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &after, 0);
+        EXPECT_EQ(after, setting);
+    }
+    ::SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, before, nullptr, 0);
+    EXPECT_EQ(frame.fullDragDuringMoves, (std::vector<BOOL>{TRUE, TRUE}));
 }
 
 TEST_F(FrameFixture, MouseMessagesDriveButtonStatesAndTheCursor) {
