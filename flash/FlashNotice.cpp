@@ -45,9 +45,9 @@ const wchar_t* NoticeFace() noexcept {
     return candidates[0];
 }
 
-HFONT NoticeFont(int height, int weight) noexcept {
+HFONT NoticeFont(int height, int weight, const wchar_t* face) noexcept {
     return ::CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, NoticeFace());
+                         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, face);
 }
 
 } // namespace
@@ -68,8 +68,9 @@ END_MESSAGE_MAP()
 BOOL CFlashNotice::Create(CWnd* pParentWnd, const RECT& rect, UINT id) {
     if (!pParentWnd || !pParentWnd->m_hWnd || !RegisterNoticeClass())
         return FALSE;
-    m_fontTitle.reset(NoticeFont(26, FW_BOLD));
-    m_fontText.reset(NoticeFont(17, FW_NORMAL));
+    const wchar_t* face = NoticeFace();
+    m_fontTitle.reset(NoticeFont(26, FW_BOLD, face));
+    m_fontText.reset(NoticeFont(17, FW_NORMAL, face));
     return CreateEx(0, kNoticeClass, kTitle, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, rect,
                     pParentWnd->m_hWnd, id);
 }

@@ -18,8 +18,6 @@ public:
     GdiplusSession(const GdiplusSession&) = delete;
     GdiplusSession& operator=(const GdiplusSession&) = delete;
 
-    explicit operator bool() const noexcept { return m_token != 0; }
-
 private:
     ULONG_PTR m_token = 0;
 };

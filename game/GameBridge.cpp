@@ -4,8 +4,6 @@
 #include "framework/Text.h"
 #include "game/tarvinGame.h"
 
-#include <new>
-
 namespace {
 
 constexpr UINT kReloadDelayMs = 200;
@@ -48,8 +46,7 @@ void tarvinGame::HandleFlashCall(const std::wstring& request) noexcept {
     try {
         GameBridgeHost host(*this);
         ::HandleFlashCall(ToU16(request), host);
-    } catch (const std::bad_alloc&) {
-        // A request too large for the memory left is dropped; the game goes on.
     } catch (...) {
+        // A request too large for the memory left is dropped; the game goes on.
     }
 }

@@ -312,9 +312,8 @@ void tarvinGame::ToggleMaximized() {
         m_bMaximized = true;
     }
     PaintCaptionButtons();
-    if (m_pFlashCtrl && m_pFlashCtrl->m_hWnd)
-        ::SetFocus(m_pFlashCtrl->m_hWnd);
-    else if (HWND control = GetDlgItem(kGameControlId))
+    // The game control (m_pFlashCtrl's window) has the keys after the change.
+    if (HWND control = GetDlgItem(kGameControlId))
         ::SetFocus(control);
 }
 

@@ -63,7 +63,9 @@ frame=$(e2e_find_window Kelvo 60)
 e2e_check "frame shown" test -n "$frame"
 e2e_check "login page completes" \
     e2e_wait_line "$E2E_STANDIN_LOG" '^complete http://127\.0\.0\.1:18601/games/kelvo/dlq/$' 30
-read -r fx fy _ <<<"$(e2e_geometry "$frame")"
+# The window system may replace the frame's first window while it starts: the frame is the shown
+# window of the picture's size once the login page is there.
+read -r frame fx fy _ <<<"$(wait_window_sized Kelvo 1155 625 10)"
 sleep 1
 e2e_screenshot "$shots/game-1-login.png"
 
