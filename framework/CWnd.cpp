@@ -40,13 +40,12 @@ CWnd::~CWnd() {
     for (DispatchFrame* frame = t_frames; frame; frame = frame->outer)
         if (frame->wnd == this)
             frame->wnd = nullptr;
-    // The control goes first, while its host window still exists.
-    m_pCtrlSite.reset();
-    if (m_hWnd) {
-        HWND hwnd = m_hWnd;
-        Unbind();
+    HWND hwnd = m_hWnd;
+    Unbind();
+    if (m_pCtrlSite)
+        ControlSite::Retire(std::move(m_pCtrlSite), hwnd);
+    else if (hwnd)
         ::DestroyWindow(hwnd);
-    }
 }
 
 const MessageMap* CWnd::GetThisMessageMap() {
@@ -91,7 +90,7 @@ BOOL CWnd::CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RE
     // The host window creates the control named by its window text while it is created.
     if (!CreateEx(0, ControlHost::HostWindowClass(), classId, style | WS_CHILD, rect, pParentWnd->m_hWnd, id))
         return FALSE;
-    auto site = std::make_unique<ControlSite>(*this, id);
+    auto site = std::make_unique<ControlSite>(id);
     if (!site->Attach(m_hWnd, eventsIid, pParentWnd)) {
         DestroyWindow();
         return FALSE;
@@ -106,9 +105,10 @@ IDispatch* CWnd::GetControlDispatch() const noexcept {
 
 HRESULT CWnd::InvokeHelper(DISPID dispid, WORD flags, VARIANT* result, VARIANTARG* args,
                            UINT count) const noexcept {
-    // Held for the call: the control may raise an event inside it whose handler destroys this
-    // wrapper and releases the site's references.
-    const ComPtr<IDispatch> dispatch(GetControlDispatch());
+    // The site and its references stay for the call even when an event raised inside it destroys
+    // this wrapper: the site is retired only once the call has returned.
+    ControlSite* site = m_pCtrlSite.get();
+    IDispatch* dispatch = site ? site->Dispatch() : nullptr;
     if (!dispatch)
         return E_NOINTERFACE;
     DISPPARAMS params{args, nullptr, count, 0};
@@ -121,8 +121,10 @@ HRESULT CWnd::InvokeHelper(DISPID dispid, WORD flags, VARIANT* result, VARIANTAR
         ::VariantInit(result);
     EXCEPINFO exception{};
     UINT badArg = 0;
+    site->Enter();
     const HRESULT hr =
         dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &badArg);
+    site->Leave();
     ::SysFreeString(exception.bstrSource);
     ::SysFreeString(exception.bstrDescription);
     ::SysFreeString(exception.bstrHelpFile);
@@ -290,8 +292,9 @@ LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
 
     if (message == WM_DESTROY && pWnd->m_pCtrlSite) {
-        // Disconnect and release the control before its host window lets go of it.
-        pWnd->m_pCtrlSite.reset();
+        // Disconnect and release the control before its host window lets go of it (once the
+        // control is idle, when the window goes with a parent inside one of its events).
+        ControlSite::Retire(std::move(pWnd->m_pCtrlSite), nullptr);
     }
     const CurrentMessage saved = pWnd->m_current;
     pWnd->m_current = {message, wParam, lParam};

@@ -2,16 +2,23 @@
 
 #include "framework/CWnd.h"
 
+#include <vector>
+
 namespace {
 
 // The object that the control's connection point calls: forwards each event to the owner's map
 // for as long as the owner is connected.
 class EventSink final : public IDispatch {
 public:
-    EventSink(CWnd* owner, UINT controlId, REFIID eventsIid) noexcept
-        : m_owner(owner), m_controlId(controlId), m_eventsIid(eventsIid) {}
+    EventSink(CWnd* owner, ControlSite* site, UINT controlId, REFIID eventsIid) noexcept
+        : m_owner(owner), m_site(site), m_controlId(controlId), m_eventsIid(eventsIid) {}
 
+    // Events reach the owner no more; the site still counts them while it lives.
     void Disconnect() noexcept { m_owner = nullptr; }
+    void Forget() noexcept {
+        m_owner = nullptr;
+        m_site = nullptr;
+    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out)
@@ -50,13 +57,20 @@ public:
             ::VariantInit(result);
         if (!m_owner || !params)
             return S_OK;
-        // Keep this object alive while the handler runs: it may release the control.
+        // Keep this object alive while the handler runs, and the site with the control's
+        // references: the handler may delete the wrapper, release the site and destroy the host
+        // window, all of which must wait until the control has got its event back.
         AddRef();
+        ControlSite* site = m_site;
+        if (site)
+            site->Enter();
         try {
             m_owner->OnControlEvent(m_controlId, dispid, params);
         } catch (...) {
             // Nothing thrown may cross into the control.
         }
+        if (site)
+            site->Leave();
         Release();
         return S_OK;
     }
@@ -66,9 +80,18 @@ private:
 
     ULONG m_refs = 1;
     CWnd* m_owner;
+    ControlSite* m_site;
     UINT m_controlId;
     IID m_eventsIid;
 };
+
+// Sites retired while their control was busy, until it is not. Never destroyed: one left at the
+// end of the process is not released after OLE has gone.
+std::vector<std::unique_ptr<ControlSite>>& RetiredSites() {
+    thread_local auto* sites = new std::vector<std::unique_ptr<ControlSite>>();
+    return *sites;
+}
+thread_local UINT_PTR t_retireTimer = 0;
 
 VARIANT* Deref(VARIANT* v) noexcept {
     if (v && v->vt == (VT_VARIANT | VT_BYREF))
@@ -163,9 +186,9 @@ bool ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner) {
         Release();
         return false;
     }
-    ComPtr<IDispatch> sink(new EventSink(eventOwner, m_controlId, eventsIid), false);
+    ComPtr<IDispatch> sink(new EventSink(eventOwner, this, m_controlId, eventsIid), false);
     if (FAILED(m_connection->Advise(sink.Get(), &m_cookie))) {
-        static_cast<EventSink*>(sink.Get())->Disconnect();
+        static_cast<EventSink*>(sink.Get())->Forget();
         m_cookie = 0;
         Release();
         return false;
@@ -219,11 +242,68 @@ void ControlSite::Release() noexcept {
         m_connection->Unadvise(m_cookie);
     m_cookie = 0;
     if (m_sink)
-        static_cast<EventSink*>(m_sink.Get())->Disconnect();
+        static_cast<EventSink*>(m_sink.Get())->Forget();
     m_sink.Reset();
     m_connection.Reset();
     m_dispatch.Reset();
     m_control.Reset();
+}
+
+void ControlSite::DisconnectEvents() noexcept {
+    if (m_sink)
+        static_cast<EventSink*>(m_sink.Get())->Disconnect();
+}
+
+void ControlSite::Retire(std::unique_ptr<ControlSite> site, HWND hostWindow) noexcept {
+    if (!site->m_busy) {
+        // The control goes first, while its host window still exists.
+        site.reset();
+        if (hostWindow)
+            ::DestroyWindow(hostWindow);
+        return;
+    }
+    site->DisconnectEvents();
+    if (hostWindow) {
+        // Out of the way of the player and of its parent's destruction, which would take it along.
+        ::ShowWindow(hostWindow, SW_HIDE);
+        ::SetParent(hostWindow, HWND_MESSAGE);
+    }
+    site->m_retired = true;
+    site->m_retiredHost = hostWindow;
+    try {
+        RetiredSites().push_back(std::move(site));
+    } catch (...) {
+        // Without memory for the list the control is kept for the rest of the process instead.
+        (void)site.release();
+    }
+}
+
+void ControlSite::Leave() noexcept {
+    // The teardown runs from the message loop, once the control's own code has returned too.
+    if (--m_busy == 0 && m_retired && !t_retireTimer)
+        t_retireTimer = ::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &ControlSite::FinishRetired);
+}
+
+void CALLBACK ControlSite::FinishRetired(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
+    ::KillTimer(nullptr, timer);
+    t_retireTimer = 0;
+    auto& sites = RetiredSites();
+    // Moved out first: a control may raise events, even start another retirement, as it goes.
+    std::vector<std::unique_ptr<ControlSite>> idle;
+    for (auto it = sites.begin(); it != sites.end();) {
+        if ((*it)->m_busy) {
+            ++it;
+            continue;
+        }
+        idle.push_back(std::move(*it));
+        it = sites.erase(it);
+    }
+    for (auto& site : idle) {
+        const HWND host = site->m_retiredHost;
+        site.reset();
+        if (host && ::IsWindow(host))
+            ::DestroyWindow(host);
+    }
 }
 
 HRESULT ControlSite::TranslateAccelerator(MSG* pMsg) noexcept {
@@ -232,7 +312,10 @@ HRESULT ControlSite::TranslateAccelerator(MSG* pMsg) noexcept {
     ComPtr<IOleInPlaceActiveObject> active;
     if (FAILED(active.QueryFrom(m_control.Get(), IID_IOleInPlaceActiveObject)) || !active)
         return S_FALSE;
-    return active->TranslateAccelerator(pMsg);
+    Enter();
+    const HRESULT hr = active->TranslateAccelerator(pMsg);
+    Leave();
+    return hr;
 }
 
 namespace ControlHost {

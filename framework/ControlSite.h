@@ -8,6 +8,7 @@
 #include <oaidl.h>
 #include <ocidl.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -117,10 +118,22 @@ private:
 // What a CWnd holds while it hosts a control.
 class ControlSite {
 public:
-    ControlSite(CWnd& host, UINT controlId) noexcept : m_host(host), m_controlId(controlId) {}
+    explicit ControlSite(UINT controlId) noexcept : m_controlId(controlId) {}
     ~ControlSite();
     ControlSite(const ControlSite&) = delete;
     ControlSite& operator=(const ControlSite&) = delete;
+
+    // Ends the hosting of a control whose wrapper or host window goes: at once when none of the
+    // control's calls or events is running, otherwise once the last of them has returned. A
+    // control released inside its own event would go on running on freed memory, so until then
+    // the site keeps its references and the host window (hidden, moved out from under its parent;
+    // null when it is being destroyed already), and the control's events reach no one.
+    static void Retire(std::unique_ptr<ControlSite> site, HWND hostWindow) noexcept;
+
+    // A call into the control or one of its events begins or ends: the control's code is on the
+    // stack meanwhile.
+    void Enter() noexcept { ++m_busy; }
+    void Leave() noexcept;
 
     // Takes the control out of the host window and connects its events to the parent's map. Fails
     // when events are asked for and cannot be connected: a control whose events are lost would
@@ -136,8 +149,13 @@ public:
     HRESULT TranslateAccelerator(MSG* pMsg) noexcept;
 
 private:
-    CWnd& m_host;
+    static void CALLBACK FinishRetired(HWND, UINT, UINT_PTR timer, DWORD) noexcept;
+    void DisconnectEvents() noexcept;
+
     UINT m_controlId;
+    int m_busy = 0;
+    bool m_retired = false;
+    HWND m_retiredHost = nullptr;
     ComPtr<IUnknown> m_control;
     ComPtr<IDispatch> m_dispatch;
     ComPtr<IConnectionPoint> m_connection;

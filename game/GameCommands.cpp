@@ -120,6 +120,12 @@ void tarvinGame::OnDestroy() {
     // A window that goes while hidden (the movie's lost connection answered Yes, or the end of the
     // program) would otherwise leave its icon behind until the mouse passes over it.
     RemoveTrayIcon();
+    // The control goes before the child windows do: inside one of its own events (the program
+    // ending during a leave question) its host window must outlive the event.
+    if (m_pFlashCtrl) {
+        ++m_nFlashGeneration;
+        m_pFlashCtrl.reset();
+    }
     Default();
 }
 
@@ -133,6 +139,7 @@ void tarvinGame::ConfirmCloseGame() {
     if (answer != IDYES || !m_hWnd)
         return;
     if (m_pFlashCtrl) {
+        ++m_nFlashGeneration;
         m_pFlashCtrl->Stop();
         m_pFlashCtrl.reset();
     }

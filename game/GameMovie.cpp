@@ -19,9 +19,20 @@ END_EVENTSINK_MAP()
 void tarvinGame::LoadGameMovie(const std::wstring& query) {
     // The caller may pass our own stored query.
     const std::wstring whole = query;
+    // The keyboard was the game's (the old control had it, or lost it with the window active):
+    // the new control takes it over, so that F5 and the game's own keys work without a click.
+    const bool hadKeyboard = m_hWnd && ::GetActiveWindow() == m_hWnd;
+
+    // Every call below may raise an event whose handler replaces or removes the control (a new
+    // game entry or a reload message during a leave question, the question answered Yes). Each
+    // control gets its own number, and a load stops as soon as its control is no longer current.
+    const unsigned generation = ++m_nFlashGeneration;
+    const auto current = [this, generation] { return m_nFlashGeneration == generation && m_pFlashCtrl; };
 
     if (m_pFlashCtrl) {
         m_pFlashCtrl->Stop();
+        if (m_nFlashGeneration != generation)
+            return;
         m_pFlashCtrl.reset();
     }
     m_pFlashNotice.reset();
@@ -50,28 +61,34 @@ void tarvinGame::LoadGameMovie(const std::wstring& query) {
             if (!m_pFlashNotice->Create(this, place, 0))
                 m_pFlashNotice.reset();
             LayoutGameControl();
+            if (hadKeyboard)
+                ::SetFocus(m_hWnd);
         }
         return;
     }
-    CShockwaveflash1& flash = *m_pFlashCtrl;
-    ::MoveWindow(flash.m_hWnd, kGameBorderWidth, kGameCaptionHeight, client.right - 2 * kGameBorderWidth,
-                 client.bottom - kGameCaptionHeight - kGameBorderWidth, TRUE);
-    flash.ShowWindow(SW_SHOW);
+    ::MoveWindow(m_pFlashCtrl->m_hWnd, kGameBorderWidth, kGameCaptionHeight,
+                 client.right - 2 * kGameBorderWidth, client.bottom - kGameCaptionHeight - kGameBorderWidth,
+                 TRUE);
+    m_pFlashCtrl->ShowWindow(SW_SHOW);
+    if (hadKeyboard)
+        ::SetFocus(m_pFlashCtrl->m_hWnd);
 
-    flash.Menu(false);
-    flash.AllowFullScreen(L"true");
-    flash.AllowScriptAccess(L"always");
-    flash.WMode(L"direct");
-    flash.BackgroundColor(0);
-
+    // Each call goes to the control of this load only, never to one that replaced it.
+    const auto call = [&](auto&& step) {
+        if (current())
+            step(*m_pFlashCtrl);
+    };
+    call([](CShockwaveflash1& f) { f.Menu(false); });
+    call([](CShockwaveflash1& f) { f.AllowFullScreen(L"true"); });
+    call([](CShockwaveflash1& f) { f.AllowScriptAccess(L"always"); });
+    call([](CShockwaveflash1& f) { f.WMode(L"direct"); });
+    call([](CShockwaveflash1& f) { f.BackgroundColor(0); });
     const GameMoviePlan plan = PlanGameMovie(ToU16(m_strGameQuery));
     if (plan.flashVars && plan.movieUrl) {
-        flash.FlashVars(ToWide(*plan.flashVars));
-        flash.LoadMovie(0, ToWide(*plan.movieUrl));
+        call([&](CShockwaveflash1& f) { f.FlashVars(ToWide(*plan.flashVars)); });
+        call([&](CShockwaveflash1& f) { f.LoadMovie(0, ToWide(*plan.movieUrl)); });
     }
-    // A handler of the load's events may have replaced or removed the control meanwhile.
-    if (m_pFlashCtrl.get() == &flash)
-        flash.Play();
+    call([](CShockwaveflash1& f) { f.Play(); });
 }
 
 void tarvinGame::OnFlashReadyStateChange(long) {

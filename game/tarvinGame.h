@@ -73,6 +73,9 @@ public:
     LRESULT OnReloadMovie(WPARAM wParam, LPARAM lParam);
 
     std::unique_ptr<CShockwaveflash1> m_pFlashCtrl;
+    // Counts the replacements and removals of m_pFlashCtrl: a load whose control is no longer the
+    // current one stops calling it.
+    unsigned m_nFlashGeneration = 0;
     wchar_t m_szGameQuery[kGameQueryCapacity] = {};
     bool m_bReadyLayoutDone = false;
     std::wstring m_strLeaveGamePrompt;

@@ -194,6 +194,11 @@ e2e_check() {
 }
 
 e2e_finish() {
+    # The stand-ins run strict: misuse they detected (a call after a control's last release, a
+    # release or a destroyed view inside the control's own event) fails the run.
+    if [ -n "${E2E_STANDIN_LOG:-}" ] && [ -f "$E2E_STANDIN_LOG" ]; then
+        e2e_check "no fault in the stand-ins' record" bash -c '! grep "^fault: " "$1"' _ "$E2E_STANDIN_LOG"
+    fi
     echo "$E2E_NAME: $E2E_PASSED passed, $E2E_FAILED failed"
     [ "$E2E_FAILED" -eq 0 ]
     exit $?
@@ -205,6 +210,31 @@ e2e_register_standins() {
     kelvo_register_standins >/dev/null
     export E2E_STANDIN_LOG=$E2E_DIR/standin.log
     export KELVO_STANDIN_LOG=$E2E_STANDIN_LOG
+}
+
+# Polls a command every 0.2 s until it succeeds or SECS run out.
+e2e_poll() {
+    local secs=$1 i
+    shift
+    for ((i = 0; i < secs * 5; i++)); do
+        "$@" && return 0
+        sleep 0.2
+    done
+    "$@"
+}
+
+# One check that waits: e2e_wait_until NAME SECS COMMAND ARGS...
+e2e_wait_until() {
+    local name=$1
+    shift
+    e2e_check "$name" e2e_poll "$@"
+}
+
+# Succeeds when the number that COMMAND prints is at least N: e2e_at_least N COMMAND ARGS...
+e2e_at_least() {
+    local n=$1
+    shift
+    [ "$("$@")" -ge "$n" ]
 }
 
 # Waits until a file has a line matching an extended regular expression.

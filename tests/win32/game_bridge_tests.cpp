@@ -8,6 +8,7 @@
 #include "game_support.h"
 #include "movie_server.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -185,20 +186,24 @@ TEST_F(BridgeFixture, CallsActOnTheGameWindow) {
 
 // ---- The lost connection ----
 
+// What replaces the control while the question is open.
+enum class During { Nothing, Entry, ReloadMessage };
+
 struct LeaveCase {
     const char* name;
     bool fromButton; // the view's button, else a script call
     int answer;
     bool callsDuringQuestion; // setWindowMax and reload from the view while the question is open
-    bool entryDuringQuestion; // then a new game entry, which replaces the control
+    During replace;           // then a new game entry or message 1549, either replacing the control
 };
 
 const LeaveCase kLeaveCases[] = {
-    {"script, No", false, IDNO, false, false},
-    {"script, Yes", false, IDYES, false, false},
-    {"button, Yes", true, IDYES, false, false},
-    {"button, No, calls during the question", true, IDNO, true, false},
-    {"script, Yes, calls and a new entry during the question", false, IDYES, true, true},
+    {"script, No", false, IDNO, false, During::Nothing},
+    {"script, Yes", false, IDYES, false, During::Nothing},
+    {"button, Yes", true, IDYES, false, During::Nothing},
+    {"button, No, calls during the question", true, IDNO, true, During::Nothing},
+    {"script, Yes, calls and a new entry during the question", false, IDYES, true, During::Entry},
+    {"button, Yes, the reload message during the question", true, IDYES, false, During::ReloadMessage},
 };
 
 TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
@@ -223,17 +228,21 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         BoxAnswerer answer(c.answer, [&](HWND) {
             if (returnedWhenAsked < 0)
                 returnedWhenAsked = log->Count("FlashCall returned");
-            if (!c.callsDuringQuestion)
-                return true;
-            if (stage == 0 && Click(view, L"setWindowMax") && Click(view, L"reload"))
+            if (stage == 0 &&
+                (!c.callsDuringQuestion || (Click(view, L"setWindowMax") && Click(view, L"reload"))))
                 stage = 1;
             // The reload timer fires inside the question's loop too.
-            if (stage == 1 && Refreshes() > refreshes) {
+            if (stage == 1 && (!c.callsDuringQuestion || Refreshes() > refreshes)) {
                 maximizedDuring = game.m_bMaximized;
                 stage = 2;
-                if (c.entryDuringQuestion)
+                if (c.replace == During::Entry)
                     Complete(kPortal +
                              L"/games/kelvo/enter/error.php?uid=1&serverid=12&gameaddress=S12&client=2");
+                if (c.replace == During::ReloadMessage) {
+                    const int created = log->Count("flash created");
+                    game.PostMessageW(1549);
+                    PumpUntil([&] { return log->Count("flash created") > created; });
+                }
             }
             return stage == 2;
         });
@@ -282,3 +291,70 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
 }
 
 } // namespace
+
+// ---- A control replaced or removed inside one of the load's own calls ----
+
+// The calls of a load in their order, as the stand-in records them, for a query with a movie.
+std::vector<std::string> LoadCalls(const std::string& query, const std::string& movie) {
+    return {"put Menu false",
+            "put AllowFullScreen true",
+            "put AllowScriptAccess always",
+            "put WMode direct",
+            "put BackgroundColor 0",
+            "put FlashVars " + query,
+            "LoadMovie 0 " + movie,
+            "Play"};
+}
+
+TEST_F(BridgeFixture, ControlReplacedOrRemovedInsideALoadCallIsNeverCalledAgain) {
+    // The movie reports its lost connection inside each call of the load in turn (as a player that
+    // runs script during a call may); the question is answered Yes, which removes the control and
+    // the window, or a reload message replaces the control while it is open and it is answered No.
+    const DISPID kDispids[] = {135, 202, 171, 133, 123, 170, 142, 112};
+    for (const bool replace : {false, true}) {
+        for (std::size_t k = 0; k < std::size(kDispids); ++k) {
+            SCOPED_TRACE(std::string(replace ? "replaced" : "removed") + " inside call " + std::to_string(k));
+            Complete(kPortal + L"/games/kelvo/enter/error.php?uid=1&serverid=12&gameaddress=S12&client=2");
+            tarvinGame& game = login->m_game;
+            ASSERT_NE(game.m_hWnd, nullptr);
+            login->m_strReentryUrl = Reentry();
+            const std::wstring query =
+                L"uid=1&serverid=12&mainVersion=1001&resourceHost=" + server.Root() + L"&client=2";
+            const std::vector<std::string> calls =
+                LoadCalls(Utf8(query), Utf8(server.Root() + L"GameLoader_1001.swf"));
+            const std::size_t before = Lines().size();
+            ::SetEnvironmentVariableW(
+                L"KELVO_STANDIN_FLASHCALL_DURING",
+                (std::to_wstring(kDispids[k]) + L" " + FromUtf8(Request("disconnection"))).c_str());
+            BoxAnswerer answer(replace ? IDNO : IDYES, [&](HWND) {
+                if (!replace)
+                    return true;
+                const int created = log->Count("flash created");
+                game.PostMessageW(1549);
+                return PumpUntil([&] { return log->Count("flash created") > created; });
+            });
+            game.LoadGameMovie(query);
+            Pump(100);
+            ::SetEnvironmentVariableW(L"KELVO_STANDIN_FLASHCALL_DURING", nullptr);
+
+            EXPECT_EQ(answer.seen.count, 1);
+            // The old control got the calls up to the interrupted one, which it finished after the
+            // event; the new one got its whole load; nothing else reached either.
+            std::vector<std::string> expected(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(k));
+            if (replace)
+                expected.insert(expected.end(), calls.begin(), calls.end());
+            expected.push_back(calls[k]);
+            std::vector<std::string> seen;
+            const std::vector<std::string> lines = Lines();
+            for (std::size_t i = before; i < lines.size(); ++i)
+                if (std::find(calls.begin(), calls.end(), lines[i]) != calls.end())
+                    seen.push_back(lines[i]);
+            EXPECT_EQ(seen, expected);
+            EXPECT_EQ(game.m_hWnd != nullptr, replace);
+            EXPECT_EQ(game.m_pFlashCtrl != nullptr, replace);
+            if (game.m_hWnd)
+                game.DestroyWindow();
+            Pump(50);
+        }
+    }
+}

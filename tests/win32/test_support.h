@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <mshtml.h>
 
+#include <gtest/gtest.h>
+
 #include <cwchar>
 #include <cwctype>
 #include <functional>
@@ -125,7 +127,12 @@ public:
             m_previous = previous;
         ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_path.c_str());
     }
+    // The stand-ins run strict: misuse they detected (a call after the control's last release, a
+    // release or a destroyed view inside the control's own event) fails the test.
     ~StandinLog() {
+        const std::string text = Text();
+        for (std::size_t at = 0; (at = text.find("fault: ", at)) != std::string::npos; ++at)
+            ADD_FAILURE() << "stand-in " << text.substr(at, text.find('\n', at) - at);
         ::SetEnvironmentVariableW(L"KELVO_STANDIN_LOG", m_previous.empty() ? nullptr : m_previous.c_str());
         ::DeleteFileW(m_path.c_str());
     }

@@ -11,6 +11,12 @@ namespace standins {
 
 namespace {
 
+bool StrictMode() {
+    wchar_t mode[16] = L"";
+    const DWORD n = ::GetEnvironmentVariableW(L"KELVO_STANDIN_MODE", mode, 16);
+    return !(n > 0 && n < 16 && lstrcmpiW(mode, L"kind") == 0);
+}
+
 const wchar_t* MouseButtonMessageName(UINT message) {
     switch (message) {
     case WM_LBUTTONDOWN:
@@ -39,7 +45,7 @@ const wchar_t* MouseButtonMessageName(UINT message) {
 ControlBase::ControlBase(REFCLSID clsid, REFIID eventsIid, const wchar_t* viewClass, const wchar_t* workClass,
                          const wchar_t* name)
     : m_clsid(clsid), m_eventsIid(eventsIid), m_viewClass(viewClass), m_workClass(workClass), m_name(name),
-      m_events(static_cast<IDispatch*>(this), eventsIid) {
+      m_events(static_cast<IDispatch*>(this), eventsIid), m_strict(StrictMode()) {
     RegisterClasses();
     m_work =
         ::CreateWindowExW(0, m_workClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(), this);
@@ -48,6 +54,10 @@ ControlBase::ControlBase(REFCLSID clsid, REFIID eventsIid, const wchar_t* viewCl
 }
 
 ControlBase::~ControlBase() {
+    DestroyWindows();
+}
+
+void ControlBase::DestroyWindows() {
     // The windows go without this object: their procedures must not reach it any more.
     for (HWND hwnd : {m_hwnd, m_work}) {
         if (hwnd && ::IsWindow(hwnd)) {
@@ -55,11 +65,52 @@ ControlBase::~ControlBase() {
             ::DestroyWindow(hwnd);
         }
     }
+    m_hwnd = m_work = nullptr;
+}
+
+void ControlBase::Fault(const std::wstring& what) const {
+    LogLine(L"fault: " + std::wstring(m_name) + L": " + what);
+}
+
+bool ControlBase::Live(const wchar_t* call) {
+    if (m_released)
+        Fault(std::wstring(L"call after its last release: ") + call);
+    return !m_released;
+}
+
+ULONG STDMETHODCALLTYPE ControlBase::AddRef() {
+    if (!Live(L"AddRef"))
+        return 0;
+    return static_cast<ULONG>(::InterlockedIncrement(&m_refs));
+}
+
+ULONG STDMETHODCALLTYPE ControlBase::Release() {
+    if (!Live(L"Release"))
+        return 0;
+    const LONG n = ::InterlockedDecrement(&m_refs);
+    if (n != 0)
+        return static_cast<ULONG>(n);
+    // The control's own code is still on the stack below the host's handler: a real control that
+    // does not hold itself would go on running on freed memory.
+    if (m_eventDepth > 0)
+        Fault(L"last release inside its own event");
+    OnFinalRelease();
+    if (!m_strict) {
+        delete this;
+        return 0;
+    }
+    m_released = true;
+    DestroyWindows();
+    return 0;
 }
 
 HRESULT STDMETHODCALLTYPE ControlBase::QueryInterface(REFIID iid, void** out) {
     if (!out)
         return E_POINTER;
+    if (!Live(L"QueryInterface")) {
+        *out = nullptr;
+        return E_UNEXPECTED;
+    }
     *out = nullptr;
     if (iid == IID_IUnknown || iid == IID_IDispatch)
         *out = static_cast<IDispatch*>(this);
@@ -87,11 +138,14 @@ HRESULT STDMETHODCALLTYPE ControlBase::QueryInterface(REFIID iid, void** out) {
 }
 
 void ControlBase::RaiseEvent(DISPID id, DISPPARAMS& params) {
-    // A host may release the control, unadvise and destroy the view inside its handler: this
-    // object lives until the loop is done, and the loop walks its own copy of the sinks.
-    const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(this));
+    // A host may unadvise inside its handler: the loop walks its own copy of the sinks. In the
+    // kind mode this object also outlives a host that releases it meanwhile; in the strict mode
+    // that is the host's duty, and the depth tells a release or a destroyed view inside the event.
+    const Ref<IDispatch> keepAlive = HoldSelf();
+    ++m_eventDepth;
     for (const Ref<IDispatch>& sink : m_events.Sinks())
         sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    --m_eventDepth;
 }
 
 // The object a window of the control belongs to: stored at creation, forgotten at the window's
@@ -116,8 +170,10 @@ LRESULT CALLBACK ControlBase::ViewProc(HWND hwnd, UINT message, WPARAM wParam, L
     if (!self)
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     // A click may raise an event whose host destroys the control and this window: the object
-    // outlives the handler, and nothing of it is read afterwards.
-    const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(self));
+    // outlives the handler (in the kind mode), and nothing of it is read afterwards.
+    const Ref<IDispatch> keepAlive = self->HoldSelf();
+    if (message == WM_DESTROY && self->m_eventDepth > 0)
+        self->Fault(L"view destroyed inside its own event");
     if (message == WM_SETCURSOR && LOWORD(lParam) == HTCLIENT) {
         POINT pt{};
         ::GetCursorPos(&pt);
@@ -173,7 +229,7 @@ LRESULT CALLBACK ControlBase::WorkProc(HWND hwnd, UINT message, WPARAM wParam, L
     ControlBase* self = Owner(hwnd, message, lParam, &ControlBase::m_work);
     if (self && message != WM_NCCREATE && message != WM_CREATE) {
         // Script steps raise events too; as for the view.
-        const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(self));
+        const Ref<IDispatch> keepAlive = self->HoldSelf();
         if (self->OnWorkMessage(message, wParam, lParam))
             return 0;
     }

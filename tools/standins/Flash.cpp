@@ -101,7 +101,6 @@ public:
         // The host connects its events after creation; the posted state reaches it then.
         PostWork(kMsgCreated);
     }
-    ~Flash() override { LogLine(L"flash destroyed"); }
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (!names || !ids)
@@ -131,6 +130,9 @@ public:
                                      EXCEPINFO*, UINT*) override {
         if (result)
             ::VariantInit(result);
+        if (!Live(L"Invoke"))
+            return E_UNEXPECTED;
+        CallBackDuringCall(id);
         const UINT argc = params ? params->cArgs : 0;
         // Arguments arrive last first.
         const auto arg = [&](UINT i) -> const VARIANT* { return &params->rgvarg[argc - 1 - i]; };
@@ -210,6 +212,8 @@ protected:
         }
     }
 
+    void OnFinalRelease() override { LogLine(L"flash destroyed"); }
+
     void OnViewGone() override {
         m_closed = true;
         m_hits.clear();
@@ -252,6 +256,23 @@ private:
         std::size_t button;
     };
 
+    // A real player may run the movie's script inside a call and raise FlashCall before the call
+    // returns. KELVO_STANDIN_FLASHCALL_DURING="DISPID REQUEST" does that once, inside the next call
+    // of that DISPID in this process.
+    void CallBackDuringCall(DISPID id) {
+        static const wchar_t kName[] = L"KELVO_STANDIN_FLASHCALL_DURING";
+        wchar_t armed[2048] = L"";
+        const DWORD n = ::GetEnvironmentVariableW(kName, armed, 2048);
+        if (n == 0 || n >= 2048)
+            return;
+        wchar_t* rest = nullptr;
+        const long dispid = std::wcstol(armed, &rest, 10);
+        if (dispid != id || !rest || *rest != L' ')
+            return;
+        ::SetEnvironmentVariableW(kName, nullptr);
+        RaiseFlashCall(rest + 1);
+    }
+
     void PutProperty(const wchar_t* name, const std::wstring& value) {
         LogLine(std::wstring(L"put ") + name + L" " + value);
         m_properties.emplace_back(name, value);
@@ -278,7 +299,7 @@ private:
 
     // Fetches the script; the player reports its state while loading and when done.
     void LoadScript() {
-        const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(this));
+        const Ref<IDispatch> keepAlive = HoldSelf();
         const unsigned serial = m_loadSerial;
         RaiseReadyState(0);
         if (m_closed || serial != m_loadSerial)
@@ -320,7 +341,7 @@ private:
 
     // Runs commands until a wait, the end, a stop or the control's end.
     void RunScript() {
-        const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(this));
+        const Ref<IDispatch> keepAlive = HoldSelf();
         const unsigned serial = m_loadSerial;
         while (m_playing && !m_waiting && !m_closed && serial == m_loadSerial && m_next < m_script.size()) {
             const ScriptCommand command = m_script[m_next++];
@@ -373,7 +394,7 @@ private:
 
     // The movie waits while the host handles the call, as with the real player.
     void RaiseFlashCall(const std::wstring& request) {
-        const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(this));
+        const Ref<IDispatch> keepAlive = HoldSelf();
         LogLine(L"FlashCall " + request);
         VARIANTARG arg;
         ::VariantInit(&arg);

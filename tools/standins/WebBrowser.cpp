@@ -86,6 +86,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT* argError) override {
+        if (!Live(L"Invoke"))
+            return E_UNEXPECTED;
         if (id == kDispidNavigate && (flags & DISPATCH_METHOD)) {
             if (!params || params->cArgs < 1 || !params->rgvarg)
                 return DISP_E_BADPARAMCOUNT;
@@ -144,7 +146,7 @@ private:
     // Loads the pending address, then its frames, raising DocumentComplete for each frame and last
     // for the page. A navigation started by an event handler supersedes the rest.
     void LoadPage(unsigned serial) {
-        const Ref<IDispatch> keepAlive(static_cast<IDispatch*>(this));
+        const Ref<IDispatch> keepAlive = HoldSelf();
         FetchResult top = Fetch(m_pendingUrl);
         m_top = std::make_unique<ShownPage>(ShownPage{top.finalUrl, ParseHtml(top.html)});
         m_frames.clear();
