@@ -106,12 +106,6 @@ int bgDialog::OnCreate(LPCREATESTRUCTW) {
     SetWindowTextW(L"Kelvo");
     m_pLoginDlg = std::make_unique<CtarvinDlg>(this);
 
-    m_user32.reset(::LoadLibraryW(L"User32.DLL"));
-    if (!m_user32)
-        ::ExitProcess(0);
-    m_pfnUpdateLayeredWindow = reinterpret_cast<UpdateLayeredWindowFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(m_user32.get(), "UpdateLayeredWindow")));
-
     m_blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
 
     if (auto picture = LoadPngResource(IDP_FRAME)) {
@@ -222,14 +216,13 @@ BOOL bgDialog::ShowSurface() {
     if (!(GetExStyle() & WS_EX_LAYERED))
         ModifyStyleEx(0, WS_EX_LAYERED);
 
-    m_bShown = false;
-    if (!m_pfnUpdateLayeredWindow)
-        return FALSE;
+    // Linked directly: User32 has it on every supported Windows, so there is no library to look
+    // for by name, nor a missing one to fail on.
     WindowDc screen(m_hWnd);
     SIZE size{m_nWidth, m_nHeight};
     POINT source{0, 0};
-    const BOOL shown = m_pfnUpdateLayeredWindow(m_hWnd, screen.get(), &destination, &size, m_surfaceDc.get(),
-                                                &source, 0, &m_blend, ULW_ALPHA);
+    const BOOL shown = ::UpdateLayeredWindow(m_hWnd, screen.get(), &destination, &size, m_surfaceDc.get(),
+                                             &source, 0, &m_blend, ULW_ALPHA);
     // The surface holds the new states either way; only a failed hand-over is tried again whole.
     m_shownButtons = m_buttons;
     m_ptShown = destination;

@@ -53,9 +53,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    using UpdateLayeredWindowFn = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF,
-                                                BLENDFUNCTION*, DWORD);
-
     struct ButtonImages {
         std::optional<PixelImage> normal;
         std::optional<PixelImage> hover;
@@ -91,6 +88,4 @@ private:
     FrameButtons m_shownButtons{};
     POINT m_ptShown{};
     bool m_bShown = false;
-    UniqueModule m_user32;
-    UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
 };
