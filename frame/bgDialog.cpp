@@ -82,6 +82,7 @@ void OpenLink(const std::wstring& address) {
 
 BEGIN_MESSAGE_MAP(bgDialog, CDialog)
 ON_WM_CREATE()
+ON_WM_CLOSE()
 ON_WM_MOVE()
 ON_WM_ERASEBKGND()
 ON_WM_MOUSEMOVE()
@@ -132,6 +133,10 @@ int bgDialog::OnCreate(LPCREATESTRUCTW) {
         m_pLoginDlg->ShowWindow(SW_SHOW);
     }
     return 0;
+}
+
+void bgDialog::OnClose() {
+    CDialog::OnCancel();
 }
 
 void bgDialog::LoadButtons() {

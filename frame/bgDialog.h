@@ -42,6 +42,12 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // Only a close request (the close button, the login dialog, the system) ends the frame's run,
+    // and with it the program; OK and Cancel, from the dialog keyboard handling or posted by
+    // anything, end nothing.
+    void OnOK() override {}
+    void OnCancel() override {}
+    void OnClose();
     int OnCreate(LPCREATESTRUCTW lpCreateStruct);
     void OnMove(int x, int y);
     BOOL OnEraseBkgnd(HDC hdc);

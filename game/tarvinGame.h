@@ -90,6 +90,10 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
+    // Only the leave question ends the game window. OK and Cancel, from the dialog keyboard
+    // handling (Execute, Escape) or posted by anything, would hide it with the login side hidden.
+    void OnOK() override {}
+    void OnCancel() override {}
 
     int OnCreate(LPCREATESTRUCTW lpCreateStruct);
     LRESULT OnNcHitTest(POINT point);

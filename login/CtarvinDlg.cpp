@@ -202,7 +202,7 @@ void CtarvinDlg::OnLButtonDown(UINT flags, POINT point) {
 void CtarvinDlg::OnClose() {
     if (HWND owner = GetOwner())
         ::SendMessageW(owner, WM_CLOSE, 0, 0);
-    OnCancel();
+    CDialog::OnCancel();
 }
 
 HCURSOR CtarvinDlg::OnQueryDragIcon() {

@@ -505,7 +505,7 @@ TEST_F(EntryFixture, EnterAndEscapeNeverEndOrHideTheGameWindow) {
     HWND control = game.m_pFlashCtrl->m_hWnd;
     for (HWND focus : {control, game.m_hWnd}) {
         ::SetFocus(focus);
-        for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_CANCEL, VK_ESCAPE, VK_RETURN}) {
+        for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_CANCEL, VK_EXECUTE, VK_ESCAPE, VK_RETURN}) {
             ::PostMessageW(focus, WM_KEYDOWN, key, 1);
             ::PostMessageW(focus, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
         }
