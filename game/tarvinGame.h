@@ -18,6 +18,8 @@
 #include <memory>
 #include <string>
 
+class CtarvinDlg;
+
 class tarvinGame : public CDialog {
 public:
     enum { IDD = IDD_GAME };
@@ -46,6 +48,9 @@ public:
     // Sends the login dialog's web view to the re-entry address; the portal answers with a new
     // game-entry address and the hand-off reloads the movie.
     void RefreshGame();
+    // Refresh, F5 and the reload timer can enter the game again: the login dialog holds a
+    // re-entry address (an entry carried a server id).
+    bool CanRefresh() const;
     void ClearBrowserCache();
     void ShowFlashDisplaySettings();
 
@@ -115,6 +120,7 @@ protected:
     DECLARE_EVENTSINK_MAP()
 
 private:
+    CtarvinDlg* LoginDialog() const;
     void RemoveTrayIcon();
     void RunCaptionAction(CaptionAction action);
     void ApplyMaximizedRule();
