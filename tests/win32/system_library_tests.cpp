@@ -36,6 +36,8 @@ std::wstring Lower(std::wstring text) {
 TEST(SystemLibraryChild, TheHostLibraryComesFromTheSystemFolder) {
     if (!Marked(kChildMark))
         GTEST_SKIP() << "runs in the child of SystemLibraries.APlantedCopyBesideTheProgramIsNeverLoaded";
+    // Where the planted file runs (Windows) it leaves its mark; Wine runs its own code under the
+    // name of the file it found, so the module's path shows where the search went.
     EXPECT_FALSE(Marked(kLoadedMark));
     EXPECT_TRUE(ControlHost::LoadHostLibrary());
     wchar_t system[MAX_PATH] = L"";
