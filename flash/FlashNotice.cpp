@@ -53,21 +53,27 @@ HFONT NoticeFont(int height, int weight, const wchar_t* face) noexcept {
 } // namespace
 
 // "No Flash Player was found" / "This game runs in Flash Player, which is not installed on this
-// computer. Install Flash Player, then press F5 to load the game again."
+// computer." / "Install Flash Player, then press F5 to load the game again." or "Install Flash
+// Player, then leave the game and enter it again from the login page."
 const wchar_t* const CFlashNotice::kTitle = L"\u672A\u627E\u5230 Flash Player";
-const wchar_t* const CFlashNotice::kText =
+const wchar_t* const CFlashNotice::kReason =
     L"\u672C\u6E38\u620F\u9700\u8981 Flash Player \u624D\u80FD\u8FD0\u884C\uFF0C"
-    L"\u4F46\u8FD9\u53F0\u7535\u8111\u4E0A\u6CA1\u6709\u5B89\u88C5 Flash Player\u3002\r\n"
+    L"\u4F46\u8FD9\u53F0\u7535\u8111\u4E0A\u6CA1\u6709\u5B89\u88C5 Flash Player\u3002";
+const wchar_t* const CFlashNotice::kAdvicePressF5 =
     L"\u8BF7\u5B89\u88C5 Flash Player \u540E\u6309 F5 \u91CD\u65B0\u8F7D\u5165\u6E38\u620F\u3002";
+const wchar_t* const CFlashNotice::kAdviceEnterAgain =
+    L"\u8BF7\u5B89\u88C5 Flash Player \u540E\u79BB\u5F00\u6E38\u620F\uFF0C"
+    L"\u518D\u4ECE\u767B\u5F55\u9875\u9762\u91CD\u65B0\u8FDB\u5165\u3002";
 
 BEGIN_MESSAGE_MAP(CFlashNotice, CWnd)
 ON_WM_PAINT()
 ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
-BOOL CFlashNotice::Create(CWnd* pParentWnd, const RECT& rect, UINT id) {
+BOOL CFlashNotice::Create(CWnd* pParentWnd, const RECT& rect, UINT id, bool reloadable) {
     if (!pParentWnd || !pParentWnd->m_hWnd || !RegisterNoticeClass())
         return FALSE;
+    m_strText = std::wstring(kReason) + L"\r\n" + (reloadable ? kAdvicePressF5 : kAdviceEnterAgain);
     const wchar_t* face = NoticeFace();
     m_fontTitle.reset(NoticeFont(26, FW_BOLD, face));
     m_fontText.reset(NoticeFont(17, FW_NORMAL, face));
@@ -98,5 +104,6 @@ void CFlashNotice::OnPaint() {
     RECT text{client.left + 20, middle, client.right - 20, client.bottom - 10};
     SelectedObject font(dc.get(), m_fontText.get());
     ::SetTextColor(dc.get(), kTextColour);
-    ::DrawTextW(dc.get(), kText, -1, &text, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    ::DrawTextW(dc.get(), m_strText.c_str(), static_cast<int>(m_strText.size()), &text,
+                DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }

@@ -6,13 +6,21 @@
 #include "framework/CWnd.h"
 #include "framework/Handles.h"
 
+#include <string>
+
 class CFlashNotice : public CWnd {
 public:
-    // A visible child of the parent with the given rectangle and id.
-    BOOL Create(CWnd* pParentWnd, const RECT& rect, UINT id);
+    // A visible child of the parent with the given rectangle and id. `reloadable`: F5 can enter
+    // the game again from this window (there is a re-entry address); otherwise the notice says to
+    // leave the game and enter it again, the only way back then.
+    BOOL Create(CWnd* pParentWnd, const RECT& rect, UINT id, bool reloadable);
+    // The explanation under the title: the reason, then what brings the game back.
+    const std::wstring& GetText() const noexcept { return m_strText; }
 
     static const wchar_t* const kTitle;
-    static const wchar_t* const kText;
+    static const wchar_t* const kReason;
+    static const wchar_t* const kAdvicePressF5;
+    static const wchar_t* const kAdviceEnterAgain;
 
 protected:
     void OnPaint();
@@ -23,4 +31,5 @@ protected:
 private:
     UniqueFont m_fontTitle;
     UniqueFont m_fontText;
+    std::wstring m_strText;
 };

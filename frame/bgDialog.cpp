@@ -82,6 +82,7 @@ void OpenLink(const std::wstring& address) {
 
 BEGIN_MESSAGE_MAP(bgDialog, CDialog)
 ON_WM_CREATE()
+ON_WM_CLOSE()
 ON_WM_MOVE()
 ON_WM_ERASEBKGND()
 ON_WM_MOUSEMOVE()
@@ -105,12 +106,6 @@ int bgDialog::OnCreate(LPCREATESTRUCTW) {
         return -1;
     SetWindowTextW(L"Kelvo");
     m_pLoginDlg = std::make_unique<CtarvinDlg>(this);
-
-    m_user32.reset(::LoadLibraryW(L"User32.DLL"));
-    if (!m_user32)
-        ::ExitProcess(0);
-    m_pfnUpdateLayeredWindow = reinterpret_cast<UpdateLayeredWindowFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(m_user32.get(), "UpdateLayeredWindow")));
 
     m_blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
 
@@ -138,6 +133,10 @@ int bgDialog::OnCreate(LPCREATESTRUCTW) {
         m_pLoginDlg->ShowWindow(SW_SHOW);
     }
     return 0;
+}
+
+void bgDialog::OnClose() {
+    CDialog::OnCancel();
 }
 
 void bgDialog::LoadButtons() {
@@ -222,14 +221,13 @@ BOOL bgDialog::ShowSurface() {
     if (!(GetExStyle() & WS_EX_LAYERED))
         ModifyStyleEx(0, WS_EX_LAYERED);
 
-    m_bShown = false;
-    if (!m_pfnUpdateLayeredWindow)
-        return FALSE;
+    // Linked directly: User32 has it on every supported Windows, so there is no library to look
+    // for by name, nor a missing one to fail on.
     WindowDc screen(m_hWnd);
     SIZE size{m_nWidth, m_nHeight};
     POINT source{0, 0};
-    const BOOL shown = m_pfnUpdateLayeredWindow(m_hWnd, screen.get(), &destination, &size, m_surfaceDc.get(),
-                                                &source, 0, &m_blend, ULW_ALPHA);
+    const BOOL shown = ::UpdateLayeredWindow(m_hWnd, screen.get(), &destination, &size, m_surfaceDc.get(),
+                                             &source, 0, &m_blend, ULW_ALPHA);
     // The surface holds the new states either way; only a failed hand-over is tried again whole.
     m_shownButtons = m_buttons;
     m_ptShown = destination;

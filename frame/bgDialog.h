@@ -42,6 +42,12 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // Only a close request (the close button, the login dialog, the system) ends the frame's run,
+    // and with it the program; OK and Cancel, from the dialog keyboard handling or posted by
+    // anything, end nothing.
+    void OnOK() override {}
+    void OnCancel() override {}
+    void OnClose();
     int OnCreate(LPCREATESTRUCTW lpCreateStruct);
     void OnMove(int x, int y);
     BOOL OnEraseBkgnd(HDC hdc);
@@ -53,9 +59,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    using UpdateLayeredWindowFn = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF,
-                                                BLENDFUNCTION*, DWORD);
-
     struct ButtonImages {
         std::optional<PixelImage> normal;
         std::optional<PixelImage> hover;
@@ -91,6 +94,4 @@ private:
     FrameButtons m_shownButtons{};
     POINT m_ptShown{};
     bool m_bShown = false;
-    UniqueModule m_user32;
-    UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
 };

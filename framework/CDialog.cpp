@@ -46,7 +46,13 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
     HWND hwnd = ::CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(nIDTemplate),
                                      m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, &CDialog::DialogProc, 0);
     UnhookWindowCreate();
-    return hwnd != nullptr && m_hWnd == hwnd;
+    // A creation refused before the first message (a creation hook) leaves the object bound to a
+    // handle that was never a window; it must look uncreated, so that a later Create can run.
+    if (!hwnd) {
+        Unbind();
+        return FALSE;
+    }
+    return m_hWnd == hwnd;
 }
 
 INT_PTR CDialog::DoModal() {

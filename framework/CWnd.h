@@ -98,6 +98,8 @@ protected:
     static void HookWindowCreate(CWnd* pWnd) noexcept;
     // Ends the hook; true when the window was bound.
     static bool UnhookWindowCreate() noexcept;
+    // Lets go of the window: after a creation that failed, or at its last message.
+    void Unbind() noexcept;
 
 private:
     struct CurrentMessage {
@@ -110,7 +112,6 @@ private:
                                                LPARAM lParam) noexcept;
     static LRESULT CALLBACK CreateHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
     void Bind(HWND hwnd) noexcept;
-    void Unbind() noexcept;
 
     WNDPROC m_pfnSuper = nullptr;
     CurrentMessage m_current{};

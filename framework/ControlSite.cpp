@@ -1,6 +1,7 @@
 #include "framework/ControlSite.h"
 
 #include "framework/CWnd.h"
+#include "framework/SystemLibrary.h"
 
 #include <vector>
 
@@ -325,7 +326,8 @@ bool LoadHostLibrary() noexcept {
     if (atl.initialized)
         return atl.getControl != nullptr;
     atl.initialized = true;
-    atl.module = ::LoadLibraryW(L"atl.dll");
+    // Kept for the life of the process: its window class hosts every control.
+    atl.module = LoadSystemLibrary(L"atl.dll").release();
     if (!atl.module)
         return false;
     auto init = Lookup<AtlAxWinInitFn>(atl.module, "AtlAxWinInit");

@@ -37,10 +37,19 @@ void tarvinGame::ShowGameMenu() {
         ::SetFocus(m_pFlashCtrl->m_hWnd);
 }
 
+CtarvinDlg* tarvinGame::LoginDialog() const {
+    return m_hWnd ? dynamic_cast<CtarvinDlg*>(CWnd::FromHandlePermanent(GetOwner())) : nullptr;
+}
+
+bool tarvinGame::CanRefresh() const {
+    const CtarvinDlg* login = LoginDialog();
+    return login && !login->m_strReentryUrl.empty();
+}
+
 void tarvinGame::RefreshGame() {
-    auto* login = m_hWnd ? dynamic_cast<CtarvinDlg*>(CWnd::FromHandlePermanent(GetOwner())) : nullptr;
-    if (!login || login->m_strReentryUrl.empty())
+    if (!CanRefresh())
         return;
+    CtarvinDlg* login = LoginDialog();
     const std::wstring address = login->m_strReentryUrl;
     login->m_browser.Navigate(address.c_str(), nullptr, nullptr, nullptr, nullptr);
 }

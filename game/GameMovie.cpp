@@ -58,7 +58,7 @@ void tarvinGame::LoadGameMovie(const std::wstring& query) {
         m_pFlashCtrl.reset();
         if (m_hWnd) {
             m_pFlashNotice = std::make_unique<CFlashNotice>();
-            if (!m_pFlashNotice->Create(this, place, 0))
+            if (!m_pFlashNotice->Create(this, place, 0, CanRefresh()))
                 m_pFlashNotice.reset();
             LayoutGameControl();
             if (hadKeyboard)

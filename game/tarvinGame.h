@@ -18,6 +18,8 @@
 #include <memory>
 #include <string>
 
+class CtarvinDlg;
+
 class tarvinGame : public CDialog {
 public:
     enum { IDD = IDD_GAME };
@@ -46,6 +48,9 @@ public:
     // Sends the login dialog's web view to the re-entry address; the portal answers with a new
     // game-entry address and the hand-off reloads the movie.
     void RefreshGame();
+    // Refresh, F5 and the reload timer can enter the game again: the login dialog holds a
+    // re-entry address (an entry carried a server id).
+    bool CanRefresh() const;
     void ClearBrowserCache();
     void ShowFlashDisplaySettings();
 
@@ -93,6 +98,10 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
+    // Only the leave question ends the game window. OK and Cancel, from the dialog keyboard
+    // handling (Execute, Escape) or posted by anything, would hide it with the login side hidden.
+    void OnOK() override {}
+    void OnCancel() override {}
 
     int OnCreate(LPCREATESTRUCTW lpCreateStruct);
     LRESULT OnNcHitTest(POINT point);
@@ -114,6 +123,7 @@ protected:
     DECLARE_EVENTSINK_MAP()
 
 private:
+    CtarvinDlg* LoginDialog() const;
     void RemoveTrayIcon();
     void RunCaptionAction(CaptionAction action);
     void ApplyMaximizedRule();

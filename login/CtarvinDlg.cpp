@@ -57,14 +57,24 @@ public:
             ::ShowWindow(owner, SW_HIDE);
     }
 
+    void ShowLoginSide() override {
+        if (!m_dlg.IsWindowVisible())
+            m_dlg.ShowWindow(SW_SHOW);
+        if (HWND owner = m_dlg.GetOwner())
+            ::ShowWindow(owner, SW_SHOW);
+        m_dlg.StackAboveOwner();
+    }
+
     bool HasGameWindow() override { return m_dlg.m_game.m_hWnd != nullptr; }
 
-    void CreateGameWindow() override {
-        m_dlg.m_game.Create(tarvinGame::IDD, &m_dlg);
+    bool CreateGameWindow() override {
+        if (!m_dlg.m_game.Create(tarvinGame::IDD, &m_dlg))
+            return false;
         RECT work{};
         ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         ::MoveWindow(m_dlg.m_game.m_hWnd, work.left, work.top, work.right - work.left, work.bottom - work.top,
                      TRUE);
+        return true;
     }
 
     void ShowGameWindow() override { m_dlg.m_game.ShowWindow(SW_SHOW); }
@@ -202,7 +212,7 @@ void CtarvinDlg::OnLButtonDown(UINT flags, POINT point) {
 void CtarvinDlg::OnClose() {
     if (HWND owner = GetOwner())
         ::SendMessageW(owner, WM_CLOSE, 0, 0);
-    OnCancel();
+    CDialog::OnCancel();
 }
 
 HCURSOR CtarvinDlg::OnQueryDragIcon() {

@@ -36,6 +36,10 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // Only a close request ends this dialog (and the program); OK and Cancel, from the dialog
+    // keyboard handling or posted by anything, would hide the login page under a shown frame.
+    void OnOK() override {}
+    void OnCancel() override {}
     void OnPaint();
     HBRUSH OnCtlColor(HDC hdc, HWND control, UINT ctlType);
     void OnLButtonDown(UINT flags, POINT point);

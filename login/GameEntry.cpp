@@ -62,9 +62,12 @@ void HandleCompletedAddress(std::u16string_view address, std::u16string_view por
         steps.Navigate(LoginPageAddress(portalHost));
     const std::u16string query = GameQueryText(address);
     steps.HideLoginSide();
-    // A re-entry reuses the window where it stands; only the first entry places it.
-    if (!steps.HasGameWindow())
-        steps.CreateGameWindow();
+    // A re-entry reuses the window where it stands; only the first entry places it. Without a game
+    // window the login side comes back, rather than a program left with no window at all.
+    if (!steps.HasGameWindow() && !steps.CreateGameWindow()) {
+        steps.ShowLoginSide();
+        return;
+    }
     steps.ShowGameWindow();
     // The window exists and shows before its title and re-entry address change.
     if (const auto serverId = QueryParameter(query, kServerIdKey))

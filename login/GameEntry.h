@@ -46,9 +46,11 @@ public:
     // Clears the current page's before-unload handler, so that leaving it asks nothing.
     virtual WebViewReset ClearBeforeUnload() = 0;
     virtual void HideLoginSide() = 0;
+    // Shows the login dialog and the frame again, as leaving the game does.
+    virtual void ShowLoginSide() = 0;
     virtual bool HasGameWindow() = 0;
-    // Creates the game window and puts it on the work area.
-    virtual void CreateGameWindow() = 0;
+    // Creates the game window and puts it on the work area; false when no window could be made.
+    virtual bool CreateGameWindow() = 0;
     virtual void ShowGameWindow() = 0;
     virtual void SetReentryAddress(const std::u16string& address) = 0;
     virtual void SetCaptionTitle(const std::u16string& title) = 0;

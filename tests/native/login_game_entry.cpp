@@ -81,7 +81,8 @@ std::string Ascii(const std::u16string& text) {
 // Records each step as one line, and answers the two questions the hand-off asks.
 class StepRecorder final : public GameEntrySteps {
 public:
-    StepRecorder(bool hasWindow, WebViewReset reset) : m_hasWindow(hasWindow), m_reset(reset) {}
+    StepRecorder(bool hasWindow, WebViewReset reset, bool creatable)
+        : m_hasWindow(hasWindow), m_reset(reset), m_creatable(creatable) {}
     std::vector<std::string> lines;
 
     void Navigate(const std::u16string& address) override { lines.push_back("navigate " + Ascii(address)); }
@@ -90,10 +91,12 @@ public:
         return m_reset;
     }
     void HideLoginSide() override { lines.push_back("hide login"); }
+    void ShowLoginSide() override { lines.push_back("show login"); }
     bool HasGameWindow() override { return m_hasWindow; }
-    void CreateGameWindow() override {
+    bool CreateGameWindow() override {
         lines.push_back("create");
-        m_hasWindow = true;
+        m_hasWindow = m_creatable;
+        return m_creatable;
     }
     void ShowGameWindow() override { lines.push_back("show"); }
     void SetReentryAddress(const std::u16string& address) override {
@@ -106,6 +109,7 @@ public:
 private:
     bool m_hasWindow;
     WebViewReset m_reset;
+    bool m_creatable;
 };
 
 struct HandOffCase {
@@ -114,6 +118,7 @@ struct HandOffCase {
     bool hasWindow;
     WebViewReset reset;
     std::vector<std::string> expected;
+    bool creatable = true;
 };
 
 constexpr char kLogin[] = "navigate http://p:1/games/kelvo/dlq/";
@@ -190,9 +195,15 @@ TEST(GameEntryHandOff, StepsInTheirOrder) {
          WebViewReset::HandlerKept,
          {"clear", kLogin, "hide login", "create", "show", reentry("12"), "maximize",
           "load a=1&serverid=12&x"}},
+        {"no game window could be made: the login side comes back, nothing else runs",
+         u"http://h/error.php?a=1&serverid=12&gameaddress=S1&x=2",
+         false,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "create", "show login"},
+         false},
     };
     for (const HandOffCase& c : cases) {
-        StepRecorder steps(c.hasWindow, c.reset);
+        StepRecorder steps(c.hasWindow, c.reset, c.creatable);
         HandleCompletedAddress(c.address, u"p:1", steps);
         EXPECT_EQ(steps.lines, c.expected) << c.name;
     }

@@ -3,6 +3,7 @@
 // 1549 and by a second load, a query longer than the fixed copy; and, without the class
 // registered, the notice in the control's place. Screenshots go to KELVO_SHOT_DIR when it is set.
 #include "game/tarvinGame.h"
+#include "login/CtarvinDlg.h"
 
 #include "movie_server.h"
 #include "test_support.h"
@@ -301,6 +302,32 @@ TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
         EXPECT_FALSE(game.m_pFlashNotice);
         EXPECT_EQ(game.GetDlgItem(1001), game.m_pFlashCtrl ? game.m_pFlashCtrl->m_hWnd : nullptr);
     }
+}
+
+TEST_F(FlashMissing, TheNoticePromisesF5OnlyWhereF5EntersAgain) {
+    struct Case {
+        const wchar_t* reentry;
+        const wchar_t* advice;
+    };
+    const Case cases[] = {
+        {L"", CFlashNotice::kAdviceEnterAgain}, // no entry carried a server id: F5 does nothing
+        {L"http://127.0.0.1:18601/games/dlq/togame.php?target=kelvo_553&server_id=12",
+         CFlashNotice::kAdvicePressF5},
+        {L"", CFlashNotice::kAdviceEnterAgain},
+    };
+    CtarvinDlg login;
+    ASSERT_TRUE(login.Create(CtarvinDlg::IDD));
+    tarvinGame& owned = login.m_game;
+    ASSERT_TRUE(owned.Create(tarvinGame::IDD, &login));
+    for (const Case& c : cases) {
+        login.m_strReentryUrl = c.reentry;
+        owned.LoadGameMovie(Query());
+        ASSERT_TRUE(owned.m_pFlashNotice);
+        EXPECT_EQ(owned.m_pFlashNotice->GetText(), std::wstring(CFlashNotice::kReason) + L"\r\n" + c.advice)
+            << (c.reentry[0] ? "with" : "without") << " a re-entry address";
+    }
+    owned.DestroyWindow();
+    login.DestroyWindow();
 }
 
 } // namespace

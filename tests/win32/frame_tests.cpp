@@ -1,7 +1,8 @@
 // The frame window under Wine: its size and place, layered composition, the login dialog's
-// offset through moves, the Enter and Escape rules of its modal run, and the buttons' response
-// to real mouse messages.
+// offset through moves, the keys and commands that must not end its modal run, and the buttons'
+// response to real mouse messages.
 #include "frame/bgDialog.h"
+#include "game/tarvinGame.h"
 #include "login/CtarvinDlg.h"
 
 #include "test_support.h"
@@ -172,25 +173,43 @@ TEST(FramePictures, MissingOrUndecodablePicturesGiveNothing) {
     EXPECT_EQ(tab->height, 49);
 }
 
-// The frame run modally, fed keys through its own loop.
+// What the dialog keyboard handling reads as OK or Cancel, and the commands themselves posted by
+// anything: none may end a window of the program.
+struct StrayMessage {
+    UINT message;
+    WPARAM wParam;
+};
+constexpr StrayMessage kStrayMessages[] = {
+    {WM_KEYDOWN, VK_RETURN},  {WM_KEYDOWN, VK_ESCAPE}, {WM_KEYDOWN, VK_CANCEL}, // Ctrl+Break
+    {WM_KEYDOWN, VK_EXECUTE}, {WM_COMMAND, IDOK},      {WM_COMMAND, IDCANCEL},
+};
+
+// The frame run modally with a game window open, the stray messages fed to the frame, the login
+// dialog and the game window through the frame's own loop.
 class ScriptedFrame : public bgDialog {
 public:
     int stepsSeen = 0;
+    bool loginShown = false, gameShown = false;
 
 protected:
     BOOL OnInitDialog() override {
         bgDialog::OnInitDialog();
-        HWND login = GetLoginDialog()->m_hWnd;
-        for (HWND target : {m_hWnd, login}) {
-            ::PostMessageW(target, WM_KEYDOWN, VK_RETURN, 0);
-            ::PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0);
-            ::PostMessageW(target, WM_KEYDOWN, VK_CANCEL, 0); // Ctrl+Break
+        CtarvinDlg& login = *GetLoginDialog();
+        login.m_game.Create(tarvinGame::IDD, &login);
+        login.m_game.ShowWindow(SW_SHOWNOACTIVATE);
+        for (HWND target : {m_hWnd, login.m_hWnd, login.m_game.m_hWnd}) {
+            for (const StrayMessage& stray : kStrayMessages)
+                ::PostMessageW(target, stray.message, stray.wParam, 0);
         }
         ::PostMessageW(m_hWnd, WM_TEST_STEP, 0, 0);
         return TRUE;
     }
     LRESULT OnStep(WPARAM, LPARAM) {
         ++stepsSeen;
+        CtarvinDlg& login = *GetLoginDialog();
+        loginShown = login.IsWindowVisible() != FALSE;
+        gameShown = login.m_game.m_hWnd && login.m_game.IsWindowVisible();
+        login.m_game.DestroyWindow();
         PostMessageW(WM_CLOSE);
         return 0;
     }
@@ -202,10 +221,12 @@ BEGIN_MESSAGE_MAP(ScriptedFrame, bgDialog)
 ON_MESSAGE(WM_TEST_STEP, OnStep)
 END_MESSAGE_MAP()
 
-TEST(FrameModalRun, EnterAndEscapeNeverEndItAndCloseDoes) {
+TEST(FrameModalRun, NoKeyOrCommandEndsItOrItsWindowsAndCloseDoes) {
     ScriptedFrame frame;
     EXPECT_EQ(frame.DoModal(), IDCANCEL);
     EXPECT_EQ(frame.stepsSeen, 1);
+    EXPECT_TRUE(frame.loginShown);
+    EXPECT_TRUE(frame.gameShown);
 }
 
 } // namespace

@@ -147,6 +147,49 @@ TEST_F(EntryFixture, OtherPagesChangeNothing) {
     }
 }
 
+// Refuses, while it lives, the creation of every top-level window owned by one window.
+class RefuseOwnedWindows {
+public:
+    explicit RefuseOwnedWindows(HWND owner) {
+        s_owner = owner;
+        m_hook.reset(::SetWindowsHookExW(WH_CBT, &Hook, nullptr, ::GetCurrentThreadId()));
+    }
+    ~RefuseOwnedWindows() {
+        m_hook.reset();
+        s_owner = nullptr;
+    }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+        if (code == HCBT_CREATEWND) {
+            const CREATESTRUCTW& cs = *reinterpret_cast<CBT_CREATEWNDW*>(lp)->lpcs;
+            if (cs.hwndParent == s_owner && !(cs.style & WS_CHILD))
+                return 1;
+        }
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static inline HWND s_owner = nullptr;
+    UniqueHook m_hook;
+};
+
+TEST_F(EntryFixture, AGameWindowThatCannotBeMadeGivesTheLoginSideBack) {
+    {
+        RefuseOwnedWindows refuse(login->m_hWnd);
+        Complete(EntryAddress(L"12"));
+    }
+    tarvinGame& game = login->m_game;
+    EXPECT_EQ(game.m_hWnd, nullptr);
+    EXPECT_FALSE(game.m_pFlashCtrl);
+    EXPECT_TRUE(login->IsWindowVisible());
+    EXPECT_TRUE(frame.IsWindowVisible());
+    // The next entry opens the game as usual.
+    Complete(EntryAddress(L"13"));
+    ASSERT_NE(game.m_hWnd, nullptr);
+    EXPECT_TRUE(game.IsWindowVisible());
+    EXPECT_FALSE(login->IsWindowVisible());
+    EXPECT_EQ(game.m_strCaptionTitle, L"S13");
+}
+
 // ---- Menu ----
 
 TEST(GameMenu, ResourceHoldsTheSettingsPopupWithItsTwoItems) {
@@ -505,7 +548,7 @@ TEST_F(EntryFixture, EnterAndEscapeNeverEndOrHideTheGameWindow) {
     HWND control = game.m_pFlashCtrl->m_hWnd;
     for (HWND focus : {control, game.m_hWnd}) {
         ::SetFocus(focus);
-        for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_CANCEL, VK_ESCAPE, VK_RETURN}) {
+        for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_CANCEL, VK_EXECUTE, VK_ESCAPE, VK_RETURN}) {
             ::PostMessageW(focus, WM_KEYDOWN, key, 1);
             ::PostMessageW(focus, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
         }

@@ -1,0 +1,77 @@
+// System libraries come from the system folder only: a library planted beside the program under a
+// system library's name is never loaded. A child run of this program, whose start-up prepares the
+// control host as the launcher's does, finds the planted copy beside it.
+#include "framework/ControlHost.h"
+
+#include "game_support.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <string>
+
+namespace {
+
+constexpr wchar_t kChildMark[] = L"KELVO_PLANTED_CHILD";
+// Set by the planted library when it is loaded (tests/win32/planted).
+constexpr wchar_t kLoadedMark[] = L"KELVO_PLANTED_LOADED";
+
+bool Marked(const wchar_t* name) {
+    return ::GetEnvironmentVariableW(name, nullptr, 0) != 0;
+}
+
+std::wstring ModulePath(HMODULE module) {
+    wchar_t path[MAX_PATH] = L"";
+    ::GetModuleFileNameW(module, path, MAX_PATH);
+    return path;
+}
+
+std::wstring Lower(std::wstring text) {
+    for (auto& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+TEST(SystemLibraryChild, TheHostLibraryComesFromTheSystemFolder) {
+    if (!Marked(kChildMark))
+        GTEST_SKIP() << "runs in the child of SystemLibraries.APlantedCopyBesideTheProgramIsNeverLoaded";
+    // Where the planted file runs (Windows) it leaves its mark; Wine runs its own code under the
+    // name of the file it found, so the module's path shows where the search went.
+    EXPECT_FALSE(Marked(kLoadedMark));
+    EXPECT_TRUE(ControlHost::LoadHostLibrary());
+    wchar_t system[MAX_PATH] = L"";
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring loaded = Lower(ModulePath(::GetModuleHandleW(L"atl.dll")));
+    EXPECT_EQ(loaded.rfind(Lower(system) + L"\\", 0), 0u) << gametest::Utf8(loaded);
+}
+
+TEST(SystemLibraries, APlantedCopyBesideTheProgramIsNeverLoaded) {
+    const std::wstring program = ModulePath(nullptr);
+    const std::wstring folder = program.substr(0, program.rfind(L'\\') + 1);
+    const std::wstring planted = folder + L"atl.dll";
+    ASSERT_TRUE(::CopyFileW((folder + L"planted\\kelvo_planted_library.dll").c_str(), planted.c_str(), TRUE))
+        << "cannot plant " << gametest::Utf8(planted) << ": " << ::GetLastError();
+    // Gone again whatever happens below: every other test loads the host library by its name.
+    struct Unplant {
+        const std::wstring& path;
+        ~Unplant() { ::DeleteFileW(path.c_str()); }
+    } unplant{planted};
+
+    std::wstring command = L"\"" + program + L"\" --gtest_filter=SystemLibraryChild.*";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    ::SetEnvironmentVariableW(kChildMark, L"1");
+    const BOOL started = ::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                          nullptr, nullptr, &startup, &child);
+    ::SetEnvironmentVariableW(kChildMark, nullptr);
+    ASSERT_TRUE(started) << ::GetLastError();
+    UniqueFile process(child.hProcess), thread(child.hThread);
+    ASSERT_EQ(::WaitForSingleObject(child.hProcess, 120000), WAIT_OBJECT_0);
+    DWORD status = 1;
+    ::GetExitCodeProcess(child.hProcess, &status);
+    EXPECT_EQ(status, 0u) << "the child run failed: its output is above";
+}
+
+} // namespace
