@@ -35,6 +35,8 @@ company='Kelvo $Games Ltd'
 kelvo_make_setup "$KELVO_ARCH" "$UPD_OLD" 1001 "$company" "$E2E_DIR/setup-1001.exe" || exit 1
 kelvo_make_setup "$KELVO_ARCH" "$UPD_NEW" 1002 "$company" "$E2E_DIR/setup-1002.exe" \
     "$KELVO_BUILD/tools/kelvo_standins.dll" || exit 1
+# A 32-bit setup program cannot start where the kernel refuses 32-bit code.
+e2e_check "the setup program is a $KELVO_ARCH program" kelvo_check_pe "$KELVO_ARCH" "$E2E_DIR/setup-1001.exe"
 packaged_new=$UPD_NEW
 UPD_NEW=$E2E_DIR/served.exe
 { cat "$packaged_new"; printf 'served by the portal'; } >"$UPD_NEW"
