@@ -99,8 +99,8 @@ e2e_check "login page shows" \
     e2e_wait_line "$E2E_STANDIN_LOG" '^complete http://127\.0\.0\.1:18601/games/kelvo/dlq/$' 30
 e2e_check "the update replaced kelvo.exe in the install folder" upd_same "$inst/kelvo.exe" "$UPD_NEW"
 e2e_check "the old launcher moved aside in the install folder" upd_same "$inst/kelvo_.exe" "$UPD_OLD"
-# Wine may have given the message box another X window while the page loaded.
-box=$(e2e_find_window "提示" 5) && xdotool key --window "$box" Return
+# Wine may have given the message box another X window while the page loaded: answer each.
+upd_answer "提示" 3 >/dev/null
 upd_wait_exit "$KELVO_PID" 30
 e2e_check "the old launcher ends after OK (status $UPD_STATUS)" test "$UPD_STATUS" = 0
 manifests() { grep -c "^GET $UPD_MANIFEST" "$E2E_DIR/portal.log"; }
