@@ -1,0 +1,59 @@
+# Makes the release files from a built kelvo.exe; sourced by scripts/package and by the installer's
+# end-to-end test, which packages launchers it has built itself.
+#
+#   kelvo_release_names ARCH VERSION       KELVO_SETUP_NAME, KELVO_ZIP_NAME: the file names in dist/
+#   kelvo_check_pe ARCH FILE               FILE is a Windows binary of ARCH (win32 or win64)
+#   kelvo_make_setup ARCH EXE VERSION COMPANY OUT [FLASH]   the per-user NSIS setup program
+#   kelvo_make_zip EXE OUT [FLASH]         the portable archive: a folder "Kelvo" with the launcher
+
+KELVO_ROOT=${KELVO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+
+kelvo_release_names() {
+    local suffix=
+    [ "$1" = win64 ] && suffix=-win64
+    KELVO_SETUP_NAME=kelvo-$2$suffix-setup.exe
+    KELVO_ZIP_NAME=kelvo-$2$suffix.zip
+}
+
+# A 64-bit launcher loads only a 64-bit control, and the other way round.
+kelvo_check_pe() {
+    local arch=$1 file=$2 kind
+    kind=$(file -b "$file")
+    case "$arch:$kind" in
+    win32:PE32\ *Intel\ 80386* | win64:PE32+\ *x86-64*) return 0 ;;
+    esac
+    echo "$file is not a $arch Windows binary: $kind" >&2
+    return 1
+}
+
+kelvo_make_setup() {
+    local arch=$1 exe=$2 version=$3 company=$4 out=$5 flash=${6:-} target=x86-unicode log
+    [ "$arch" = win64 ] && target=amd64-unicode
+    local defines=(-DKELVO_TARGET="$target" -DKELVO_VERSION="$version" -DKELVO_EXE="$(realpath "$exe")"
+        -DKELVO_OUTFILE="$(realpath -m "$out")")
+    # makensis reads "$" in a string as the start of a variable.
+    defines+=(-DKELVO_COMPANY="${company//\$/\$\$}")
+    [ -n "$flash" ] && defines+=(-DKELVO_FLASH="$(realpath "$flash")")
+    log=$(mktemp)
+    if ! makensis -V2 -INPUTCHARSET UTF8 "${defines[@]}" "$KELVO_ROOT/installer/kelvo.nsi" >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        echo "makensis could not make $out" >&2
+        return 1
+    fi
+    rm -f "$log"
+}
+
+kelvo_make_zip() {
+    local exe=$1 out=$2 flash=${3:-} stage
+    stage=$(mktemp -d)
+    mkdir "$stage/Kelvo"
+    cp "$exe" "$stage/Kelvo/kelvo.exe"
+    [ -n "$flash" ] && cp "$flash" "$stage/Kelvo/flash.ocx"
+    rm -f "$out"
+    out=$(realpath -m "$out")
+    (cd "$stage" && zip -q -X -r "$out" Kelvo)
+    local status=$?
+    rm -rf "$stage"
+    return $status
+}

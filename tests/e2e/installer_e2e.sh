@@ -1,0 +1,142 @@
+#!/bin/bash
+# The release's setup program under Wine, in a fresh prefix of its own:
+# 1. a silent install puts the launcher, its two shortcuts (working folder: the install folder) and
+#    its Uninstall key in place;
+# 2. the installed launcher, started as its shortcut starts it, shows the login page, and an offered
+#    update replaces kelvo.exe inside the install folder;
+# 3. a second setup, started while the updated launcher runs, waits for it to end, then upgrades in
+#    place;
+# 4. a silent uninstall removes what the setup and the update made, keeps a file of the player's and
+#    the folder with it, and removes the key and the shortcuts; with no such file the folder goes too.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/update_lib.sh"
+source "$KELVO_ROOT/scripts/lib/package.sh"
+# Shortcuts made in a prefix must not become menu entries of the host's desktop.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
+unset WINEPREFIX
+upd_init installer_e2e
+trap 'kelvo_wineserver -k 2>/dev/null; e2e_cleanup' EXIT
+
+# A fresh prefix links the user's Desktop to the host's home folder: give it one of its own.
+profile=$(ls -d "$WINEPREFIX"/drive_c/users/* | grep -v '/Public$' | head -1)
+if [ -L "$profile/Desktop" ]; then
+    rm "$profile/Desktop" && mkdir "$profile/Desktop"
+fi
+e2e_register_standins
+
+inst=$profile/AppData/Local/Programs/Kelvo
+win_inst=$(kelvo_wine winepath.exe -w "$inst" 2>/dev/null | tr -d '\r')
+links=("$profile/Desktop/Kelvo.lnk" "$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Kelvo.lnk")
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvo'
+company='Kelvo $Games Ltd'
+
+# Two releases: 1001, and 1002 with a Flash control beside it. The portal serves a 1002 launcher
+# that differs from the packaged one, so that the upgrade is seen to replace the update's file.
+kelvo_make_setup "$KELVO_ARCH" "$UPD_OLD" 1001 "$company" "$E2E_DIR/setup-1001.exe" || exit 1
+kelvo_make_setup "$KELVO_ARCH" "$UPD_NEW" 1002 "$company" "$E2E_DIR/setup-1002.exe" \
+    "$KELVO_BUILD/tools/kelvo_standins.dll" || exit 1
+# A 32-bit setup program cannot start where the kernel refuses 32-bit code.
+e2e_check "the setup program is a $KELVO_ARCH program" kelvo_check_pe "$KELVO_ARCH" "$E2E_DIR/setup-1001.exe"
+packaged_new=$UPD_NEW
+UPD_NEW=$E2E_DIR/served.exe
+{ cat "$packaged_new"; printf 'served by the portal'; } >"$UPD_NEW"
+
+reg_value() { kelvo_wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^    $1    REG_[A-Z]*    //p"; }
+# Every value the key must hold, as "name<tab>value".
+check_key() {
+    local version=$1 name want got
+    while IFS=$'\t' read -r name want; do
+        got=$(reg_value "$name")
+        e2e_check "key $name is '$want' (got '$got')" test "$got" = "$want"
+    done <<EOT
+DisplayName	Kelvo
+DisplayVersion	$version
+Publisher	$company
+DisplayIcon	$win_inst\\kelvo.exe,0
+InstallLocation	$win_inst
+UninstallString	"$win_inst\\uninstall.exe"
+EOT
+    local size
+    size=$(($(reg_value EstimatedSize)))
+    e2e_check "key EstimatedSize ($size KB) holds kelvo.exe" test "$size" -ge $(($(stat -c %s "$inst/kelvo.exe") / 1024))
+}
+check_links() {
+    local lnk got
+    for lnk in "${links[@]}"; do
+        got=$(python3 "$KELVO_ROOT/tests/e2e/shell_link.py" "$lnk")
+        e2e_check "$(basename "$(dirname "$lnk")") shortcut starts kelvo.exe in the install folder ($got)" \
+            test "$got" = "$win_inst\\kelvo.exe"$'\t'"$win_inst"
+    done
+}
+# The uninstaller copies itself away and returns at once; its copy removes the key last.
+uninstall() {
+    local i
+    kelvo_wine "$win_inst\\uninstall.exe" /S
+    for ((i = 0; i < 150; i++)); do
+        kelvo_wine reg query "$key" >/dev/null 2>&1 || break
+        sleep 0.2
+    done
+    kelvo_wineserver -w
+}
+
+echo "== 1. silent install"
+kelvo_wine "$E2E_DIR/setup-1001.exe" /S
+status=$?
+e2e_check "setup ends with status 0 (got $status)" test "$status" = 0
+e2e_check "kelvo.exe installed in the default folder" upd_same "$inst/kelvo.exe" "$UPD_OLD"
+e2e_check "uninstaller installed" test -f "$inst/uninstall.exe"
+e2e_check "no flash.ocx without one in the package" test ! -e "$inst/flash.ocx"
+check_links
+check_key 1001
+
+echo "== 2. the installed launcher, started as its shortcut starts it"
+upd_portal || exit 1
+IFS=$'\t' read -r target workdir < <(python3 "$KELVO_ROOT/tests/e2e/shell_link.py" "${links[0]}")
+upd_start "$(kelvo_wine winepath.exe -u "$workdir" 2>/dev/null | tr -d '\r')" "$target"
+box=$(e2e_find_window "提示" 60)
+e2e_check "update completion message shown" test -n "$box"
+e2e_check "login page shows" \
+    e2e_wait_line "$E2E_STANDIN_LOG" '^complete http://127\.0\.0\.1:18601/games/kelvo/dlq/$' 30
+e2e_check "the update replaced kelvo.exe in the install folder" upd_same "$inst/kelvo.exe" "$UPD_NEW"
+e2e_check "the old launcher moved aside in the install folder" upd_same "$inst/kelvo_.exe" "$UPD_OLD"
+# Wine may have given the message box another X window while the page loaded: answer each.
+upd_answer "提示" 3 >/dev/null
+upd_wait_exit "$KELVO_PID" 30
+e2e_check "the old launcher ends after OK (status $UPD_STATUS)" test "$UPD_STATUS" = 0
+manifests() { grep -c "^GET $UPD_MANIFEST" "$E2E_DIR/portal.log"; }
+for ((i = 0; i < 150 && $(manifests) < 2; i++)); do sleep 0.2; done
+e2e_check "the new launcher started in the install folder" test -n "$(upd_pids_in "$inst")"
+echo "my notes" >"$inst/notes.txt"
+
+echo "== 3. install again while the launcher runs"
+kelvo_wine "$E2E_DIR/setup-1002.exe" /S &
+setup=$!
+sleep 4
+e2e_check "setup waits while the launcher runs" kill -0 "$setup"
+e2e_check "kelvo.exe untouched while it runs" upd_same "$inst/kelvo.exe" "$UPD_NEW"
+upd_stop_in "$inst"
+upd_wait_exit "$setup" 30
+e2e_check "setup ends with status 0 once the launcher has ended (got $UPD_STATUS)" test "$UPD_STATUS" = 0
+e2e_check "kelvo.exe upgraded in place" upd_same "$inst/kelvo.exe" "$packaged_new"
+e2e_check "flash.ocx installed beside it" upd_same "$inst/flash.ocx" "$KELVO_BUILD/tools/kelvo_standins.dll"
+e2e_check "the old launcher left by the update is gone" test ! -e "$inst/kelvo_.exe"
+e2e_check "the player's file kept" test -f "$inst/notes.txt"
+check_links
+check_key 1002
+
+echo "== 4. silent uninstall"
+# What an interrupted update leaves, besides what the setup and the update made.
+for f in kelvo_.exe kelvo_new.exe kelvoupdate.ini; do echo leftover >"$inst/$f"; done
+uninstall
+for f in kelvo.exe kelvo_.exe kelvo_new.exe kelvoupdate.ini flash.ocx uninstall.exe "${links[@]}"; do
+    case "$f" in /*) ;; *) f=$inst/$f ;; esac
+    e2e_check "removed: ${f#"$profile"/}" test ! -e "$f"
+done
+e2e_check "the player's file and the folder kept" test -f "$inst/notes.txt"
+key_absent() { ! kelvo_wine reg query "$key" >/dev/null 2>&1; }
+e2e_check "key removed" key_absent
+rm "$inst/notes.txt"
+kelvo_wine "$E2E_DIR/setup-1001.exe" /S
+uninstall
+e2e_check "an emptied install folder is removed" test ! -e "$inst"
+e2e_finish
