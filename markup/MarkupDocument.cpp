@@ -772,12 +772,17 @@ std::u16string MarkupDocument::AttributeNameAt(int index) const {
 }
 
 std::u16string MarkupDocument::InnerMarkup() const {
+    return std::u16string(InnerMarkupView());
+}
+
+std::u16string_view MarkupDocument::InnerMarkupView() const {
     if (m_nCurrent == 0)
         return {};
     const ElementRecord& element = m_index[m_nCurrent];
-    const char16_t* text = m_strText.data();
-    return std::u16string(text + element.start + StartTagLength(m_nCurrent),
-                          text + element.start + element.length - EndTagLength(m_nCurrent));
+    const std::int32_t first = element.start + StartTagLength(m_nCurrent);
+    const std::int32_t last = element.start + element.length - EndTagLength(m_nCurrent);
+    return std::u16string_view(m_strText).substr(static_cast<std::size_t>(first),
+                                                 static_cast<std::size_t>(last - first));
 }
 
 std::u16string MarkupDocument::ElementText() const {

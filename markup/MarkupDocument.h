@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class MarkupDocument {
@@ -26,6 +27,10 @@ public:
     std::u16string AttributeValue(const char16_t* name) const;
     std::u16string AttributeNameAt(int index) const;
     std::u16string InnerMarkup() const;
+    // The same units as InnerMarkup without a copy; valid until the next LoadText or the end of
+    // the document.
+    std::u16string_view InnerMarkupView() const;
+    std::size_t TextLength() const { return m_strText.size(); }
     std::u16string ElementText() const;
 
 private:
