@@ -147,10 +147,10 @@ void DispatchRequestElements(MarkupDocument& document, FlashBridgeHost& host) {
     RequestWalk(document, host).Run();
 }
 
-void HandleFlashCall(std::u16string_view request, FlashBridgeHost& host) {
+void HandleFlashCall(const std::u16string& request, FlashBridgeHost& host) {
     host.DebugOutput(request);
     MarkupDocument document;
-    document.LoadText(std::u16string(request).c_str());
+    document.LoadText(request.c_str());
     document.RewindLevel();
     DispatchRequestElements(document, host);
 }

@@ -27,7 +27,8 @@ protected:
 
 // The whole handling of one call: the request is traced, loaded, walked. A request that is not
 // well-formed is walked through whatever tree the reader builds from it.
-void HandleFlashCall(std::u16string_view request, FlashBridgeHost& host);
+// The request is taken as a string so that the reader can load it without another copy.
+void HandleFlashCall(const std::u16string& request, FlashBridgeHost& host);
 
 // Walks the elements of the document's current level and, depth first, their children. A host
 // function other than "setReloadTips" ends the level it is found on; the level above goes on.

@@ -12,9 +12,12 @@
 #include "markup/MarkupScanner.h"
 
 #include <algorithm>
+#include <chrono>
+#include <climits>
+#include <exception>
+#include <random>
 #include <cstring>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 using namespace kelvo::markup;
@@ -676,55 +679,237 @@ bool AttributeMatches(std::u16string_view token, std::u16string_view name) {
 
 } // namespace
 
+// The attributes of the current element, listed by one scan of its start tag the first time one
+// is asked for by position, so that listing them all costs one scan and not one per attribute.
+//
+// A caller that lists the attributes asks for each one's value by the name just listed: the
+// first attribute whose name answers for that name. Those answers are worked out once for the
+// whole tag, in time linear in it however the names repeat or prefix each other, so that a tag
+// with many attributes costs no more than its length. Any other name is looked up by scanning
+// the tag, as before the attributes were listed.
+//
+// A name token answers for a wanted name equal to it, or for one that goes on past it with a
+// space, "/", "=", "[" or "]". The wanted names here are tokens, which hold no space, "/" or "=",
+// so besides an equal name only a prefix ending before a "[" or "]" can answer. Names are found
+// by a hash carried along each name, so that every such prefix gets its key without being hashed
+// again, and only at lengths some name has. Of the hits the lowest entry is compared unit by unit:
+// only a false hit, which needs two names whose hashes agree, costs a further look.
 struct MarkupDocument::AttributeTable {
     struct Entry {
-        Token name;
-        Token value; // the token after its "=", or the name itself
+        std::int32_t name; // offsets into the text
+        std::int32_t nameLength;
+        std::int32_t value; // the token after its "=", or the name itself
+        std::int32_t valueLength;
     };
-    std::int32_t element = 0;
-    std::vector<Entry> entries;
-    std::unordered_map<std::u16string_view, std::int32_t> first; // name token -> its first entry
-    std::vector<std::size_t> lengths;                            // of the name tokens, ascending
 
-    // The entry AttributeValue(name) reads: the first whose name token answers for name. Only name
-    // itself and its prefixes ending before a space, "/", "=", "[" or "]" can answer, and only at
-    // a length some token has, so the lookups together hash at most the tag's length of units.
-    const Entry* Find(std::u16string_view name) const {
-        std::int32_t best = -1;
-        for (const std::size_t length : lengths) {
-            if (length > name.size())
-                break;
-            if (!AttributeMatches(name.substr(0, length), name))
-                continue;
-            const auto found = first.find(name.substr(0, length));
-            if (found != first.end() && (best < 0 || found->second < best))
-                best = found->second;
-        }
-        return best < 0 ? nullptr : &entries[static_cast<std::size_t>(best)];
+    std::int32_t element = 0;
+    const char16_t* text = nullptr;
+    std::vector<Entry> entries;
+    std::vector<std::int32_t> answer; // [k]: the entry whose value the name of entry k reads
+    std::int32_t lastListed = -1;     // the entry whose name was last asked for by position
+
+    std::u16string_view Name(std::size_t k) const {
+        return {text + entries[k].name, static_cast<std::size_t>(entries[k].nameLength)};
     }
+
+    void Index() {
+        const std::size_t count = entries.size();
+        std::size_t longest = 0;
+        bool brackets = false;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::u16string_view name = Name(k);
+            longest = std::max(longest, name.size());
+            brackets = brackets || name.find_first_of(u"[]") != std::u16string_view::npos;
+        }
+        m_nameLengths.assign(longest + 1, false);
+        m_slots.assign(16, Slot{});
+        m_nDistinct = 0;
+        m_keys.resize(count);
+        answer.resize(count);
+        lastListed = -1;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::u16string_view name = Name(k);
+            m_nameLengths[name.size()] = true;
+            std::uint64_t state = kSeed;
+            for (const char16_t c : name)
+                state = Step(state, c);
+            m_keys[k] = Key(state, name.size());
+            answer[k] = FirstOfName(k);
+        }
+        if (!brackets)
+            return;
+        for (std::size_t k = 0; k < count; ++k)
+            for (std::int32_t after = -1;;) {
+                std::size_t length = 0;
+                const std::int32_t hit = LowestPrefixHit(Name(k), after, answer[k], length);
+                if (hit < 0)
+                    break;
+                if (Name(static_cast<std::size_t>(hit)) == Name(k).substr(0, length)) {
+                    answer[k] = hit;
+                    break;
+                }
+                after = hit;
+            }
+    }
+
+    // The entry whose value `name` reads; -1 when none does, kUnsure when two names whose hashes
+    // agree leave it open (the caller then scans the tag). The name just listed has its answer
+    // ready. For another, the prefixes that can answer are those ending before a "[", "]", space,
+    // "/" or "=", or at its end, and none runs past its first space, "/" or "=" since no name
+    // holds one; of their hits only the lowest is compared unit by unit.
+    static constexpr std::int32_t kUnsure = -2;
+    std::int32_t Reads(std::u16string_view name) const {
+        if (lastListed >= 0 && Name(static_cast<std::size_t>(lastListed)) == name)
+            return answer[static_cast<std::size_t>(lastListed)];
+        std::int32_t best = -1;
+        std::size_t length = 0;
+        std::uint64_t state = kSeed;
+        const std::size_t last = std::min(name.size(), m_nameLengths.size() - 1);
+        for (std::size_t n = 1; n <= last; ++n) {
+            state = Step(state, name[n - 1]);
+            const char16_t next = n < name.size() ? name[n] : u'\0';
+            const bool stop = next == u' ' || next == u'/' || next == u'=';
+            if ((n == name.size() || stop || next == u'[' || next == u']') && m_nameLengths[n]) {
+                const std::int32_t hit = LowestHit(Key(state, n), n, -1, best < 0 ? INT32_MAX : best);
+                if (hit >= 0) {
+                    best = hit;
+                    length = n;
+                }
+            }
+            if (stop)
+                break;
+        }
+        if (best < 0 || Name(static_cast<std::size_t>(best)) == name.substr(0, length))
+            return best;
+        return kUnsure;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t check = 0; // the key's high half
+        std::int32_t entry = -1; // the first entry of its name; -1: empty
+    };
+
+    // Fixed per process and unknown to a request, so that no request can be written to make its
+    // names collide.
+    static inline const std::uint64_t kSeed = [] {
+        std::uint64_t seed =
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        try {
+            std::random_device device;
+            seed ^= std::uint64_t{device()} << 32 ^ device();
+        } catch (const std::exception&) {
+            // The clock alone still differs from run to run.
+        }
+        return seed;
+    }();
+
+    static std::uint64_t Step(std::uint64_t state, char16_t c) {
+        return ((state << 5 | state >> 59) ^ c) * 0x9E3779B97F4A7C15u;
+    }
+    static std::uint64_t Key(std::uint64_t state, std::size_t length) {
+        std::uint64_t key = state ^ length;
+        key = (key ^ key >> 33) * 0xFF51AFD7ED558CCDu;
+        key = (key ^ key >> 33) * 0xC4CEB9FE1A85EC53u;
+        return key ^ key >> 33;
+    }
+    static std::uint32_t Check(std::uint64_t key) { return static_cast<std::uint32_t>(key >> 32); }
+    std::size_t Mask() const { return m_slots.size() - 1; }
+
+    // The first entry with the same name as entry k, which goes into the table if it is that one.
+    std::int32_t FirstOfName(std::size_t k) {
+        const std::uint64_t key = m_keys[k];
+        std::size_t at = key & Mask();
+        for (; m_slots[at].entry >= 0; at = (at + 1) & Mask()) {
+            const std::size_t other = static_cast<std::size_t>(m_slots[at].entry);
+            if (m_slots[at].check == Check(key) && m_keys[other] == key && Name(other) == Name(k))
+                return m_slots[at].entry;
+        }
+        m_slots[at] = Slot{Check(key), static_cast<std::int32_t>(k)};
+        if (++m_nDistinct * 2 > m_slots.size())
+            Grow();
+        return static_cast<std::int32_t>(k);
+    }
+
+    void Grow() {
+        m_slots.assign(m_slots.size() * 2, Slot{});
+        for (std::size_t k = 0; k < answer.size(); ++k) {
+            if (answer[k] != static_cast<std::int32_t>(k))
+                continue; // not the first of its name, or not yet indexed
+            std::size_t at = m_keys[k] & Mask();
+            while (m_slots[at].entry >= 0)
+                at = (at + 1) & Mask();
+            m_slots[at] = Slot{Check(m_keys[k]), static_cast<std::int32_t>(k)};
+        }
+    }
+
+    // The lowest entry after `after` and before `before` whose name has the key and the length;
+    // -1 if none.
+    std::int32_t LowestHit(std::uint64_t key, std::size_t length, std::int32_t after,
+                           std::int32_t before) const {
+        std::int32_t best = -1;
+        for (std::size_t at = key & Mask(); m_slots[at].entry >= 0; at = (at + 1) & Mask()) {
+            const std::int32_t entry = m_slots[at].entry;
+            const std::size_t e = static_cast<std::size_t>(entry);
+            if (m_slots[at].check == Check(key) && entry > after && entry < before &&
+                (best < 0 || entry < best) && m_keys[e] == key &&
+                static_cast<std::size_t>(entries[e].nameLength) == length)
+                best = entry;
+        }
+        return best;
+    }
+
+    // The same over the prefixes of name that end before a "[" or "]". `length` gets the length of
+    // the prefix hit.
+    std::int32_t LowestPrefixHit(std::u16string_view name, std::int32_t after, std::int32_t before,
+                                 std::size_t& length) const {
+        std::int32_t best = -1;
+        if (name.empty())
+            return best;
+        std::uint64_t state = kSeed;
+        const std::size_t last = std::min(name.size() - 1, m_nameLengths.size() - 1);
+        for (std::size_t n = 1; n <= last; ++n) {
+            state = Step(state, name[n - 1]);
+            if ((name[n] != u'[' && name[n] != u']') || !m_nameLengths[n])
+                continue;
+            const std::int32_t hit = LowestHit(Key(state, n), n, after, best < 0 ? before : best);
+            if (hit >= 0) {
+                best = hit;
+                length = n;
+            }
+        }
+        return best;
+    }
+
+    std::vector<Slot> m_slots;         // open addressing, a power of two long, at most half full
+    std::size_t m_nDistinct = 0;       // names in m_slots
+    std::vector<std::uint64_t> m_keys; // [k]: the key of entry k's name
+    std::vector<bool> m_nameLengths;   // [n]: some name has n units
 };
 
-const MarkupDocument::AttributeTable& MarkupDocument::ListAttributes() const {
+MarkupDocument::AttributeTable& MarkupDocument::ListAttributes() const {
     if (!m_pAttributes)
         m_pAttributes = std::make_unique<AttributeTable>();
     AttributeTable& table = *m_pAttributes;
     if (table.element == m_nCurrent)
         return table;
     table.element = m_nCurrent;
+    table.text = m_strText.data();
     table.entries.clear();
-    table.first.clear();
-    table.lengths.clear();
+    const std::int32_t tagLength = StartTagLength(m_nCurrent);
+    // Every attribute takes a unit of name and one before it, so this is the most there can be;
+    // pages of it that are never written cost nothing.
+    table.entries.reserve(static_cast<std::size_t>(tagLength) / 2);
     const char16_t* tag = m_strText.data() + m_index[m_nCurrent].start;
-    AttributeScan scan(tag, tag + StartTagLength(m_nCurrent));
+    const auto offset = [&](const char16_t* p) { return static_cast<std::int32_t>(p - table.text); };
+    AttributeScan scan(tag, tag + tagLength);
     Token name;
     while (scan.NextName(name)) {
         const Token value = scan.ValueOf(name);
-        table.first.emplace(name.View(), static_cast<std::int32_t>(table.entries.size()));
-        table.entries.push_back({name, value});
-        table.lengths.push_back(name.View().size());
+        table.entries.push_back({offset(name.first), offset(name.last) - offset(name.first),
+                                 offset(value.first), offset(value.last) - offset(value.first)});
     }
-    std::sort(table.lengths.begin(), table.lengths.end());
-    table.lengths.erase(std::unique(table.lengths.begin(), table.lengths.end()), table.lengths.end());
+    table.Index();
     return table;
 }
 
@@ -742,33 +927,38 @@ std::u16string MarkupDocument::AttributeValue(const char16_t* name) const {
     if (m_nCurrent == 0 || name == nullptr)
         return {};
     const std::u16string_view wanted(name);
-    if (m_pAttributes && m_pAttributes->element == m_nCurrent) {
-        std::u16string out;
-        if (const AttributeTable::Entry* entry = m_pAttributes->Find(wanted))
-            AppendDecoded(out, entry->value.first, entry->value.last);
+    std::u16string out;
+    const AttributeTable& table = ListAttributes();
+    const std::int32_t reads = table.Reads(wanted);
+    if (reads >= 0) {
+        const AttributeTable::Entry& entry = table.entries[static_cast<std::size_t>(reads)];
+        AppendDecoded(out, m_strText.data() + entry.value,
+                      m_strText.data() + entry.value + entry.valueLength);
         return out;
     }
+    if (reads != AttributeTable::kUnsure)
+        return out;
     const char16_t* tag = m_strText.data() + m_index[m_nCurrent].start;
     AttributeScan scan(tag, tag + StartTagLength(m_nCurrent));
     Token token;
     while (scan.NextName(token)) {
         if (AttributeMatches(token.View(), wanted)) {
             const Token value = scan.ValueOf(token);
-            std::u16string out;
             AppendDecoded(out, value.first, value.last);
             return out;
         }
     }
-    return {};
+    return out;
 }
 
 std::u16string MarkupDocument::AttributeNameAt(int index) const {
     if (m_nCurrent == 0 || index < 0)
         return {};
-    const AttributeTable& table = ListAttributes();
+    AttributeTable& table = ListAttributes();
     if (static_cast<std::size_t>(index) >= table.entries.size())
         return {};
-    return std::u16string(table.entries[static_cast<std::size_t>(index)].name.View());
+    table.lastListed = index;
+    return std::u16string(table.Name(static_cast<std::size_t>(index)));
 }
 
 std::u16string MarkupDocument::InnerMarkup() const {
