@@ -683,17 +683,15 @@ bool AttributeMatches(std::u16string_view token, std::u16string_view name) {
 // is asked for by position, so that listing them all costs one scan and not one per attribute.
 //
 // A caller that lists the attributes asks for each one's value by the name just listed: the
-// first attribute whose name answers for that name. Those answers are worked out once for the
-// whole tag, in time linear in it however the names repeat or prefix each other, so that a tag
-// with many attributes costs no more than its length. Any other name is looked up by scanning
-// the tag, as before the attributes were listed.
+// first attribute whose name answers for that name. Those answers are worked out in order, in
+// time linear in the tag however the names repeat or prefix each other, so that a tag with many
+// attributes costs no more than its length; any other name is looked up in the same table.
 //
 // A name token answers for a wanted name equal to it, or for one that goes on past it with a
-// space, "/", "=", "[" or "]". The wanted names here are tokens, which hold no space, "/" or "=",
-// so besides an equal name only a prefix ending before a "[" or "]" can answer. Names are found
-// by a hash carried along each name, so that every such prefix gets its key without being hashed
-// again, and only at lengths some name has. Of the hits the lowest entry is compared unit by unit:
-// only a false hit, which needs two names whose hashes agree, costs a further look.
+// space, "/", "=", "[" or "]". Names are found by a hash carried along each name, so that every
+// prefix that could answer gets its key without being hashed again, and is looked up only at a
+// length some name has. Of the hits the lowest entry is compared unit by unit: only a false hit,
+// which needs two names whose hashes agree, costs a further look.
 struct MarkupDocument::AttributeTable {
     struct Entry {
         std::int32_t name; // offsets into the text
@@ -705,51 +703,44 @@ struct MarkupDocument::AttributeTable {
     std::int32_t element = 0;
     const char16_t* text = nullptr;
     std::vector<Entry> entries;
-    std::vector<std::int32_t> answer; // [k]: the entry whose value the name of entry k reads
-    std::int32_t lastListed = -1;     // the entry whose name was last asked for by position
+    std::unique_ptr<std::int32_t[]> answer; // [k]: the entry whose value the name of entry k reads
+    std::int32_t lastListed = -1;           // the entry whose name was last asked for by position
 
     std::u16string_view Name(std::size_t k) const {
         return {text + entries[k].name, static_cast<std::size_t>(entries[k].nameLength)};
     }
 
-    void Index() {
-        const std::size_t count = entries.size();
-        std::size_t longest = 0;
-        bool brackets = false;
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::u16string_view name = Name(k);
-            longest = std::max(longest, name.size());
-            brackets = brackets || name.find_first_of(u"[]") != std::u16string_view::npos;
-        }
-        m_nameLengths.assign(longest + 1, false);
-        m_slots.assign(16, Slot{});
-        m_nDistinct = 0;
-        m_keys.resize(count);
-        answer.resize(count);
+    void Reset() {
         lastListed = -1;
-        for (std::size_t k = 0; k < count; ++k) {
+        m_nIndexed = 0;
+        m_nLongestIndexed = 0;
+        m_bAskedOther = false;
+        m_nSlots = 0; // sized when the first answer is asked for
+    }
+
+    // Works out the answers of the entries up to `last`, in order, so that the table holds the
+    // names before each one. Entries are indexed only as far as values are asked for: a caller
+    // that stops asking stops the work.
+    void IndexThrough(std::size_t last) {
+        // A caller past the first few answers is most likely walking them all: room for every
+        // entry then saves growing the table again and again.
+        Reserve(last < 64 ? std::min(last + 1, entries.size()) : entries.size());
+        for (std::size_t k = m_nIndexed; k <= last && k < entries.size(); ++k) {
             const std::u16string_view name = Name(k);
-            m_nameLengths[name.size()] = true;
             std::uint64_t state = kSeed;
-            for (const char16_t c : name)
+            bool brackets = false;
+            for (const char16_t c : name) {
                 state = Step(state, c);
+                brackets = brackets || c == u'[' || c == u']';
+            }
             m_keys[k] = Key(state, name.size());
             answer[k] = FirstOfName(k);
+            if (brackets)
+                answer[k] = std::min(answer[k], PrefixAnswer(k));
+            m_nameLengths[name.size()] = true;
+            m_nLongestIndexed = std::max(m_nLongestIndexed, name.size());
+            m_nIndexed = k + 1;
         }
-        if (!brackets)
-            return;
-        for (std::size_t k = 0; k < count; ++k)
-            for (std::int32_t after = -1;;) {
-                std::size_t length = 0;
-                const std::int32_t hit = LowestPrefixHit(Name(k), after, answer[k], length);
-                if (hit < 0)
-                    break;
-                if (Name(static_cast<std::size_t>(hit)) == Name(k).substr(0, length)) {
-                    answer[k] = hit;
-                    break;
-                }
-                after = hit;
-            }
     }
 
     // The entry whose value `name` reads; -1 when none does, kUnsure when two names whose hashes
@@ -758,9 +749,21 @@ struct MarkupDocument::AttributeTable {
     // "/" or "=", or at its end, and none runs past its first space, "/" or "=" since no name
     // holds one; of their hits only the lowest is compared unit by unit.
     static constexpr std::int32_t kUnsure = -2;
-    std::int32_t Reads(std::u16string_view name) const {
-        if (lastListed >= 0 && Name(static_cast<std::size_t>(lastListed)) == name)
+    std::int32_t Reads(std::u16string_view name) {
+        if (lastListed >= 0 && Name(static_cast<std::size_t>(lastListed)) == name) {
+            IndexThrough(static_cast<std::size_t>(lastListed));
             return answer[static_cast<std::size_t>(lastListed)];
+        }
+        if (!m_bAskedOther && m_nIndexed < entries.size()) {
+            // The first other name, such as the one a caller reads before listing, goes along the
+            // entries without indexing them; a second one indexes them all, once.
+            m_bAskedOther = true;
+            for (std::size_t k = 0; k < entries.size(); ++k)
+                if (AttributeMatches(Name(k), name))
+                    return static_cast<std::int32_t>(k);
+            return -1;
+        }
+        IndexThrough(entries.size());
         std::int32_t best = -1;
         std::size_t length = 0;
         std::uint64_t state = kSeed;
@@ -785,11 +788,6 @@ struct MarkupDocument::AttributeTable {
     }
 
 private:
-    struct Slot {
-        std::uint32_t check = 0; // the key's high half
-        std::int32_t entry = -1; // the first entry of its name; -1: empty
-    };
-
     // Fixed per process and unknown to a request, so that no request can be written to make its
     // names collide.
     static inline const std::uint64_t kSeed = [] {
@@ -813,33 +811,102 @@ private:
         key = (key ^ key >> 33) * 0xC4CEB9FE1A85EC53u;
         return key ^ key >> 33;
     }
-    static std::uint32_t Check(std::uint64_t key) { return static_cast<std::uint32_t>(key >> 32); }
-    std::size_t Mask() const { return m_slots.size() - 1; }
+    // A slot's mark: 16 bits of the key that the slot's position does not use, never 0 (empty).
+    static std::uint16_t Mark(std::uint64_t key) { return static_cast<std::uint16_t>(key >> 48 | 1); }
+    std::size_t Mask() const { return m_nSlots - 1; }
+
+    // Room for the first `count` entries, with the table at most half full. The table grows as far
+    // as answers are asked for; only its marks are cleared: 2 bytes a slot, which lookups mostly
+    // read without touching anything else.
+    void Reserve(std::size_t count) {
+        if (m_nSlots == 0) {
+            if (entries.size() > m_nCapacity) {
+                m_nCapacity = std::max(entries.size(), 2 * m_nCapacity);
+                m_keys.reset(new std::uint64_t[m_nCapacity]);
+                answer.reset(new std::int32_t[m_nCapacity]);
+            }
+            m_nameLengths.assign(LongestName() + 1, false);
+        } else if (2 * count <= m_nSlots) {
+            return;
+        }
+        std::size_t slots = std::max<std::size_t>(16, 2 * m_nSlots);
+        while (slots < 2 * count)
+            slots *= 2;
+        std::vector<std::uint16_t> marks(slots, 0);
+        std::unique_ptr<std::int32_t[]> slotEntries(new std::int32_t[slots]);
+        for (std::size_t at = 0; at < m_nSlots; ++at) {
+            if (m_marks[at] == 0)
+                continue;
+            const std::uint64_t key = m_keys[static_cast<std::size_t>(m_slotEntries[at])];
+            std::size_t to = key & (slots - 1);
+            while (marks[to] != 0)
+                to = (to + 1) & (slots - 1);
+            marks[to] = m_marks[at];
+            slotEntries[to] = m_slotEntries[at];
+        }
+        m_marks.swap(marks);
+        m_slotEntries.swap(slotEntries);
+        m_nSlots = slots;
+    }
+
+    std::size_t LongestName() const {
+        std::size_t longest = 0;
+        for (const Entry& entry : entries)
+            longest = std::max(longest, static_cast<std::size_t>(entry.nameLength));
+        return longest;
+    }
 
     // The first entry with the same name as entry k, which goes into the table if it is that one.
     std::int32_t FirstOfName(std::size_t k) {
         const std::uint64_t key = m_keys[k];
+        const std::uint16_t mark = Mark(key);
         std::size_t at = key & Mask();
-        for (; m_slots[at].entry >= 0; at = (at + 1) & Mask()) {
-            const std::size_t other = static_cast<std::size_t>(m_slots[at].entry);
-            if (m_slots[at].check == Check(key) && m_keys[other] == key && Name(other) == Name(k))
-                return m_slots[at].entry;
+        for (; m_marks[at] != 0; at = (at + 1) & Mask()) {
+            if (m_marks[at] != mark)
+                continue;
+            const std::size_t other = static_cast<std::size_t>(m_slotEntries[at]);
+            if (m_keys[other] == key && Name(other) == Name(k))
+                return m_slotEntries[at];
         }
-        m_slots[at] = Slot{Check(key), static_cast<std::int32_t>(k)};
-        if (++m_nDistinct * 2 > m_slots.size())
-            Grow();
+        m_marks[at] = mark;
+        m_slotEntries[at] = static_cast<std::int32_t>(k);
         return static_cast<std::int32_t>(k);
     }
 
-    void Grow() {
-        m_slots.assign(m_slots.size() * 2, Slot{});
-        for (std::size_t k = 0; k < answer.size(); ++k) {
-            if (answer[k] != static_cast<std::int32_t>(k))
-                continue; // not the first of its name, or not yet indexed
-            std::size_t at = m_keys[k] & Mask();
-            while (m_slots[at].entry >= 0)
-                at = (at + 1) & Mask();
-            m_slots[at] = Slot{Check(m_keys[k]), static_cast<std::int32_t>(k)};
+    // The lowest earlier entry whose name is a prefix of entry k's that ends before a "[" or "]";
+    // k itself if none. A prefix is looked up only at a length that an earlier name has, and
+    // once the lowest entry of all has answered the walk stops.
+    std::int32_t PrefixAnswer(std::size_t k) const {
+        const std::u16string_view name = Name(k);
+        const std::size_t prefixes = std::min(name.size() - 1, m_nLongestIndexed);
+        std::int32_t best = static_cast<std::int32_t>(k);
+        std::size_t bestLength = 0;
+        std::uint64_t state = kSeed;
+        for (std::size_t n = 1; n <= prefixes && best != 0; ++n) {
+            state = Step(state, name[n - 1]);
+            if ((name[n] != u'[' && name[n] != u']') || !m_nameLengths[n])
+                continue;
+            const std::int32_t hit = LowestHit(Key(state, n), n, -1, best);
+            if (hit >= 0) {
+                best = hit;
+                bestLength = n;
+            }
+        }
+        if (bestLength == 0 || Name(static_cast<std::size_t>(best)) == name.substr(0, bestLength))
+            return best;
+        return VerifiedPrefixAnswer(k);
+    }
+
+    // After a false hit: the lowest earlier entry whose name is a prefix of entry k's that ends
+    // before a "[" or "]", each hit compared in turn from the lowest; k itself if none.
+    std::int32_t VerifiedPrefixAnswer(std::size_t k) const {
+        const std::u16string_view name = Name(k);
+        for (std::int32_t after = -1;;) {
+            std::size_t length = 0;
+            const std::int32_t hit = LowestPrefixHit(name, after, static_cast<std::int32_t>(k), length);
+            if (hit < 0 || Name(static_cast<std::size_t>(hit)) == name.substr(0, length))
+                return hit < 0 ? static_cast<std::int32_t>(k) : hit;
+            after = hit;
         }
     }
 
@@ -848,11 +915,13 @@ private:
     std::int32_t LowestHit(std::uint64_t key, std::size_t length, std::int32_t after,
                            std::int32_t before) const {
         std::int32_t best = -1;
-        for (std::size_t at = key & Mask(); m_slots[at].entry >= 0; at = (at + 1) & Mask()) {
-            const std::int32_t entry = m_slots[at].entry;
+        const std::uint16_t mark = Mark(key);
+        for (std::size_t at = key & Mask(); m_marks[at] != 0; at = (at + 1) & Mask()) {
+            if (m_marks[at] != mark)
+                continue;
+            const std::int32_t entry = m_slotEntries[at];
             const std::size_t e = static_cast<std::size_t>(entry);
-            if (m_slots[at].check == Check(key) && entry > after && entry < before &&
-                (best < 0 || entry < best) && m_keys[e] == key &&
+            if (entry > after && entry < before && (best < 0 || entry < best) && m_keys[e] == key &&
                 static_cast<std::size_t>(entries[e].nameLength) == length)
                 best = entry;
         }
@@ -881,10 +950,15 @@ private:
         return best;
     }
 
-    std::vector<Slot> m_slots;         // open addressing, a power of two long, at most half full
-    std::size_t m_nDistinct = 0;       // names in m_slots
-    std::vector<std::uint64_t> m_keys; // [k]: the key of entry k's name
-    std::vector<bool> m_nameLengths;   // [n]: some name has n units
+    std::vector<std::uint16_t> m_marks;            // open addressing, at most half full; 0: empty
+    std::unique_ptr<std::int32_t[]> m_slotEntries; // the first entry of its name, where marked
+    std::size_t m_nSlots = 0;                      // a power of two; 0 until sized
+    std::unique_ptr<std::uint64_t[]> m_keys;       // [k]: the key of entry k's name, once indexed
+    std::size_t m_nCapacity = 0;                   // of m_keys and answer
+    std::vector<bool> m_nameLengths;               // [n]: some name indexed so far has n units
+    std::size_t m_nIndexed = 0;                    // entries with their answer worked out
+    std::size_t m_nLongestIndexed = 0;             // the longest name among them
+    bool m_bAskedOther = false;                    // a name other than the one just listed was asked for
 };
 
 MarkupDocument::AttributeTable& MarkupDocument::ListAttributes() const {
@@ -909,7 +983,7 @@ MarkupDocument::AttributeTable& MarkupDocument::ListAttributes() const {
         table.entries.push_back({offset(name.first), offset(name.last) - offset(name.first),
                                  offset(value.first), offset(value.last) - offset(value.first)});
     }
-    table.Index();
+    table.Reset();
     return table;
 }
 
@@ -928,7 +1002,7 @@ std::u16string MarkupDocument::AttributeValue(const char16_t* name) const {
         return {};
     const std::u16string_view wanted(name);
     std::u16string out;
-    const AttributeTable& table = ListAttributes();
+    AttributeTable& table = ListAttributes();
     const std::int32_t reads = table.Reads(wanted);
     if (reads >= 0) {
         const AttributeTable::Entry& entry = table.entries[static_cast<std::size_t>(reads)];
