@@ -119,6 +119,14 @@ std::vector<Request> Requests() {
                            t.append(u" a").append(i, u'[').append(u"=v");
                        return t + u"/>";
                    }()});
+    out.push_back({"bracket names, none of them first", [mb] {
+                       // The first name answers for none of the others, so no lookup of a prefix
+                       // ends the walk along a name early.
+                       std::u16string t = u"<invoke b=v";
+                       for (std::size_t i = 0; t.size() < mb; ++i)
+                           t.append(u" a").append(i, u'[').append(u"=v");
+                       return t + u"/>";
+                   }()});
     out.push_back({"one long value named again and again",
                    u"<invoke x=\"" + Repeat(u"v", mb / 2) + u"\"" + Repeat(u" x", mb / 2) + u"/>"});
     out.push_back({"many attributes, then many elements", [mb] {
