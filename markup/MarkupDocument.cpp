@@ -1,6 +1,6 @@
 // Loading: one pass of the node scanner over the caller's text, recording elements as offsets;
-// the text is copied once its length is known. Reading: names, attributes and text are scanned
-// again from the copy on every call.
+// the text is copied once its length is known. Reading: names and text are scanned again from the
+// copy on every call; the current element's attributes are listed once (see AttributeTable).
 //
 // Recovery. An end tag closes the innermost open element of its name; open elements above that one
 // are unended: each covers only its start tag, and its children become its following siblings.
