@@ -12,24 +12,12 @@
 namespace kelvo::update {
 namespace {
 
-struct AlgorithmTraits {
-    using Handle = BCRYPT_ALG_HANDLE;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct HashTraits {
-    using Handle = BCRYPT_HASH_HANDLE;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::BCryptDestroyHash(h); }
-};
-struct KeyTraits {
-    using Handle = BCRYPT_KEY_HANDLE;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::BCryptDestroyKey(h); }
-};
-using UniqueAlgorithm = UniqueHandle<AlgorithmTraits>;
-using UniqueHash = UniqueHandle<HashTraits>;
-using UniqueKey = UniqueHandle<KeyTraits>;
+void CloseAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
+    ::BCryptCloseAlgorithmProvider(h, 0);
+}
+using UniqueAlgorithm = UniqueHandle<ClosedBy<BCRYPT_ALG_HANDLE, &CloseAlgorithm>>;
+using UniqueHash = UniqueHandle<ClosedBy<BCRYPT_HASH_HANDLE, &::BCryptDestroyHash>>;
+using UniqueKey = UniqueHandle<ClosedBy<BCRYPT_KEY_HANDLE, &::BCryptDestroyKey>>;
 
 bool Succeeded(NTSTATUS status) {
     return status >= 0;

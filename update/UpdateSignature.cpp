@@ -28,14 +28,18 @@ int Base64Value(char c) {
 
 } // namespace
 
-std::string SignedMessage(std::int32_t version, const Sha256Digest& fileDigest) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string message = "kelvo-update\n" + std::to_string(version) + "\n";
-    for (const std::byte b : fileDigest) {
-        message += kHex[std::to_integer<unsigned>(b) >> 4];
-        message += kHex[std::to_integer<unsigned>(b) & 0xF];
+std::string ToHex(std::span<const std::byte> bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const std::byte b : bytes) {
+        hex += kDigits[std::to_integer<unsigned>(b) >> 4];
+        hex += kDigits[std::to_integer<unsigned>(b) & 0xF];
     }
-    return message;
+    return hex;
+}
+
+std::string SignedMessage(std::int32_t version, const Sha256Digest& fileDigest) {
+    return "kelvo-update\n" + std::to_string(version) + "\n" + ToHex(fileDigest);
 }
 
 std::optional<std::vector<std::byte>> DecodeBase64(std::string_view text) {
@@ -117,22 +121,21 @@ SignatureVerdict CheckUpdateSignature(SignatureChecker& checker, std::string_vie
 }
 
 std::u16string_view RefusalReason(SignatureVerdict verdict) {
-    switch (verdict) {
-    case SignatureVerdict::Valid:
-        return u"kelvo update: signature valid";
-    case SignatureVerdict::NoKey:
-        return u"kelvo update refused: the built-in update key cannot be read";
-    case SignatureVerdict::NoSignature:
-        return u"kelvo update refused: the manifest carries no Signature";
-    case SignatureVerdict::NotBase64:
-        return u"kelvo update refused: the Signature is not base64";
-    case SignatureVerdict::WrongLength:
-        return u"kelvo update refused: the Signature is not 64 bytes";
-    case SignatureVerdict::Unreadable:
-        return u"kelvo update refused: the downloaded file cannot be read";
-    case SignatureVerdict::Mismatch:
-        break;
-    }
+    struct Reason {
+        SignatureVerdict verdict;
+        std::u16string_view text;
+    };
+    static constexpr Reason kReasons[] = {
+        {SignatureVerdict::Valid, u"kelvo update: signature valid"},
+        {SignatureVerdict::NoKey, u"kelvo update refused: the built-in update key cannot be read"},
+        {SignatureVerdict::NoSignature, u"kelvo update refused: the manifest carries no Signature"},
+        {SignatureVerdict::NotBase64, u"kelvo update refused: the Signature is not base64"},
+        {SignatureVerdict::WrongLength, u"kelvo update refused: the Signature is not 64 bytes"},
+        {SignatureVerdict::Unreadable, u"kelvo update refused: the downloaded file cannot be read"},
+    };
+    for (const Reason& r : kReasons)
+        if (r.verdict == verdict)
+            return r.text;
     return u"kelvo update refused: the Signature does not match this version, file and key";
 }
 

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,9 @@ enum class SignatureVerdict {
     Unreadable,  // the downloaded file cannot be hashed
     Mismatch,    // another version, another file or another key
 };
+
+// Lowercase hex, two digits a byte.
+std::string ToHex(std::span<const std::byte> bytes);
 
 // "kelvo-update\n" + version + "\n" + hex of the digest.
 std::string SignedMessage(std::int32_t version, const Sha256Digest& fileDigest);

@@ -248,14 +248,18 @@ UPD_UNSIGNED=$UPD_OLD
 UPD_OLD=$UPD_SIGNED
 good=$(upd_sign "$UPD_KEY" "$UPD_NEW" 1002)
 refused() { grep -q "kelvo update refused: $1" "$dir.log"; }
+# The 1002 launcher in place, byte for byte, and started.
+check_installed() {
+    check "expected the completion message" test "$UPD_DONE_BOXES" = 1
+    check "new launcher not in place" upd_same "$dir/kelvo.exe" "$UPD_NEW"
+    for ((i = 0; i < 100 && $(manifests) < 2; i++)); do sleep 0.2; done
+    check "new launcher not started" test "$(manifests)" -ge 2
+}
 
 begin signed-good 2 --signature "$good"
 upd_start "$dir"
 watch 30 1
-check "expected the completion message" test "$UPD_DONE_BOXES" = 1
-check "new launcher not in place" upd_same "$dir/kelvo.exe" "$UPD_NEW"
-for ((i = 0; i < 100 && $(manifests) < 2; i++)); do sleep 0.2; done
-check "new launcher not started" test "$(manifests)" -ge 2
+check_installed
 check "a refusal was logged" eval '! refused ""'
 end "signature verified, new launcher installed and started"
 
@@ -297,10 +301,7 @@ UPD_OLD=$UPD_UNSIGNED
 begin unsigned-with-signature 2 --signature "$(upd_sign "$UPD_OTHER_KEY" "$UPD_NEW" 1002)"
 upd_start "$dir"
 watch 30 1
-check "expected the completion message" test "$UPD_DONE_BOXES" = 1
-check "new launcher not in place" upd_same "$dir/kelvo.exe" "$UPD_NEW"
-for ((i = 0; i < 100 && $(manifests) < 2; i++)); do sleep 0.2; done
-check "new launcher not started" test "$(manifests)" -ge 2
+check_installed
 end "unsigned build installs, the Signature unread"
 
 e2e_finish

@@ -21,21 +21,6 @@ constexpr std::string_view kPointHex =
     "db50e585914fd11451ea4423f8da6b109e5be3321fc041fd69c698255"
     "8bd7118845a184481735a0ec0768c8670454724aaedb2291c2add28ee5f0034a75af900";
 
-std::string Hex(const std::vector<std::byte>& bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (const std::byte b : bytes) {
-        out += kDigits[std::to_integer<unsigned>(b) >> 4];
-        out += kDigits[std::to_integer<unsigned>(b) & 0xF];
-    }
-    return out;
-}
-
-template <std::size_t N>
-std::vector<std::byte> Bytes(const std::array<std::byte, N>& a) {
-    return {a.begin(), a.end()};
-}
-
 TEST(UpdateSignature, Message) {
     Sha256Digest digest{};
     for (std::size_t i = 0; i < digest.size(); ++i)
@@ -90,7 +75,7 @@ TEST(UpdateSignature, Base64) {
         const auto decoded = DecodeBase64(c.text);
         ASSERT_EQ(decoded.has_value(), c.hex.has_value()) << c.text;
         if (decoded) {
-            EXPECT_EQ(Hex(*decoded), *c.hex) << c.text;
+            EXPECT_EQ(ToHex(*decoded), *c.hex) << c.text;
         }
     }
 }
@@ -135,7 +120,7 @@ TEST(UpdateSignature, PublicKeyPem) {
         const std::optional<PublicKey> key = ReadPublicKeyPem(c.text);
         EXPECT_EQ(key.has_value(), c.readable) << c.name;
         if (key) {
-            EXPECT_EQ(Hex(Bytes(*key)), kPointHex) << c.name;
+            EXPECT_EQ(ToHex(*key), kPointHex) << c.name;
         }
     }
 }
@@ -156,8 +141,8 @@ public:
         return d;
     }
     bool Verify(const PublicKey& key, std::string_view message, const Signature& signature) override {
-        log.push_back("verify " + Hex(Bytes(key)).substr(0, 8) + " " + std::string(message.substr(13, 5)) +
-                      Hex(Bytes(signature)).substr(0, 4));
+        log.push_back("verify " + ToHex(key).substr(0, 8) + " " + std::string(message.substr(13, 5)) +
+                      ToHex(signature).substr(0, 4));
         return accepts;
     }
     void Refused(std::u16string_view) override { log.push_back("refused"); }

@@ -25,16 +25,6 @@ constexpr std::string_view kSignatureAbc1002 =
     "hLlLlw/GVHPpzGhYxNlsr4AoAKl0RfbgpqFfBNXzIuc+VmixbC8+rL7AUiOOYDmCDcfsFz7pD05kADpXxciTWw==";
 constexpr std::string_view kSha256Abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 
-std::string Hex(const Sha256Digest& digest) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (const std::byte b : digest) {
-        out += kDigits[std::to_integer<unsigned>(b) >> 4];
-        out += kDigits[std::to_integer<unsigned>(b) & 0xF];
-    }
-    return out;
-}
-
 std::wstring TempPath(const wchar_t* name) {
     wchar_t base[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, base);
@@ -62,7 +52,7 @@ TEST(UpdateSignatureCng, HashFile) {
         update_test::WriteFileBytes(path, c.content);
         const auto digest = checker.HashFile(ToU16(path));
         ASSERT_TRUE(digest) << c.content.size();
-        EXPECT_EQ(Hex(*digest), c.sha256) << c.content.size();
+        EXPECT_EQ(ToHex(*digest), c.sha256) << c.content.size();
     }
     ::DeleteFileW(path.c_str());
     EXPECT_FALSE(checker.HashFile(ToU16(path)));
