@@ -66,15 +66,7 @@ upd_signed_init() {
 
 upd_sign() { "$KELVO_ROOT/scripts/sign-update" "$@" | sed -n 's/^Signature=//p'; }
 
-upd_wait_port_free() {
-    local i
-    for ((i = 0; i < 120; i++)); do
-        ss -ltn "sport = :$UPD_PORT" | grep -q LISTEN || return 0
-        sleep 1
-    done
-    echo "port $UPD_PORT stays busy"
-    return 1
-}
+upd_wait_port_free() { e2e_wait_port_free "$UPD_PORT"; }
 
 upd_portal() {
     local attempt i
