@@ -52,6 +52,10 @@ e2e_cleanup() {
     [ -n "${E2E_DIR:-}" ] && rm -rf "$E2E_DIR"
 }
 
+# Every window query of the scripts is bounded: on a loaded machine one xwininfo has been seen to
+# wait on the X server for minutes, holding up the whole run.
+xwininfo() { timeout 10 command xwininfo "$@"; }
+
 e2e_init() {
     E2E_NAME=$1
     E2E_DIR=$(mktemp -d "/tmp/kelvo-e2e-$E2E_NAME.XXXXXX")
