@@ -1,5 +1,5 @@
 // The Flash control shipped beside the launcher: which files are taken for a library of this
-// build, which control the game window shows, and the one debug-output line about the copy.
+// build, and the one debug-output line about the copy.
 #include "flash/FlashCopy.h"
 
 #include "pe_test_image.h"
@@ -59,25 +59,6 @@ TEST(FlashCopy, WhichFilesAreALibraryOfThisBuild) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(Check(c.file, c.machine), c.fault) << c.name;
-}
-
-TEST(FlashCopy, TheCopyFirstThenTheRegisteredControlThenTheNotice) {
-    struct Case {
-        FlashCopyFault copy;
-        bool registered;
-        FlashControlSource shown;
-    };
-    const Case cases[] = {
-        {FlashCopyFault::None, false, FlashControlSource::OwnCopy},
-        {FlashCopyFault::Absent, true, FlashControlSource::Registered},
-        {FlashCopyFault::Absent, false, FlashControlSource::Notice},
-        {FlashCopyFault::OtherArchitecture, true, FlashControlSource::Registered},
-        {FlashCopyFault::ClassRefused, true, FlashControlSource::Registered},
-        {FlashCopyFault::NotPlaced, false, FlashControlSource::Notice},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ChooseFlashControl(c.copy, c.registered), c.shown)
-            << static_cast<int>(c.copy) << " " << c.registered;
 }
 
 TEST(FlashCopy, OneLineSaysWhetherAndWhyNot) {
