@@ -27,12 +27,16 @@ protected:
 
 // The whole handling of one call: the request is traced, loaded, walked. A request that is not
 // well-formed is walked through whatever tree the reader builds from it.
-void HandleFlashCall(std::u16string_view request, FlashBridgeHost& host);
+// The request is taken as a string so that the reader can load it without another copy.
+void HandleFlashCall(const std::u16string& request, FlashBridgeHost& host);
 
 // Walks the elements of the document's current level and, depth first, their children. A host
 // function other than "setReloadTips" ends the level it is found on; the level above goes on.
 // The walk keeps its own depth count instead of recursing, so input depth costs no stack.
+// The prompt of the last "setReloadTips" reaches the host before each leave question and at the
+// end of the walk, not at the call itself: what the game window reads is the same, and a walk
+// costs time linear in the text whatever its shape.
 void DispatchRequestElements(MarkupDocument& document, FlashBridgeHost& host);
 
 // "setReloadTips": the raw inner markup of the invoke element without the argument wrappers.
-std::u16string ReloadTipsPrompt(std::u16string innerMarkup);
+std::u16string ReloadTipsPrompt(std::u16string_view innerMarkup);

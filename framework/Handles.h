@@ -37,6 +37,14 @@ private:
     Handle m_h = Traits::Invalid();
 };
 
+// Traits for a handle that is null when empty and released by one function of its own.
+template <typename H, auto CloseFunction>
+struct ClosedBy {
+    using Handle = H;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { CloseFunction(h); }
+};
+
 template <typename H>
 struct GdiObjectTraits {
     using Handle = H;

@@ -34,6 +34,12 @@ public:
         m_dlg.m_browser.Navigate(ToWide(address).c_str(), nullptr, nullptr, nullptr, nullptr);
     }
 
+    void ScheduleLoginPageRetry(unsigned delayMs) override {
+        ::SetTimer(m_dlg.m_hWnd, kLoginPageRetryTimer, delayMs, nullptr);
+    }
+
+    void CancelLoginPageRetry() override { ::KillTimer(m_dlg.m_hWnd, kLoginPageRetryTimer); }
+
     WebViewReset ClearBeforeUnload() override {
         ComPtr<IDispatch> document = m_dlg.m_browser.get_Document();
         ComPtr<IHTMLDocument2> html;
@@ -103,6 +109,7 @@ ON_WM_CTLCOLOR()
 ON_WM_LBUTTONDOWN()
 ON_WM_CLOSE()
 ON_WM_QUERYDRAGICON()
+ON_WM_TIMER()
 END_MESSAGE_MAP()
 
 BEGIN_EVENTSINK_MAP(CtarvinDlg, CDialog)
@@ -127,6 +134,7 @@ BOOL CtarvinDlg::OnInitDialog() {
 
     m_bFirstPaint = true;
     m_strReentryUrl.clear();
+    m_loginRetry = LoginPageRetry();
 
     for (const EdgeLine& line : kEdgeLines) {
         if (HWND control = GetDlgItem(line.id))
@@ -193,7 +201,18 @@ void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {
     const std::u16string completed =
         ToU16(std::wstring_view(address->bstrVal, ::SysStringLen(address->bstrVal)));
     LoginGameEntry steps(*this);
-    HandleCompletedAddress(completed, KELVO_PORTAL_HOST, steps);
+    HandleCompletedAddress(completed, KELVO_PORTAL_HOST, m_loginRetry, steps);
+}
+
+void CtarvinDlg::OnTimer(UINT_PTR id) {
+    if (id != kLoginPageRetryTimer) {
+        Default();
+        return;
+    }
+    // One-shot: each failure schedules the next request anew.
+    ::KillTimer(m_hWnd, kLoginPageRetryTimer);
+    LoginGameEntry steps(*this);
+    HandleLoginPageRetryDue(KELVO_PORTAL_HOST, m_loginRetry, steps);
 }
 
 HBRUSH CtarvinDlg::OnCtlColor(HDC hdc, HWND control, UINT ctlType) {

@@ -7,6 +7,7 @@
 #include "framework/Handles.h"
 #include "game/tarvinGame.h"
 #include "login/CExplorer1.h"
+#include "login/LoginPageRetry.h"
 
 #include <optional>
 #include <string>
@@ -45,6 +46,7 @@ protected:
     void OnLButtonDown(UINT flags, POINT point);
     void OnClose();
     HCURSOR OnQueryDragIcon();
+    void OnTimer(UINT_PTR id);
     // The first paint's self-update check; a seam so that tests can see it run.
     virtual void RunUpdateCheck();
 
@@ -57,7 +59,12 @@ private:
     UniqueBrush m_brKey;
     bool m_bFirstPaint = true;
     bool m_bRestacked = false;
+    LoginPageRetry m_loginRetry;
 };
+
+// The login dialog's one timer: the delayed request of the login page after a failed one. A window
+// timer, so it ends with the dialog's window; its id differs from the game window's reload timer.
+constexpr UINT_PTR kLoginPageRetryTimer = 2;
 
 // Enter and Escape, alike in the login dialog and in the frame: Enter goes to the web page (no
 // default button sees it); Escape, and Ctrl+Break that the dialog handling reads as Escape, go on

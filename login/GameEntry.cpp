@@ -46,16 +46,20 @@ std::u16string PlaceholderAddress(std::u16string_view applicationName) {
 }
 
 void HandleCompletedAddress(std::u16string_view address, std::u16string_view portalHost,
-                            GameEntrySteps& steps) {
-    switch (ClassifyCompletedAddress(address)) {
-    case CompletedPage::Placeholder:
-        steps.Navigate(LoginPageAddress(portalHost));
+                            LoginPageRetry& retry, GameEntrySteps& steps) {
+    const CompletedPage page = ClassifyCompletedAddress(address);
+    if (page == CompletedPage::Placeholder) {
+        if (const unsigned delayMs = retry.OnOwnPageCompleted())
+            steps.ScheduleLoginPageRetry(delayMs);
+        else
+            steps.Navigate(LoginPageAddress(portalHost));
         return;
-    case CompletedPage::Other:
-        return;
-    case CompletedPage::GameEntry:
-        break;
     }
+    // The portal answered: a retry still waiting would only take the view away from this page.
+    if (retry.OnPortalPageCompleted())
+        steps.CancelLoginPageRetry();
+    if (page == CompletedPage::Other)
+        return;
     // The web view goes back to the login page at once, so that it shows that page whenever the
     // user leaves the game; without a document there is nothing to leave.
     if (steps.ClearBeforeUnload() != WebViewReset::NoDocument)
@@ -76,4 +80,9 @@ void HandleCompletedAddress(std::u16string_view address, std::u16string_view por
         steps.SetCaptionTitle(*title);
     steps.OpenMaximized();
     steps.LoadGameMovie(query);
+}
+
+void HandleLoginPageRetryDue(std::u16string_view portalHost, LoginPageRetry& retry, GameEntrySteps& steps) {
+    if (retry.OnDelayElapsed())
+        steps.Navigate(LoginPageAddress(portalHost));
 }

@@ -3,6 +3,8 @@
 // case-sensitive; parameter values are taken as they stand, without decoding.
 #pragma once
 
+#include "login/LoginPageRetry.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,10 @@ class GameEntrySteps {
 public:
     virtual ~GameEntrySteps() = default;
     virtual void Navigate(const std::u16string& address) = 0;
+    // Calls HandleLoginPageRetryDue once the delay has passed, replacing a call still waiting.
+    virtual void ScheduleLoginPageRetry(unsigned delayMs) = 0;
+    // The call still waiting, if any, is not made.
+    virtual void CancelLoginPageRetry() = 0;
     // Clears the current page's before-unload handler, so that leaving it asks nothing.
     virtual WebViewReset ClearBeforeUnload() = 0;
     virtual void HideLoginSide() = 0;
@@ -59,7 +65,11 @@ public:
 };
 
 // Runs the hand-off for one completed address: the placeholder (or any page of the control's own)
-// leads to the login page; a game entry resets the web view, hides the login side, opens the game
-// window and loads the movie with the address's query; every other page is left alone.
+// leads to the login page, at once or after the retry's delay; a game entry resets the web view,
+// hides the login side, opens the game window and loads the movie with the address's query; every
+// other page is left alone. Every page that is not the control's own restarts the retry.
 void HandleCompletedAddress(std::u16string_view address, std::u16string_view portalHost,
-                            GameEntrySteps& steps);
+                            LoginPageRetry& retry, GameEntrySteps& steps);
+
+// The retry's delay has passed: the login page is asked for, unless a page completed meanwhile.
+void HandleLoginPageRetryDue(std::u16string_view portalHost, LoginPageRetry& retry, GameEntrySteps& steps);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class MarkupDocument {
@@ -26,6 +27,10 @@ public:
     std::u16string AttributeValue(const char16_t* name) const;
     std::u16string AttributeNameAt(int index) const;
     std::u16string InnerMarkup() const;
+    // The same units as InnerMarkup without a copy; valid until the next LoadText or the end of
+    // the document.
+    std::u16string_view InnerMarkupView() const;
+    std::size_t TextLength() const { return m_strText.size(); }
     std::u16string ElementText() const;
 
 private:
@@ -75,11 +80,10 @@ private:
 
     class Parser; // one LoadText's pass over the text, defined with LoadText
 
-    // The current element's attributes, listed by one scan of its start tag the first time one is
-    // asked for by position, so that reading every attribute costs one scan and not one per
-    // attribute (a tag with many attributes would otherwise take quadratic time).
+    // The current element's attributes, listed once, with the value that each one's name reads
+    // worked out for the whole tag (the file says how).
     struct AttributeTable;
-    const AttributeTable& ListAttributes() const;
+    AttributeTable& ListAttributes() const;
     mutable std::unique_ptr<AttributeTable> m_pAttributes;
 
     std::int32_t StartTagLength(std::int32_t n) const;

@@ -10,6 +10,7 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <cwchar>
 
 namespace kelvo::update {
@@ -106,8 +107,17 @@ public:
     }
 
     std::optional<std::size_t> Read(std::span<std::byte> block) override {
+        // A read waits for what has arrived, not for a whole block: the synchronous read would
+        // otherwise wait for the block to fill, and a trickling server would never reach the
+        // download's deadline check between reads.
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(m_request.get(), &available, 0, 0))
+            return std::nullopt;
+        if (available == 0)
+            return 0; // the end of the body
         DWORD got = 0;
-        if (!::InternetReadFile(m_request.get(), block.data(), static_cast<DWORD>(block.size()), &got))
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(available, block.size()));
+        if (!::InternetReadFile(m_request.get(), block.data(), want, &got))
             return std::nullopt;
         return got;
     }
@@ -138,11 +148,26 @@ private:
 } // namespace
 } // namespace kelvo::update
 
-bool DownloadFile(const std::wstring& url, const std::wstring& path) {
+bool DownloadFile(const std::wstring& url, const std::wstring& path,
+                  const kelvo::update::DownloadLimits& limits) {
+    using namespace kelvo::update;
     try {
-        kelvo::update::WinInetTransport transport(url, path);
-        return kelvo::update::RunDownload(transport);
+        DownloadOutcome outcome = DownloadOutcome::Failed;
+        {
+            WinInetTransport transport(url, path);
+            outcome = RunDownload(transport, limits, SteadyNow);
+        }
+        if (outcome == DownloadOutcome::OverLimit) {
+            // Closed above; what came of an endless or trickling body is no use to anyone.
+            ::DeleteFileW(ToWide(ToFileApiPath(ToU16(path))).c_str());
+            ::OutputDebugStringW(L"kelvo update: download stopped at its size or time bound");
+        }
+        return outcome == DownloadOutcome::Complete;
     } catch (...) {
         return false;
     }
+}
+
+bool DownloadFile(const std::wstring& url, const std::wstring& path) {
+    return DownloadFile(url, path, kelvo::update::kExecutableLimits);
 }

@@ -5,37 +5,55 @@
 
 namespace kelvo::update {
 
-bool RunDownload(DownloadTransport& transport) {
+std::chrono::milliseconds SteadyNow() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
+
+DownloadOutcome RunDownload(DownloadTransport& transport, const DownloadLimits& limits,
+                            const DownloadClock& clock) {
+    const std::chrono::milliseconds start = clock();
+    const auto late = [&] { return clock() - start > limits.deadline; };
     if (!transport.Send())
-        return false;
+        return DownloadOutcome::Failed;
     const std::optional<int> status = transport.StatusCode();
     if (!status)
-        return false;
+        return DownloadOutcome::Failed;
     if (*status != 200) {
         transport.ShowDownloadFailed();
-        return false;
+        return DownloadOutcome::Failed;
     }
     const std::optional<std::uint64_t> announced = transport.ContentLength();
+    if (announced && *announced > limits.maxBytes)
+        return DownloadOutcome::OverLimit; // nothing written yet
     if (!transport.CreateDestination())
-        return false;
+        return DownloadOutcome::Failed;
 
     std::vector<std::byte> block(kReadBlockSize);
     std::uint64_t received = 0;
     for (;;) {
+        if (late())
+            return DownloadOutcome::OverLimit;
         const std::optional<std::size_t> count = transport.Read(block);
         if (!count)
-            return false;
+            return DownloadOutcome::Failed;
         if (*count == 0)
             break;
+        if (*count > limits.maxBytes - received)
+            return DownloadOutcome::OverLimit;
         // A short write (disk full, device error) would leave a truncated executable behind.
         if (!transport.Write(std::span<const std::byte>(block.data(), *count)))
-            return false;
+            return DownloadOutcome::Failed;
         received += *count;
     }
     if (!transport.CloseDestination())
-        return false;
+        return DownloadOutcome::Failed;
     // A connection that ends early reads like the end of the body; only the length tells.
-    return !announced || received >= *announced;
+    return !announced || received >= *announced ? DownloadOutcome::Complete : DownloadOutcome::Failed;
+}
+
+bool RunDownload(DownloadTransport& transport) {
+    return RunDownload(transport, kExecutableLimits, SteadyNow) == DownloadOutcome::Complete;
 }
 
 std::optional<std::uint64_t> ParseContentLength(std::u16string_view text) {

@@ -3,8 +3,10 @@
 // this file decides what counts as a complete download.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -13,6 +15,28 @@ namespace kelvo::update {
 
 // The body passes through one block of this size; memory does not grow with the file.
 inline constexpr std::size_t kReadBlockSize = 10240;
+
+// A server, or anyone on the path, could otherwise stream without end (filling the disk) or trickle
+// a byte at a time (never tripping the receive timeout), and the check runs on the GUI thread.
+struct DownloadLimits {
+    std::uint64_t maxBytes;
+    // From the start of the download; checked between reads, so a transfer ends at most one
+    // receive timeout after it.
+    std::chrono::milliseconds deadline;
+};
+// The manifest is an INI file with a few short keys.
+inline constexpr DownloadLimits kManifestLimits{64u << 10, std::chrono::seconds(30)};
+inline constexpr DownloadLimits kExecutableLimits{256u << 20, std::chrono::minutes(5)};
+
+enum class DownloadOutcome {
+    Complete,
+    Failed,    // as the transport or the server ended it; nothing is removed
+    OverLimit, // stopped at a bound; the caller removes what was written
+};
+
+// Milliseconds from any fixed point.
+using DownloadClock = std::function<std::chrono::milliseconds()>;
+std::chrono::milliseconds SteadyNow();
 
 class DownloadTransport {
 public:
@@ -36,8 +60,14 @@ public:
     virtual bool CloseDestination() = 0;
 };
 
-// True when the server answered 200 and the whole body (all of it, when a length was announced)
-// was written to the destination. A status other than 200 is shown to the user; nothing else is.
+// Complete when the server answered 200 and the whole body (all of it, when a length was announced)
+// was written to the destination within the limits. A status other than 200 is shown to the user;
+// nothing else is. A body announced or found larger than limits.maxBytes, or still arriving at the
+// deadline, is OverLimit: it fails as a dropped connection does.
+DownloadOutcome RunDownload(DownloadTransport& transport, const DownloadLimits& limits,
+                            const DownloadClock& clock);
+
+// Complete within the executable's limits, by the steady clock.
 bool RunDownload(DownloadTransport& transport);
 
 // A Content-Length value: decimal digits with optional surrounding blanks; anything else, or a value

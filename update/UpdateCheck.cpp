@@ -1,5 +1,6 @@
 #include "update/UpdateCheck.h"
 
+#include "update/CngSignatureChecker.h"
 #include "update/LongPath.h"
 #include "framework/Text.h"
 #include "update/WinUpdateEnvironment.h"
@@ -64,6 +65,11 @@ void WinUpdateEnvironment::DeleteFile(const std::u16string& path) {
 
 bool WinUpdateEnvironment::Download(const std::u16string& url, const std::u16string& path) {
     return ::DownloadFile(ToWide(url), ToWide(path));
+}
+
+bool WinUpdateEnvironment::BoundedDownload(const std::u16string& url, const std::u16string& path,
+                                           const DownloadLimits& limits) {
+    return ::DownloadFile(ToWide(url), ToWide(path), limits);
 }
 
 std::int32_t WinUpdateEnvironment::ReadIniInt(const std::u16string& path, std::u16string_view section,
@@ -131,9 +137,16 @@ void WinUpdateEnvironment::PostClose() {
 } // namespace kelvo::update
 
 void CheckForUpdate(HWND hOwner) {
-    kelvo::update::WinUpdateEnvironment env(hOwner);
+    using namespace kelvo::update;
+    WinUpdateEnvironment env(hOwner);
+    CngSignatureChecker signatures;
+    UpdateSettings settings;
+    settings.manifest.deadline = std::chrono::seconds(KELVO_UPDATE_MANIFEST_DEADLINE_SECONDS);
+    settings.executable.deadline = std::chrono::seconds(KELVO_UPDATE_EXE_DEADLINE_SECONDS);
+    settings.publicKeyPem = KELVO_UPDATE_KEY_PEM;
+    settings.signatures = &signatures;
     try {
-        kelvo::update::CheckForUpdate(env, kelvo::update::ManifestUrl(KELVO_RESOURCE_HOST), KELVO_VERSION);
+        kelvo::update::CheckForUpdate(env, ManifestUrl(KELVO_RESOURCE_HOST), KELVO_VERSION, settings);
     } catch (...) {
         // Out of memory at most; the login goes on with the running version.
     }

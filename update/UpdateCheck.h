@@ -1,6 +1,8 @@
 // The self-update as the login dialog runs it: once, on its first paint, on the GUI thread.
 #pragma once
 
+#include "update/DownloadFlow.h"
+
 #include <windows.h>
 
 #include <string>
@@ -10,5 +12,9 @@
 void CheckForUpdate(HWND hOwner);
 
 // Fetches url (http or https) into path. True when the server answered 200 and the whole body was
-// written; a status other than 200 is shown to the user, other failures are silent.
+// written within limits; a status other than 200 is shown to the user, other failures are silent.
+// A download stopped at a bound leaves no file.
+bool DownloadFile(const std::wstring& url, const std::wstring& path,
+                  const kelvo::update::DownloadLimits& limits);
+// Within the executable's bounds.
 bool DownloadFile(const std::wstring& url, const std::wstring& path);

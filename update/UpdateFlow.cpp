@@ -37,6 +37,11 @@ bool IsUpdateDue(std::int32_t manifestVersion, std::u16string_view downloadUrl, 
 
 UpdateOutcome CheckForUpdate(UpdateEnvironment& env, std::u16string_view manifestUrl,
                              std::int32_t builtInVersion) {
+    return CheckForUpdate(env, manifestUrl, builtInVersion, UpdateSettings{});
+}
+
+UpdateOutcome CheckForUpdate(UpdateEnvironment& env, std::u16string_view manifestUrl,
+                             std::int32_t builtInVersion, const UpdateSettings& settings) {
     const std::u16string suffix = TickSuffix(env.TickCount());
     const std::u16string directory = env.CurrentDirectory();
     const std::u16string manifest = JoinPath(directory, kManifestName);
@@ -47,7 +52,7 @@ UpdateOutcome CheckForUpdate(UpdateEnvironment& env, std::u16string_view manifes
     env.DeleteFile(JoinPath(directory, kDownloadName));
 
     // A failed fetch leaves whatever was written of the manifest to the next start's clean-up.
-    if (!env.Download(std::u16string(manifestUrl) + suffix, manifest))
+    if (!env.BoundedDownload(std::u16string(manifestUrl) + suffix, manifest, settings.manifest))
         return UpdateOutcome::NoManifest;
 
     const std::int32_t version = env.ReadIniInt(manifest, kSection, kVersionKey, 0);
@@ -60,25 +65,47 @@ UpdateOutcome CheckForUpdate(UpdateEnvironment& env, std::u16string_view manifes
         env.DeleteFile(manifest);
         return UpdateOutcome::UpToDate;
     }
+    // Read while the manifest is still there; an unsigned build reads nothing new.
+    const std::u16string signature =
+        settings.Signed() ? env.ReadIniString(manifest, kSection, kSignatureKey) : std::u16string();
     env.DeleteFile(manifest);
-    const bool installed = InstallUpdate(env, directory, url);
+    const bool installed = InstallUpdate(env, directory, url, settings, version, signature);
     env.DeleteFile(manifest); // normally gone by now; harmless
     return installed ? UpdateOutcome::Installed : UpdateOutcome::NotInstalled;
 }
 
 bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, const std::u16string& url) {
+    return InstallUpdate(env, directory, url, UpdateSettings{}, 0, u"");
+}
+
+bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, const std::u16string& url,
+                   const UpdateSettings& settings, std::int32_t version, std::u16string_view signatureText) {
     const std::u16string download = JoinPath(directory, kDownloadName);
     const std::u16string launcher = JoinPath(directory, kLauncherName);
     const std::u16string previous = JoinPath(directory, kPreviousName);
 
     // A partly written download stays until the next start deletes it.
-    if (!env.Download(url, download))
+    if (!env.BoundedDownload(url, download, settings.executable))
         return false;
     // A 200 answer is not yet a program: a portal's page, an error page or a body cut short without
     // a length would otherwise become the launcher. Refused like a failed download.
     const std::optional<FileHead> head = env.ReadHead(download, kImageHeadLimit);
     if (!head || CheckExecutableImage(head->bytes, head->size, kBuildMachine) != ImageVerdict::Runnable)
         return false;
+    // Only what the publisher signed for this version may take the launcher's name: checked on the
+    // file as it lies on disk, before anything is moved.
+    if (settings.Signed()) {
+        const SignatureVerdict verdict =
+            settings.signatures ? CheckUpdateSignature(*settings.signatures, settings.publicKeyPem, version,
+                                                       signatureText, download)
+                                : SignatureVerdict::NoKey;
+        if (verdict != SignatureVerdict::Valid) {
+            env.DeleteFile(download);
+            if (settings.signatures)
+                settings.signatures->Refused(RefusalReason(verdict));
+            return false;
+        }
+    }
     // After a power loss right after the renames, kelvo.exe must not be a file of zeroes.
     if (!env.FlushFile(download))
         return false;

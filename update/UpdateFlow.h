@@ -7,6 +7,9 @@
 // UpdateEnvironment; the Windows side implements it for real, the tests with a recorder.
 #pragma once
 
+#include "update/DownloadFlow.h"
+#include "update/UpdateSignature.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -53,6 +56,13 @@ public:
     virtual void DeleteFile(const std::u16string& path) = 0;
     // True when the server answered 200 and the whole body reached the file.
     virtual bool Download(const std::u16string& url, const std::u16string& path) = 0;
+    // Download held to limits: past either, it fails as a dropped connection does and leaves no file.
+    // An environment with no transfer of its own to bound (a recorder) fetches as Download does.
+    virtual bool BoundedDownload(const std::u16string& url, const std::u16string& path,
+                                 const DownloadLimits& limits) {
+        static_cast<void>(limits);
+        return Download(url, path);
+    }
     virtual std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section,
                                     std::u16string_view key, std::int32_t fallback) = 0;
     virtual std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
@@ -67,6 +77,18 @@ public:
     virtual void ShowUpdated() = 0;
     virtual void Start(const std::u16string& path) = 0;
     virtual void PostClose() = 0;
+};
+
+// What the build brings to a check: the downloads' bounds and, for a signed build, the publisher's key.
+struct UpdateSettings {
+    DownloadLimits manifest = kManifestLimits;
+    DownloadLimits executable = kExecutableLimits;
+    // The publisher's public key (PEM); empty: updates are not signed, and no signature is read.
+    std::string_view publicKeyPem;
+    // The platform's hashing and ECDSA; a signed build without it installs nothing.
+    SignatureChecker* signatures = nullptr;
+
+    bool Signed() const { return !publicKeyPem.empty(); }
 };
 
 enum class UpdateOutcome {
@@ -90,11 +112,19 @@ std::u16string JoinPath(std::u16string_view directory, std::u16string_view name)
 bool IsUpdateDue(std::int32_t manifestVersion, std::u16string_view downloadUrl, std::int32_t builtInVersion);
 
 UpdateOutcome CheckForUpdate(UpdateEnvironment& env, std::u16string_view manifestUrl,
+                             std::int32_t builtInVersion, const UpdateSettings& settings);
+// Unsigned, with the default bounds.
+UpdateOutcome CheckForUpdate(UpdateEnvironment& env, std::u16string_view manifestUrl,
                              std::int32_t builtInVersion);
 
 // Downloads url into the directory's "kelvo_new.exe" and, when that is a complete executable for
 // this build's architecture and has reached the disk, swaps it with "kelvo.exe", tells the user,
 // starts the new launcher and asks the owner window to close. True when all of that happened.
+// A signed build first checks signatureText against version and the downloaded file; a refused
+// download is deleted and the reason goes to the debug output, with no message to the user.
+bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, const std::u16string& url,
+                   const UpdateSettings& settings, std::int32_t version, std::u16string_view signatureText);
+// Unsigned, with the default bounds.
 bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, const std::u16string& url);
 
 } // namespace kelvo::update

@@ -17,6 +17,8 @@ public:
     std::u16string CurrentDirectory() override;
     void DeleteFile(const std::u16string& path) override;
     bool Download(const std::u16string& url, const std::u16string& path) override;
+    bool BoundedDownload(const std::u16string& url, const std::u16string& path,
+                         const DownloadLimits& limits) override;
     std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
                             std::int32_t fallback) override;
     std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,

@@ -74,6 +74,14 @@ void CheckIndex(const MarkupDocument& doc, std::u16string_view text) {
     }
 }
 
+// The value a name reads from the start tag alone, in a document that has listed nothing: the
+// first name asked for there goes along the attributes one by one.
+std::u16string FreshValue(const std::u16string& tag, const char16_t* name) {
+    MarkupDocument fresh(tag.c_str());
+    Require(fresh.NextElement(), "a start tag alone is an element");
+    return fresh.AttributeValue(name);
+}
+
 // Depth first through the cursor; every element once, and the walk ends.
 void Walk(MarkupDocument& doc, std::u16string_view text) {
     const std::int32_t count = Probe::ElementCount(doc);
@@ -96,14 +104,24 @@ void Walk(MarkupDocument& doc, std::u16string_view text) {
         const std::u16string name = doc.NodeName();
         Require(!name.empty() && name.size() < static_cast<std::size_t>(e.startTagLength), "name inside tag");
         Require(text.substr(e.start + 1, name.size()) == name, "name from the text");
+        const std::u16string tag(text.substr(e.start, e.startTagLength));
+        std::vector<std::u16string> asked;
         for (int i = 0; i < 64; ++i) {
             const std::u16string attribute = doc.AttributeNameAt(i);
             if (attribute.empty())
                 break;
             Require(attribute.size() < static_cast<std::size_t>(e.startTagLength), "attribute inside tag");
-            (void)doc.AttributeValue(attribute.c_str());
+            // Asked right after listing, the value comes from the answers worked out for the tag.
+            Require(doc.AttributeValue(attribute.c_str()) == FreshValue(tag, attribute.c_str()),
+                    "a listed name reads what a fresh document reads");
+            asked.push_back(attribute + u"[");
+            asked.push_back(attribute + u"/x");
+            asked.push_back(attribute.substr(0, attribute.size() / 2));
         }
-        (void)doc.AttributeValue(u"a");
+        asked.push_back(u"a");
+        for (const std::u16string& other : asked)
+            Require(doc.AttributeValue(other.c_str()) == FreshValue(tag, other.c_str()),
+                    "any name reads what a fresh document reads");
         const std::u16string inner = doc.InnerMarkup();
         Require(inner ==
                     text.substr(e.start + e.startTagLength, e.length - e.startTagLength - e.endTagLength),

@@ -20,9 +20,12 @@
 #   e2e_click X Y             left click at screen coordinates
 #   e2e_drag X1 Y1 X2 Y2      press at (X1, Y1), move to (X2, Y2), release
 #   e2e_start_portal ARGS...  start the demo portal (log $E2E_DIR/portal.log); pid in $PORTAL_PID
+#   e2e_wait_port_free PORT   wait (up to 2 minutes) until nothing listens on the port
 #   e2e_register_standins [--copy DIR]   the stand-in controls (see below)
 #   e2e_register_url_recorder install the address recorder as the prefix's http/https handler;
 #                             addresses land in $E2E_RECORDED
+#   e2e_stamp_lines FILE OUT  in the background, append each new line of FILE to OUT as "SECONDS LINE",
+#                             SECONDS the time it was seen (date +%s.%N, looked at every 50 ms)
 #   e2e_check NAME CONDITION... run CONDITION; count and print "ok NAME" or "FAIL NAME"
 #   e2e_finish                print "NAME: N passed, M failed" and exit non-zero on failures
 
@@ -172,6 +175,16 @@ e2e_start_portal() {
     sleep 0.5
 }
 
+e2e_wait_port_free() {
+    local i
+    for ((i = 0; i < 120; i++)); do
+        ss -ltn "sport = :$1" | grep -q LISTEN || return 0
+        sleep 1
+    done
+    echo "port $1 stays busy"
+    return 1
+}
+
 e2e_register_url_recorder() {
     local win_dir
     cp "$KELVO_BUILD/tools/kelvo_urlrecorder.exe" "$E2E_DIR/urlrecorder.exe"
@@ -250,6 +263,23 @@ e2e_at_least() {
     local n=$1
     shift
     [ "$("$@")" -ge "$n" ]
+}
+
+e2e_stamp_lines() {
+    local file=$1 out=$2
+    (
+        seen=0
+        while :; do
+            total=$(wc -l <"$file" 2>/dev/null || echo 0)
+            if [ "$total" -gt "$seen" ]; then
+                now=$(date +%s.%N)
+                sed -n "$((seen + 1)),${total}p" "$file" | sed "s/^/$now /" >>"$out"
+                seen=$total
+            fi
+            sleep 0.05
+        done
+    ) &
+    E2E_PIDS+=("$!")
 }
 
 # Waits until a file has a line matching an extended regular expression.

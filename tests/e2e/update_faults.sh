@@ -217,4 +217,91 @@ watch 30
 check_failed_quietly "old launcher not back in place"
 end "old launcher moved back, no message, no restart"
 
+# Bounds. A manifest without end stops at 64 KiB and takes the failed fetch's path; an executable
+# without end stops at 256 MiB (the unsigned launcher, whose deadline is 5 minutes, so the size bound
+# is what ends it). Neither leaves a file or a message.
+bounded() { grep -q "kelvo update: download stopped at its size or time bound" "$dir.log"; }
+begin manifest-endless 1 --fault manifest-endless
+upd_start "$dir"
+watch 60
+check "a message was shown" no_message
+check "not stopped at a bound" bounded
+check "manifest left" absent "$dir/kelvoupdate.ini"
+check "executable requested" test "$(exes)" = 0
+check "old launcher not in place" old_in_place
+check "launcher stopped" running
+end "manifest stopped at 64 KiB, no update, login goes on"
+
+begin exe-endless 2 --fault exe-endless
+upd_start "$dir"
+watch 180
+check_failed_quietly
+check "not stopped at a bound" bounded
+check "kelvo_new.exe left" absent "$dir/kelvo_new.exe"
+end "executable stopped at 256 MiB and removed"
+
+# Signed updates: the 1001 launcher built with the publisher's public key installs the 1002 one only
+# when the manifest signs its version and bytes with that key. Every other signature is refused
+# quietly: the old launcher byte for byte, kelvo_new.exe gone, one debug line saying why.
+upd_signed_init
+UPD_UNSIGNED=$UPD_OLD
+UPD_OLD=$UPD_SIGNED
+good=$(upd_sign "$UPD_KEY" "$UPD_NEW" 1002)
+refused() { grep -q "kelvo update refused: $1" "$dir.log"; }
+# The 1002 launcher in place, byte for byte, and started.
+check_installed() {
+    check "expected the completion message" test "$UPD_DONE_BOXES" = 1
+    check "new launcher not in place" upd_same "$dir/kelvo.exe" "$UPD_NEW"
+    for ((i = 0; i < 100 && $(manifests) < 2; i++)); do sleep 0.2; done
+    check "new launcher not started" test "$(manifests)" -ge 2
+}
+
+begin signed-good 2 --signature "$good"
+upd_start "$dir"
+watch 30 1
+check_installed
+check "a refusal was logged" eval '! refused ""'
+end "signature verified, new launcher installed and started"
+
+# name | the manifest's Signature ("-" for none) | the debug line's reason
+short=$(printf '%s' "$good" | openssl base64 -d -A | head -c 63 | openssl base64 -A)
+while IFS='|' read -r -u 3 name signature reason; do
+    [ "$signature" = - ] && set -- || set -- --signature "$signature"
+    begin "$name" 2 "$@"
+    upd_start "$dir"
+    watch 30
+    check_failed_quietly
+    check "kelvo_new.exe left" absent "$dir/kelvo_new.exe"
+    check "no debug line: $reason" refused "$reason"
+    end "refused: $reason"
+done 3<<CASES
+signed-none|-|the manifest carries no Signature
+signed-other-version|$(upd_sign "$UPD_KEY" "$UPD_NEW" 1003)|the Signature does not match
+signed-other-file|$(upd_sign "$UPD_KEY" "$UPD_UNSIGNED" 1002)|the Signature does not match
+signed-other-key|$(upd_sign "$UPD_OTHER_KEY" "$UPD_NEW" 1002)|the Signature does not match
+signed-malformed|${good:0:40}*${good:41}|the Signature is not base64
+signed-wrong-length|$short|the Signature is not 64 bytes
+CASES
+
+# A trickle, one byte a second, never trips the receive timeout; the deadline ends it (20 s in the
+# signed test build; the release's is 5 minutes).
+begin exe-trickle 2 --fault exe-trickle --signature "$good"
+upd_start "$dir"
+watch 60
+check_failed_quietly
+check "not stopped at a bound" bounded
+trickle_seconds=$(upd_downloads "$dir.log" | sed -n 2p | cut -d' ' -f1)
+check "the download did not end at its deadline (${trickle_seconds:-none} s)" \
+    awk -v s="${trickle_seconds:-99}" 'BEGIN { exit !(s >= 19 && s < 40) }'
+check "kelvo_new.exe left" absent "$dir/kelvo_new.exe"
+end "executable trickling, given up at the deadline and removed"
+
+# A build without a key ignores the Signature key and installs as before.
+UPD_OLD=$UPD_UNSIGNED
+begin unsigned-with-signature 2 --signature "$(upd_sign "$UPD_OTHER_KEY" "$UPD_NEW" 1002)"
+upd_start "$dir"
+watch 30 1
+check_installed
+end "unsigned build installs, the Signature unread"
+
 e2e_finish

@@ -3,7 +3,12 @@
 #   upd_init NAME            e2e_init, the two launchers, the portal port free
 #   upd_portal ARGS...       the demo portal offering the 1002 launcher (plus ARGS), waits until it listens
 #   upd_start DIR [EXE]      start the 1001 launcher (or EXE) with DIR as its current directory;
-#                            wininet is traced with timestamps into DIR.log; pid in $KELVO_PID
+#                            wininet and the debug output (Wine's "seh" warnings) are traced with
+#                            timestamps into DIR.log;
+#                            pid in $KELVO_PID
+#   upd_signed_init          the signed 1001 launcher ($UPD_SIGNED, scripts/lib/signed-build.sh), the
+#                            publisher's key $UPD_KEY and another key $UPD_OTHER_KEY (made here)
+#   upd_sign KEY FILE VERSION    the Signature value scripts/sign-update gives
 #   upd_downloads LOG        one line per finished download: "<seconds> s"
 #   upd_wait_downloads LOG N SECS   wait until N downloads have finished
 #   upd_answer TITLE SECS    answers (Return) every window titled TITLE for SECS; prints the count
@@ -50,15 +55,18 @@ upd_init() {
     upd_wait_port_free || exit 1
 }
 
-upd_wait_port_free() {
-    local i
-    for ((i = 0; i < 120; i++)); do
-        ss -ltn "sport = :$UPD_PORT" | grep -q LISTEN || return 0
-        sleep 1
-    done
-    echo "port $UPD_PORT stays busy"
-    return 1
+upd_signed_init() {
+    source "$KELVO_ROOT/scripts/lib/signed-build.sh"
+    kelvo_signed_build || exit 1
+    UPD_SIGNED=$KELVO_SIGNED_EXE
+    UPD_KEY=$KELVO_SIGNED_KEYS/update-private.pem
+    "$KELVO_ROOT/scripts/make-update-key" "$E2E_DIR/other-key" >/dev/null || exit 1
+    UPD_OTHER_KEY=$E2E_DIR/other-key/update-private.pem
 }
+
+upd_sign() { "$KELVO_ROOT/scripts/sign-update" "$@" | sed -n 's/^Signature=//p'; }
+
+upd_wait_port_free() { e2e_wait_port_free "$UPD_PORT"; }
 
 upd_portal() {
     local attempt i
@@ -90,7 +98,7 @@ upd_start() {
         cp "$UPD_OLD" "$dir/kelvo.exe"
         exe=kelvo.exe
     fi
-    (cd "$dir" && WINEDEBUG=-all,+timestamp,+wininet exec "$WINELOADER" "$exe" >"$dir.log" 2>&1) &
+    (cd "$dir" && WINEDEBUG=-all,+timestamp,+wininet,warn+seh exec "$WINELOADER" "$exe" >"$dir.log" 2>&1) &
     KELVO_PID=$!
     E2E_PIDS+=("$KELVO_PID")
 }

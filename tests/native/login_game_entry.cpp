@@ -86,6 +86,10 @@ public:
     std::vector<std::string> lines;
 
     void Navigate(const std::u16string& address) override { lines.push_back("navigate " + Ascii(address)); }
+    void ScheduleLoginPageRetry(unsigned delayMs) override {
+        lines.push_back("retry in " + std::to_string(delayMs));
+    }
+    void CancelLoginPageRetry() override { lines.push_back("cancel retry"); }
     WebViewReset ClearBeforeUnload() override {
         lines.push_back("clear");
         return m_reset;
@@ -204,7 +208,65 @@ TEST(GameEntryHandOff, StepsInTheirOrder) {
     };
     for (const HandOffCase& c : cases) {
         StepRecorder steps(c.hasWindow, c.reset, c.creatable);
-        HandleCompletedAddress(c.address, u"p:1", steps);
+        LoginPageRetry retry;
+        HandleCompletedAddress(c.address, u"p:1", retry, steps);
+        EXPECT_EQ(steps.lines, c.expected) << c.name;
+    }
+}
+
+// ---- Asking for the login page again ----
+
+// One event per entry: an address completes, or (kDue) the retry's delay has passed.
+constexpr char16_t kDue[] = u"<due>";
+constexpr char16_t kError[] = u"res://ieframe.dll/navcancl.htm#http://p:1/games/kelvo/dlq/";
+
+struct RetryCase {
+    const char* name;
+    std::vector<std::u16string> events;
+    std::vector<std::string> expected;
+};
+
+TEST(GameEntryHandOff, LoginPageRetriesBackOffAndStartAgainAfterAPage) {
+    const auto failures = [](int n) {
+        std::vector<std::u16string> events{u"res://kelvo.exe/208"};
+        for (int i = 0; i < n; ++i) {
+            events.push_back(kError);
+            events.push_back(kDue);
+        }
+        return events;
+    };
+    const RetryCase cases[] = {
+        {"portal unreachable: at once after the placeholder, then doubling up to the cap",
+         failures(9),
+         {kLogin, "retry in 500", kLogin, "retry in 1000", kLogin, "retry in 2000", kLogin, "retry in 4000",
+          kLogin, "retry in 8000", kLogin, "retry in 16000", kLogin, "retry in 30000", kLogin,
+          "retry in 30000", kLogin, "retry in 30000", kLogin}},
+        {"a page while a retry waits cancels it; the next failure starts from the beginning",
+         {u"res://kelvo.exe/208", kError, kDue, kError, u"http://p:1/games/kelvo/dlq/", kDue, kError, kDue},
+         {kLogin, "retry in 500", kLogin, "retry in 1000", "cancel retry", "retry in 500", kLogin}},
+        {"a page with nothing waiting cancels nothing; a failure after it waits",
+         {u"res://kelvo.exe/208", u"http://p:1/games/kelvo/dlq/", kError},
+         {kLogin, "retry in 500"}},
+        {"a failure while a retry waits replaces it with the longer wait",
+         {u"res://kelvo.exe/208", kError, kError, kDue, kDue},
+         {kLogin, "retry in 500", "retry in 1000", kLogin}},
+        {"a game entry cancels the waiting retry before its own steps",
+         {u"res://kelvo.exe/208", kError, u"http://h/error?a=1&x", kDue},
+         {kLogin, "retry in 500", "cancel retry", "clear", "hide login", "show", "maximize", "load a=1&x"}},
+        {"the first page of the control's own is the placeholder, whatever its address",
+         {kError, kError},
+         {kLogin, "retry in 500"}},
+        {"no retry waiting: the delay passing asks for nothing", {kDue}, {}},
+    };
+    for (const RetryCase& c : cases) {
+        StepRecorder steps(true, WebViewReset::NoDocument, true);
+        LoginPageRetry retry;
+        for (const std::u16string& event : c.events) {
+            if (event == kDue)
+                HandleLoginPageRetryDue(u"p:1", retry, steps);
+            else
+                HandleCompletedAddress(event, u"p:1", retry, steps);
+        }
         EXPECT_EQ(steps.lines, c.expected) << c.name;
     }
 }

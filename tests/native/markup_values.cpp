@@ -189,6 +189,59 @@ TEST(MarkupValues, Attributes) {
     }
 }
 
+std::u16string Units(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+// Each name asked for right after it is listed, as a trace of the tag does: the value of the first
+// attribute that answers for it, whichever of its prefixes that is.
+std::u16string ListedValues(const std::u16string& tag) {
+    MarkupDocument doc(tag.c_str());
+    EXPECT_TRUE(doc.NextElement());
+    std::u16string out;
+    for (int i = 0;; ++i) {
+        const std::u16string name = doc.AttributeNameAt(i);
+        if (name.empty())
+            return out;
+        out += (i ? u"|" : u"") + name + u"=" + doc.AttributeValue(name.c_str());
+    }
+}
+
+TEST(MarkupValues, ListedNamesReadTheFirstAttributeThatAnswers) {
+    const struct {
+        const char16_t* tag;
+        const char16_t* values;
+    } cases[] = {
+        {u"<a x[a]='1' x='2' x[a][b]='3'>", u"x[a]=1|x=2|x[a][b]=1"}, // the lowest, at the longer prefix
+        {u"<a x='1' x[a]='2' x[a][b]='3'>", u"x=1|x[a]=1|x[a][b]=1"},
+        {u"<a b='0' x[a][b]='3' x[a]='2' x='1'>", u"b=0|x[a][b]=3|x[a]=2|x=1"}, // later prefixes do not
+        {u"<a x y x='3' x>", u"x=x|y=y|x=x|x=x"},
+        {u"<a x]='1' x]]='2' x]['3'>", u"x]=1|x]]=1|x]['3'=1"}, // a quote does not end a name
+        {u"<a x[='1' x[[='2'>", u"x[=1|x[[=1"},
+        {u"<a ab='1' a='2' abc='3' a[='4'>", u"ab=1|a=2|abc=3|a[=2"}, // only before "[" or "]"
+        {u"<a [x='1' [='2' [[x='3'>", u"[x=1|[=2|[[x=2"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Narrow(ListedValues(c.tag)), Narrow(c.values)) << Narrow(c.tag);
+
+    // Past the first few answers the table is sized for the whole tag; a name repeated there still
+    // reads its first value, and a name asked for out of turn reads the same as in turn.
+    std::u16string tag = u"<a", expected;
+    for (int i = 0; i < 200; ++i) {
+        const std::u16string n = u"n" + Units(std::to_string(i % 150)), v = Units(std::to_string(i));
+        tag += u" " + n + u"='" + v + u"'";
+        expected += (i ? u"|" : u"") + n + u"=" + Units(std::to_string(i % 150));
+    }
+    EXPECT_EQ(Narrow(ListedValues(tag + u">")), Narrow(expected));
+    MarkupDocument doc((tag + u">").c_str());
+    ASSERT_TRUE(doc.NextElement());
+    EXPECT_EQ(doc.AttributeValue(u"n149"), u"149");
+    EXPECT_EQ(doc.AttributeNameAt(199), u"n49");
+    EXPECT_EQ(doc.AttributeValue(u"n7"), u"7");
+    EXPECT_EQ(doc.AttributeValue(u"n49[1]"), u"49");
+    EXPECT_EQ(doc.AttributeValue(u"n150"), u"");
+}
+
 TEST(MarkupValues, AttributesFollowTheCursor) {
     MarkupDocument doc(u"<a x='1'><c x='3'/></a><b x='2'/>");
     ASSERT_TRUE(doc.NextElement());

@@ -154,6 +154,45 @@ TEST(UpdateDownload, ContentLength) {
     EXPECT_EQ(ParseContentLength(u"12abc"), std::nullopt);
 }
 
+// The bounds: a body larger than allowed, announced or not, and one still arriving at the deadline.
+// The clock advances by `tick` at every look, so the deadline is reached after a known number of reads.
+TEST(UpdateDownload, Bounds) {
+    struct Case {
+        const char* name;
+        std::size_t body;
+        std::optional<std::uint64_t> length;
+        std::chrono::milliseconds tick;
+        DownloadOutcome outcome;
+        std::size_t written;
+        std::vector<std::string> log;
+    };
+    const DownloadLimits limits{65536, std::chrono::milliseconds(1000)};
+    const std::vector<std::string> whole = {"send", "create", "close"};
+    const std::vector<std::string> cut = {"send", "create"};
+    const Case cases[] = {
+        {"at the size bound", 65536, std::nullopt, {}, DownloadOutcome::Complete, 65536, whole},
+        {"one byte over, unannounced", 65537, std::nullopt, {}, DownloadOutcome::OverLimit, 61440, cut},
+        {"endless", 1u << 30, std::nullopt, {}, DownloadOutcome::OverLimit, 61440, cut},
+        {"announced at the bound", 65536, 65536, {}, DownloadOutcome::Complete, 65536, whole},
+        {"announced one over", 65537, 65537, {}, DownloadOutcome::OverLimit, 0, {"send"}},
+        // 250 ms per look: the fourth read starts at the deadline, the fifth after it.
+        {"within the deadline", 3 * 10240, std::nullopt, std::chrono::milliseconds(250),
+         DownloadOutcome::Complete, 3 * 10240, whole},
+        {"trickle past the deadline", 100000, std::nullopt, std::chrono::milliseconds(250),
+         DownloadOutcome::OverLimit, 4 * 10240, cut},
+    };
+    for (const Case& c : cases) {
+        FakeTransport t;
+        t.body = c.body;
+        t.length = c.length;
+        std::chrono::milliseconds now{5000};
+        const DownloadClock clock = [&] { return now += c.tick; };
+        EXPECT_EQ(RunDownload(t, limits, clock), c.outcome) << c.name;
+        EXPECT_EQ(t.written, c.written) << c.name;
+        EXPECT_EQ(t.log, c.log) << c.name;
+    }
+}
+
 TEST(UpdateLongPath, ExtendedFormOnlyAtTheLimit) {
     const std::u16string fits = u"C:\\" + std::u16string(256, u'a'); // 259 units
     EXPECT_EQ(ToFileApiPath(fits), fits);

@@ -300,4 +300,109 @@ TEST(UpdateFlow, ManifestUrl) {
               u"http://127.0.0.1:18601/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini");
 }
 
+// A signed build: the signature is read from the manifest before it goes, and checked on the
+// downloaded file after the executable check and before anything is moved. Every refusal deletes
+// the download, says why once, and shows nothing.
+class SigningRecorder final : public SignatureChecker {
+public:
+    explicit SigningRecorder(std::vector<std::string>& log) : m_log(log) {}
+    bool accepts = true;
+    std::vector<std::u16string> reasons;
+    std::optional<Sha256Digest> HashFile(const std::u16string& path) override {
+        m_log.push_back("hash " + Narrow(path));
+        return Sha256Digest{};
+    }
+    bool Verify(const PublicKey&, std::string_view message, const Signature&) override {
+        m_log.push_back("verify " + std::string(message.substr(0, 18)));
+        return accepts;
+    }
+    void Refused(std::u16string_view reason) override { reasons.emplace_back(reason); }
+
+private:
+    std::vector<std::string>& m_log;
+};
+
+constexpr std::string_view kTestKeyPem = "-----BEGIN PUBLIC KEY-----\n"
+                                         "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE21DlhZFP0RRR6kQj+NprEJ5b4zIf\n"
+                                         "wEH9acaYJVi9cRiEWhhEgXNaDsB2jIZwRUckqu2yKRwq3SjuXwA0p1r5AA==\n"
+                                         "-----END PUBLIC KEY-----\n";
+
+TEST(UpdateFlow, SignedInstall) {
+    const std::u16string good = std::u16string(86, u'A') + u"==";
+    struct Case {
+        const char* name;
+        std::u16string signature;
+        bool accepts;
+        std::u16string reason; // empty: installed
+    };
+    const Case cases[] = {
+        {"valid", good, true, u""},
+        {"wrong", good, false,
+         u"kelvo update refused: the Signature does not match this version, file and key"},
+        {"missing", u"", true, u"kelvo update refused: the manifest carries no Signature"},
+        {"malformed", u"*" + good.substr(1), true, u"kelvo update refused: the Signature is not base64"},
+        {"short", good.substr(4), true, u"kelvo update refused: the Signature is not 64 bytes"},
+    };
+    for (const Case& c : cases) {
+        Recorder r;
+        r.files = {u"C:\\game\\kelvo.exe"};
+        SigningRecorder checker(r.log);
+        checker.accepts = c.accepts;
+        const UpdateSettings settings{.publicKeyPem = kTestKeyPem, .signatures = &checker};
+        const bool installed =
+            InstallUpdate(r, u"C:\\game", u"http://h/kelvo.exe", settings, 1002, c.signature);
+        EXPECT_EQ(installed, c.reason.empty()) << c.name;
+        std::vector<std::string> expected = {"download http://h/kelvo.exe > C:\\game\\kelvo_new.exe",
+                                             "head C:\\game\\kelvo_new.exe"};
+        const bool checked = c.signature == good;
+        if (checked) {
+            expected.push_back("hash C:\\game\\kelvo_new.exe");
+            expected.push_back("verify kelvo-update\n1002\n");
+        }
+        if (installed) {
+            expected.insert(expected.end(), {"flush C:\\game\\kelvo_new.exe",
+                                             "rename C:\\game\\kelvo.exe > C:\\game\\kelvo_.exe",
+                                             "rename C:\\game\\kelvo_new.exe > C:\\game\\kelvo.exe",
+                                             "message", "start C:\\game\\kelvo.exe", "close"});
+            EXPECT_TRUE(checker.reasons.empty()) << c.name;
+        } else {
+            expected.push_back("delete C:\\game\\kelvo_new.exe");
+            EXPECT_EQ(checker.reasons, std::vector<std::u16string>{c.reason}) << c.name;
+            EXPECT_EQ(r.files, std::set<std::u16string>{u"C:\\game\\kelvo.exe"}) << c.name;
+        }
+        EXPECT_EQ(r.log, expected) << c.name;
+    }
+}
+
+// The check reads the signature while the manifest is still there; a build without a key reads
+// nothing new (InstallsInOrder), and one with a key it cannot read installs nothing.
+TEST(UpdateFlow, SignedCheckReadsTheSignature) {
+    Recorder r; // every string key reads as the address, which is no base64
+    SigningRecorder checker(r.log);
+    const UpdateSettings settings{.publicKeyPem = kTestKeyPem, .signatures = &checker};
+    EXPECT_EQ(CheckForUpdate(r, ManifestUrl(u"res:8080"), 1001, settings), UpdateOutcome::NotInstalled);
+    const std::vector<std::string> head(r.log.begin() + 4, r.log.begin() + 9);
+    const std::vector<std::string> expected = {
+        "int C:\\game\\kelvoupdate.ini [LoginUpdate] VersionId",
+        "string C:\\game\\kelvoupdate.ini [LoginUpdate] downloadUrl",
+        "string C:\\game\\kelvoupdate.ini [LoginUpdate] Signature",
+        "delete C:\\game\\kelvoupdate.ini",
+        "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe",
+    };
+    EXPECT_EQ(head, expected);
+    EXPECT_EQ(checker.reasons,
+              std::vector<std::u16string>{u"kelvo update refused: the Signature is not base64"});
+
+    for (const std::string_view pem : {std::string_view("-----BEGIN PUBLIC KEY-----"), kTestKeyPem}) {
+        Recorder unkeyed;
+        SigningRecorder accepting(unkeyed.log);
+        // No checker at all, or a key that does not read: nothing is trusted.
+        const UpdateSettings broken{.publicKeyPem = pem,
+                                    .signatures = pem == kTestKeyPem ? nullptr : &accepting};
+        EXPECT_FALSE(InstallUpdate(unkeyed, u"C:\\game", u"http://h/kelvo.exe", broken, 1002,
+                                   std::u16string(86, u'A') + u"=="));
+        EXPECT_FALSE(unkeyed.files.count(u"C:\\game\\kelvo_new.exe"));
+    }
+}
+
 } // namespace

@@ -1,7 +1,10 @@
 // The login dialog under Wine: colour key, tool-window style, edge lines, press forwarding to the
-// frame, the Enter and Escape rules, the close request, and the first paint running once.
+// frame, the Enter and Escape rules, the close request, the first paint running once, and the login
+// page asked for again after a wait when the portal cannot be reached.
 #include "frame/bgDialog.h"
 #include "login/CtarvinDlg.h"
+
+#include "game_support.h"
 
 #include <gtest/gtest.h>
 
@@ -193,6 +196,47 @@ TEST_F(LoginFixture, LiesAboveTheFrameOnceBothAreShown) {
     const int frameZ = ZIndex(frame.m_hWnd);
     ASSERT_GE(loginZ, 0);
     EXPECT_LT(loginZ, frameZ); // nearer the top
+}
+
+} // namespace
+
+namespace {
+
+using namespace gametest;
+
+// Nothing listens on the portal's port here, so each request of the login page ends on the
+// stand-in's error page, as it does for a launcher without a network.
+TEST_F(EntryFixture, AFailedLoginPageIsAskedForAgainAfterAWaitThatAPageOrTheDialogsEndCancels) {
+    const std::string again = "navigate " + Utf8(kLoginPage);
+    const std::string failed = "complete res://ieframe.dll/navcancl.htm#" + Utf8(kLoginPage);
+    const auto complete = [&](const std::wstring& address) {
+        UniqueVariant v;
+        v.get()->vt = VT_BSTR;
+        v.get()->bstrVal = ::SysAllocString(address.c_str());
+        login->OnDocumentComplete(nullptr, v.get());
+    };
+    const auto failures = [&] { return log->Count(failed); };
+
+    complete(OwnResAddress(208)); // the placeholder: at once
+    EXPECT_EQ(log->Count(again), 1);
+    ASSERT_TRUE(PumpUntil([&] { return failures() == 1; }, 5000)) << log->Text();
+    const DWORD failedAt = ::GetTickCount();
+    EXPECT_EQ(log->Count(again), 1); // not at once
+    ASSERT_TRUE(PumpUntil([&] { return log->Count(again) == 2; }, 5000)) << log->Text();
+    EXPECT_GE(::GetTickCount() - failedAt, 400u);
+
+    // The second failure waits 1 s; a page completing meanwhile drops that request.
+    ASSERT_TRUE(PumpUntil([&] { return failures() == 2; }, 5000)) << log->Text();
+    complete(kPortal + L"/kelvo");
+    Pump(1600);
+    EXPECT_EQ(log->Count(again), 2) << log->Text();
+
+    // A failure after that page waits from the beginning (0.5 s); the dialog's end drops it.
+    complete(L"res://ieframe.dll/navcancl.htm#" + kLoginPage);
+    EXPECT_EQ(log->Count(again), 2);
+    login->DestroyWindow();
+    Pump(1000);
+    EXPECT_EQ(log->Count(again), 2) << log->Text();
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace kelvo::portal {
@@ -31,6 +32,9 @@ std::optional<Fault> ParseFault(const std::string& name) {
         {"exe-other-arch", Fault::ExeOtherArch},
         {"exe-zeroes", Fault::ExeZeroes},
         {"hang", Fault::Hang},
+        {"manifest-endless", Fault::ManifestEndless},
+        {"exe-endless", Fault::ExeEndless},
+        {"exe-trickle", Fault::ExeTrickle},
     };
     for (const auto& [text, fault] : kNames)
         if (name == text)
@@ -170,9 +174,22 @@ void Portal::Install(httplib::Server& server) {
             return Fail(res, 500);
         const std::string url = state.options.downloadUrl.empty() ? "http://" + state.Host(req) + kExeRoute
                                                                   : state.options.downloadUrl;
-        res.set_content("[LoginUpdate]\r\nVersionId=" + std::to_string(state.options.updateVersion) +
-                            "\r\ndownloadUrl=" + url + "\r\n",
-                        "application/octet-stream");
+        std::string manifest = "[LoginUpdate]\r\nVersionId=" + std::to_string(state.options.updateVersion) +
+                               "\r\ndownloadUrl=" + url + "\r\n";
+        if (!state.options.signature.empty())
+            manifest += "Signature=" + state.options.signature + "\r\n";
+        if (state.Has(Fault::ManifestEndless)) {
+            // A valid manifest that goes on as comments for ever: only a size bound stops the reader.
+            res.set_content_provider(
+                "application/octet-stream", [manifest](std::size_t offset, httplib::DataSink& sink) {
+                    if (offset == 0)
+                        return sink.write(manifest.data(), manifest.size());
+                    static const std::string kComment = ";" + std::string(1021, '-') + "\r\n";
+                    return sink.write(kComment.data(), kComment.size());
+                });
+            return;
+        }
+        res.set_content(manifest, "application/octet-stream");
     });
 
     server.Get(kExeRoute, [&state](const httplib::Request&, httplib::Response& res) {
@@ -227,6 +244,28 @@ void Portal::Install(httplib::Server& server) {
             }
             return got != 0 && sink.write(block, got);
         };
+        if (state.Has(Fault::ExeEndless)) {
+            // The real file, then zeroes until the client gives up.
+            res.set_content_provider("application/octet-stream",
+                                     [read, size](std::size_t offset, httplib::DataSink& sink) {
+                                         if (offset < size)
+                                             return read(offset, size - offset, sink);
+                                         static const char kZeroes[65536] = {};
+                                         return sink.write(kZeroes, sizeof kZeroes);
+                                     });
+            return;
+        }
+        if (state.Has(Fault::ExeTrickle)) {
+            // The whole length announced, one byte a second: no single wait is long enough for a
+            // receive timeout.
+            res.set_content_provider(size, "application/octet-stream",
+                                     [read](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                         std::this_thread::sleep_for(
+                                             std::chrono::seconds(offset == 0 ? 0 : 1));
+                                         return read(offset, 1, sink);
+                                     });
+            return;
+        }
         if (state.Has(Fault::ExeCut)) {
             // Without a length the body ends where the connection does: the client cannot tell.
             res.set_content_provider("application/octet-stream",

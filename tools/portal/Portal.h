@@ -27,6 +27,10 @@ enum class Fault {
     ExeOtherArch, // the file with its machine field swapped between i386 and AMD64
     ExeZeroes,    // as many zero bytes as the file has
     Hang,         // accept connections and requests, never answer (see RunHangingServer)
+    // Without end or without haste, as only a deadline or a size bound stops:
+    ManifestEndless, // a manifest whose comment lines never end (no Content-Length)
+    ExeEndless,      // the file, then zero bytes without end (no Content-Length)
+    ExeTrickle,      // the file's length announced, then one byte a second
 };
 
 struct Options {
@@ -35,6 +39,7 @@ struct Options {
     int updateVersion = 1001; // "VersionId" of the manifest
     std::string updateExe;    // file served as the new executable
     std::string downloadUrl;  // "downloadUrl" of the manifest; empty: our own executable route
+    std::string signature;    // "Signature" of the manifest (scripts/sign-update); empty: no such key
     std::string movies;       // directory served under /front_resource/kelvo/
     std::string movie;        // script served as the loader movie; empty: the built-in demo script
     std::set<Fault> faults;

@@ -18,11 +18,11 @@ namespace {
 int Usage() {
     std::fputs(
         "usage: kelvo_portal [--port N] [--host HOST[:PORT]] [--update-version N] [--update-exe PATH]\n"
-        "                    [--download-url URL] [--movie FILE] [--movies DIR] [--hang-seconds N]\n"
-        "                    [--fault NAME]...\n"
+        "                    [--download-url URL] [--signature BASE64] [--movie FILE] [--movies DIR]\n"
+        "                    [--hang-seconds N] [--fault NAME]...\n"
         "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short exe-html exe-cut "
         "exe-other-arch\n"
-        "        exe-zeroes hang\n",
+        "        exe-zeroes hang manifest-endless exe-endless exe-trickle\n",
         stderr);
     return 2;
 }
@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
             options.updateExe = value;
         else if (arg == "--download-url")
             options.downloadUrl = value;
+        else if (arg == "--signature")
+            options.signature = value;
         else if (arg == "--movie")
             options.movie = value;
         else if (arg == "--movies")

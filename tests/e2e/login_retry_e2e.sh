@@ -1,0 +1,88 @@
+#!/bin/bash
+# The login page while the portal cannot be reached, with the real kelvo.exe under Wine and the
+# browser stand-in. Nobody listens on the portal's port, so every request of the login page ends on
+# the control's error page, and the launcher asks again after 0.5, 1, 2, 4, 8 and 16 s, then every
+# 30 s: 7 requests in the first minute, 2 a minute at the cap, where it used to ask again at once on
+# every failure. The portal then comes back: the next request brings the login page, within a second,
+# and the requests stop. The schedule is the real one, so the run takes about a minute and a half.
+source "$(dirname "$0")/lib.sh"
+e2e_init login_retry_e2e
+e2e_register_standins
+port=18601
+login=http://127.0.0.1:$port/games/kelvo/dlq/
+e2e_wait_port_free $port || exit 1
+
+# The stand-in's record, each line with the time it was written.
+stamped=$E2E_DIR/stamped.log
+: >"$E2E_STANDIN_LOG"
+e2e_stamp_lines "$E2E_STANDIN_LOG" "$stamped"
+e2e_start_kelvo "$E2E_DIR/run"
+
+# The times of the records that are exactly LINE, one a line.
+times_of() { awk -v line="$1" 'substr($0, index($0, " ") + 1) == line { print $1 }' "$stamped"; }
+requests() { times_of "navigate $login"; }
+wait_requests() {
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        [ "$(requests | wc -l)" -ge "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The first request follows the placeholder page; then 0.5 + 1 + 2 + 4 + 8 + 16 + 30 s pass
+# before the eighth.
+e2e_check "eight requests of the login page within 90 s" wait_requests 8 90
+e2e_check "each ended on the control's error page" \
+    test "$(grep -c "^complete res://ieframe.dll/navcancl.htm#$login\$" "$E2E_STANDIN_LOG")" -ge 8
+e2e_check "the placeholder page completed once" test "$(times_of 'complete res://kelvo.exe/208' | wc -l)" = 1
+
+# The portal comes back, between the eighth request and the ninth, 30 s after it.
+e2e_wait_port_free $port || exit 1
+e2e_start_portal --port $port
+back=$(date +%s.%N)
+e2e_check "portal listens" e2e_wait_line "$E2E_DIR/portal.log" "listening on 127.0.0.1:$port" 10
+e2e_check "the login page completes" e2e_wait_line "$E2E_STANDIN_LOG" "^complete $login\$" 45
+# Time for a request that should not come after the page.
+sleep 2
+
+mapfile -t at < <(requests)
+done_at=$(times_of "complete $login" | head -1)
+echo "login page requests, seconds after the first: $(printf '%s\n' "${at[@]}" |
+    awk 'NR == 1 { t0 = $1 } { printf "%s%.2f", (NR > 1 ? ", " : ""), $1 - t0 }')"
+in_first_minute=$(printf '%s\n' "${at[@]}" | awk 'NR == 1 { t0 = $1 } $1 - t0 < 60 { n++ } END { print n }')
+echo "requests in the first minute: $in_first_minute"
+
+# The waits between requests, each within [expected - 0.2 s, expected + 1 s]: the last two are
+# capped at 30 s (uncapped, the first of them would be 32 s).
+expected=(0.5 1 2 4 8 16 30 30)
+e2e_check "nine requests in all, the last one bringing the page (got ${#at[@]})" test "${#at[@]}" = 9
+for ((i = 1; i < ${#at[@]} && i <= ${#expected[@]}; i++)); do
+    gap=$(echo "${at[i]} - ${at[i - 1]}" | bc -l)
+    want=${expected[i - 1]}
+    e2e_check "wait before request $((i + 1)): $(printf '%.2f' "$gap") s, expected $want s" \
+        awk -v g="$gap" -v w="$want" 'BEGIN { exit !(g >= w - 0.2 && g <= w + 1) }'
+done
+# At the cap: the two waits after the seventh request, as requests a minute.
+at_cap=none
+[ "${#at[@]}" -ge 9 ] && at_cap=$(echo "120 / (${at[8]} - ${at[6]})" | bc -l | awk '{ printf "%.2f", $1 }')
+e2e_check "requests a minute at the cap: $at_cap, at most 2" \
+    awk -v r="$at_cap" 'BEGIN { exit !(r != "none" && r <= 2.05) }'
+e2e_check "7 requests in the first minute (got $in_first_minute)" test "$in_first_minute" = 7
+
+# The page came with the first request after the portal was back, and within a second of it.
+e2e_check "the ninth request came after the portal was back" \
+    awk -v t="${at[8]:-0}" -v back="$back" 'BEGIN { exit !(t > back) }'
+e2e_check "the portal saw one request of the login page" \
+    test "$(grep -c '^GET /games/kelvo/dlq/$' "$E2E_DIR/portal.log")" = 1
+shown=none
+[ -n "$done_at" ] && [ "${#at[@]}" -ge 9 ] && shown=$(echo "$done_at - ${at[8]}" | bc -l | awk '{ printf "%.2f", $1 }')
+e2e_check "the login page completed within a second of the ninth request (after $shown s)" \
+    awk -v s="$shown" 'BEGIN { exit !(s != "none" && s >= 0 && s < 1) }'
+
+# Close through the frame's close button.
+e2e_click $((382 + 1071)) $((227 + 121))
+status=$(e2e_wait_exit "$KELVO_PID" 20)
+e2e_check "program ends with status 0 (got $status)" test "$status" = 0
+
+e2e_finish
