@@ -1,5 +1,9 @@
 #include "flash/CShockwaveflash1.h"
 
+#include "flash/FlashCopyLibrary.h"
+#include "framework/Text.h"
+#include "update/ExecutableImage.h"
+
 // {D27CDB6E-AE6D-11CF-96B8-444553540000}
 const CLSID CLSID_KelvoShockwaveFlash = {
     0xD27CDB6E, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
@@ -21,8 +25,40 @@ constexpr DISPID kDispidCallFunction = 198;
 } // namespace
 
 BOOL CShockwaveflash1::Create(LPCWSTR, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id) {
-    return CreateControl(CLSID_KelvoShockwaveFlash, DIID_KelvoShockwaveFlashEvents, style, rect, pParentWnd,
-                         id);
+    const FlashCopyLibrary& copy = FlashCopyLibrary::BesideProgram();
+    std::uint32_t code = 0;
+    const FlashCopyFault fault = CreateFromCopy(copy, style, rect, pParentWnd, id, &code);
+    try {
+        const std::u16string note =
+            FlashCopyNote(fault, ToU16(copy.Path()), code, kelvo::update::kBuildMachine);
+        if (!note.empty())
+            ::OutputDebugStringW(ToWide(note).c_str());
+    } catch (...) {
+        // Without memory for the line the choice still stands.
+    }
+    const bool registered =
+        fault != FlashCopyFault::None &&
+        CreateControl(CLSID_KelvoShockwaveFlash, DIID_KelvoShockwaveFlashEvents, style, rect, pParentWnd, id);
+    return ChooseFlashControl(fault, registered) != FlashControlSource::Notice;
+}
+
+FlashCopyFault CShockwaveflash1::CreateFromCopy(const FlashCopyLibrary& copy, DWORD style, const RECT& rect,
+                                                CWnd* pParentWnd, UINT id, std::uint32_t* code) {
+    std::uint32_t ignored = 0;
+    std::uint32_t& result = code ? *code : ignored;
+    result = copy.LoadCode();
+    if (copy.LoadFault() != FlashCopyFault::None)
+        return copy.LoadFault();
+    ComPtr<IUnknown> control;
+    const HRESULT hr = copy.CreateObject(CLSID_KelvoShockwaveFlash, control.ReleaseAndGetAddressOf());
+    if (FAILED(hr)) {
+        result = static_cast<std::uint32_t>(hr);
+        return FlashCopyFault::ClassRefused;
+    }
+    // The same site and event path as a registered control: the object is only made elsewhere.
+    if (!CreateControl(control.Get(), DIID_KelvoShockwaveFlashEvents, style, rect, pParentWnd, id))
+        return FlashCopyFault::NotPlaced;
+    return FlashCopyFault::None;
 }
 
 BOOL CShockwaveflash1::Create(CWnd* pParentWnd, const RECT& rect, UINT id) {

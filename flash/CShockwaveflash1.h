@@ -3,17 +3,26 @@
 // OnReadyStateChange) reach the parent's event-sink map.
 #pragma once
 
+#include "flash/FlashCopy.h"
 #include "framework/CWnd.h"
 
 #include <string>
 
+class FlashCopyLibrary;
+
 class CShockwaveflash1 : public CWnd {
 public:
     // Creates the control as a child window (style WS_CHILD added) with the given rectangle, parent
-    // and id; FALSE when the class is not registered or the control cannot be hosted.
+    // and id: from the copy beside the program when it gives one, otherwise from the registered
+    // class, with one debug-output line about a copy that is there. FALSE when neither gives a
+    // control that can be hosted.
     virtual BOOL Create(LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id);
     // The same with style WS_CHILD only and no window text.
     BOOL Create(CWnd* pParentWnd, const RECT& rect, UINT id);
+    // The control from `copy` alone: None when it is hosted here, otherwise why not, with the
+    // failing result in *code (0 when there is none).
+    FlashCopyFault CreateFromCopy(const FlashCopyLibrary& copy, DWORD style, const RECT& rect,
+                                  CWnd* pParentWnd, UINT id, std::uint32_t* code = nullptr);
 
     // Property puts.
     HRESULT Menu(bool show);

@@ -82,14 +82,32 @@ void CWnd::OnControlEvent(UINT controlId, DISPID dispid, DISPPARAMS* params) {
 
 BOOL CWnd::CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
                          UINT id) {
-    if (m_hWnd || !pParentWnd || !pParentWnd->m_hWnd || !ControlHost::LoadHostLibrary())
-        return FALSE;
     wchar_t classId[64] = {};
     if (!::StringFromGUID2(clsid, classId, 64))
         return FALSE;
     // The host window creates the control named by its window text while it is created.
-    if (!CreateEx(0, ControlHost::HostWindowClass(), classId, style | WS_CHILD, rect, pParentWnd->m_hWnd, id))
+    return CreateHostWindow(classId, style, rect, pParentWnd, id) &&
+           AttachControlSite(eventsIid, pParentWnd, id);
+}
+
+BOOL CWnd::CreateControl(IUnknown* control, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
+                         UINT id) {
+    if (!control || !CreateHostWindow(L"", style, rect, pParentWnd, id))
         return FALSE;
+    if (FAILED(ControlHost::AttachControl(control, m_hWnd))) {
+        DestroyWindow();
+        return FALSE;
+    }
+    return AttachControlSite(eventsIid, pParentWnd, id);
+}
+
+BOOL CWnd::CreateHostWindow(LPCWSTR text, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id) {
+    if (m_hWnd || !pParentWnd || !pParentWnd->m_hWnd || !ControlHost::LoadHostLibrary())
+        return FALSE;
+    return CreateEx(0, ControlHost::HostWindowClass(), text, style | WS_CHILD, rect, pParentWnd->m_hWnd, id);
+}
+
+BOOL CWnd::AttachControlSite(REFIID eventsIid, CWnd* pParentWnd, UINT id) {
     auto site = std::make_unique<ControlSite>(id);
     if (!site->Attach(m_hWnd, eventsIid, pParentWnd)) {
         DestroyWindow();

@@ -102,10 +102,12 @@ VARIANT* Deref(VARIANT* v) noexcept {
 
 using AtlAxWinInitFn = BOOL(WINAPI*)();
 using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
+using AtlAxAttachControlFn = HRESULT(WINAPI*)(IUnknown*, HWND, IUnknown**);
 
 struct AtlEntryPoints {
     HMODULE module = nullptr;
     AtlAxGetControlFn getControl = nullptr;
+    AtlAxAttachControlFn attachControl = nullptr;
     bool initialized = false;
 };
 
@@ -332,6 +334,7 @@ bool LoadHostLibrary() noexcept {
         return false;
     auto init = Lookup<AtlAxWinInitFn>(atl.module, "AtlAxWinInit");
     atl.getControl = Lookup<AtlAxGetControlFn>(atl.module, "AtlAxGetControl");
+    atl.attachControl = Lookup<AtlAxAttachControlFn>(atl.module, "AtlAxAttachControl");
     // The registration answers FALSE when the window class exists already, which is fine.
     WNDCLASSW existing{};
     if (!init || !atl.getControl ||
@@ -354,6 +357,31 @@ HRESULT GetHostedControl(HWND hostWindow, IUnknown** control) noexcept {
     if (!LoadHostLibrary())
         return E_FAIL;
     return Atl().getControl(hostWindow, control);
+}
+
+HRESULT AttachControl(IUnknown* control, HWND hostWindow) noexcept {
+    if (!control || !hostWindow)
+        return E_INVALIDARG;
+    if (!LoadHostLibrary() || !Atl().attachControl)
+        return E_FAIL;
+    // The host takes any object and calls it as an embedded object: one that is none would be
+    // called through an interface it does not have.
+    ComPtr<IOleObject> embedded;
+    if (FAILED(embedded.QueryFrom(control, IID_IOleObject)) || !embedded)
+        return E_NOINTERFACE;
+    ComPtr<IPersistStreamInit> persist;
+    if (SUCCEEDED(persist.QueryFrom(control, IID_IPersistStreamInit)) && persist)
+        persist->InitNew();
+    // Without a container to hand back, Wine's host attaches nothing; the control's hold on its
+    // client site keeps the container alive once this reference goes.
+    ComPtr<IUnknown> container;
+    const HRESULT hr = Atl().attachControl(control, hostWindow, container.ReleaseAndGetAddressOf());
+    if (FAILED(hr))
+        return hr;
+    ComPtr<IUnknown> attached;
+    if (FAILED(GetHostedControl(hostWindow, attached.ReleaseAndGetAddressOf())) || !attached)
+        return E_FAIL;
+    return S_OK;
 }
 
 } // namespace ControlHost

@@ -30,7 +30,7 @@ std::uint32_t U32(std::span<const std::byte> b, std::size_t at) noexcept {
 } // namespace
 
 ImageVerdict CheckExecutableImage(std::span<const std::byte> head, std::uint64_t fileSize,
-                                  std::uint16_t machine) noexcept {
+                                  std::uint16_t machine, ImageKind kind) noexcept {
     if (head.size() > fileSize)
         head = head.first(static_cast<std::size_t>(fileSize));
     if (head.size() < kDosHeaderSize || U16(head, 0) != 0x5A4D) // "MZ"
@@ -45,7 +45,8 @@ ImageVerdict CheckExecutableImage(std::span<const std::byte> head, std::uint64_t
     if (U16(head, at + 4) != machine)
         return ImageVerdict::WrongMachine;
     const std::uint16_t characteristics = U16(head, at + 22);
-    if (!(characteristics & kExecutableImage) || (characteristics & kDll))
+    if (!(characteristics & kExecutableImage) ||
+        ((characteristics & kDll) != 0) != (kind == ImageKind::Library))
         return ImageVerdict::NotExecutable;
 
     const std::size_t optionalSize = U16(head, at + 20);

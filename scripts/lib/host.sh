@@ -134,11 +134,11 @@ kelvo_link_cjk_font() {
 }
 
 # Copies the stand-in controls into the prefix and registers them under the real class ids, in
-# the registry view the chosen build reads.
+# the registry view the chosen build reads; names (browser, flash) register only those classes.
 kelvo_register_standins() {
     local dll=$WINEPREFIX/drive_c/kelvo_standins.dll
     cp "$KELVO_BUILD/tools/kelvo_standins.dll" "$dll" &&
-        "$KELVO_ROOT/tools/standins/register.sh" "$dll"
+        "$KELVO_ROOT/tools/standins/register.sh" "$dll" "$@"
 }
 
 # Starts Xvfb on a display number it picks itself (so that two runs on one machine never share a

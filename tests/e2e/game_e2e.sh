@@ -8,11 +8,26 @@
 # "setReloadTips" is traced on the debug output channel and sets the leave question; server 13's
 # movie calls "reload" three times and one re-entry follows, about 200 ms after the last. The
 # program then ends with status 0. Screenshots of each stage go to $E2E_SHOTS (out/e2e), game-*.png.
+#
+# With --flash-copy the Flash class id is not registered in the prefix: the Flash stand-in is only
+# a copy beside kelvo.exe named flash.ocx, which the launcher uses without registration (its debug
+# output says so), and the whole road is the same (shots in out/e2e/flash-copy by default).
 source "$(dirname "$0")/lib.sh"
-e2e_init game_e2e
-e2e_register_standins
+flash_copy=
+[ "${1:-}" = --flash-copy ] && flash_copy=1
+e2e_init "game_e2e${flash_copy:+_flash_copy}"
+if [ -n "$flash_copy" ]; then
+    e2e_register_standins --copy "$E2E_DIR/run"
+    flash_unregistered() {
+        ! kelvo_wine reg query 'HKLM\Software\Classes\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}' \
+            "$KELVO_REG_VIEW" >/dev/null 2>&1
+    }
+    e2e_check "the Flash class id is not registered in the prefix" flash_unregistered
+else
+    e2e_register_standins
+fi
 e2e_start_portal --port 18601
-shots=${E2E_SHOTS:-$KELVO_ROOT/out/e2e}
+shots=${E2E_SHOTS:-$KELVO_ROOT/out/e2e${flash_copy:+/flash-copy}}
 mkdir -p "$shots"
 
 # The history cleaning is run as "rundll32.exe"; a recorder of that name beside the program is
@@ -99,6 +114,10 @@ e2e_check "the loader movie named by the entry is fetched" e2e_wait_line "$E2E_D
 e2e_check "the movie calls setReloadTips" \
     e2e_wait_line "$E2E_STANDIN_LOG" '^FlashCall <invoke name="setReloadTips"' 15
 traced() { grep -qF "$1" "$E2E_DIR/run/kelvo.log"; }
+if [ -n "$flash_copy" ]; then
+    e2e_check "the launcher says it uses the copy beside it" traced 'Flash control: using '
+    e2e_check "the stand-in was loaded from flash.ocx" traced 'flash.ocx'
+fi
 e2e_check "trace: the request" traced '<invoke name=\"setReloadTips\" returntype=\"xml\">'
 e2e_check "trace: the invoke element" traced 'Tag(invoke) = '
 e2e_check "trace: its attribute names" traced '"returntype"'

@@ -21,6 +21,7 @@
 #   e2e_drag X1 Y1 X2 Y2      press at (X1, Y1), move to (X2, Y2), release
 #   e2e_start_portal ARGS...  start the demo portal (log $E2E_DIR/portal.log); pid in $PORTAL_PID
 #   e2e_wait_port_free PORT   wait (up to 2 minutes) until nothing listens on the port
+#   e2e_register_standins [--copy DIR]   the stand-in controls (see below)
 #   e2e_register_url_recorder install the address recorder as the prefix's http/https handler;
 #                             addresses land in $E2E_RECORDED
 #   e2e_stamp_lines FILE OUT  in the background, append each new line of FILE to OUT as "SECONDS LINE",
@@ -45,6 +46,8 @@ e2e_cleanup() {
         kill "$pid" 2>/dev/null
     done
     pkill -f "$E2E_DIR" 2>/dev/null
+    # A prefix shared with later tests gets its Flash class back.
+    [ -n "${E2E_RESTORE_FLASH:-}" ] && kelvo_register_standins flash >/dev/null 2>&1
     if [ -n "${E2E_OWN_XVFB:-}" ]; then
         WINEPREFIX=$WINEPREFIX kelvo_wineserver -k 2>/dev/null
         kill "$E2E_OWN_XVFB" 2>/dev/null
@@ -223,8 +226,20 @@ e2e_finish() {
 
 # Registers the stand-in controls in the prefix; the DLL is kept inside the prefix so that the
 # registration outlives this test's scratch folder. The stand-in's log goes to $E2E_STANDIN_LOG.
+#   e2e_register_standins              both controls
+#   e2e_register_standins --copy DIR   the web browser control only, the Flash class's registration
+#                                      taken out of the prefix until the test ends, and the Flash
+#                                      stand-in copied into DIR as flash.ocx (beside kelvo.exe)
 e2e_register_standins() {
-    kelvo_register_standins >/dev/null
+    if [ "${1:-}" = --copy ]; then
+        kelvo_register_standins browser >/dev/null
+        "$KELVO_ROOT/tools/standins/register.sh" --remove flash >/dev/null
+        E2E_RESTORE_FLASH=1
+        mkdir -p "$2"
+        cp "$KELVO_BUILD/tools/kelvo_standins.dll" "$2/flash.ocx"
+    else
+        kelvo_register_standins >/dev/null
+    fi
     export E2E_STANDIN_LOG=$E2E_DIR/standin.log
     export KELVO_STANDIN_LOG=$E2E_STANDIN_LOG
 }

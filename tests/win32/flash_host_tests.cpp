@@ -242,28 +242,15 @@ TEST_F(FlashHost, LongQueryIsKeptWholeForTheMovieAndForReloads) {
 class FlashMissing : public FlashHostBase {
 protected:
     void SetUp() override {
-        m_server = RegisteredServer(kFlashClsid);
-        if (!m_server.empty())
-            ASSERT_EQ(::RegDeleteTreeW(HKEY_LOCAL_MACHINE, ClassKey(kFlashClsid).c_str()), ERROR_SUCCESS);
+        m_registration = std::make_unique<ClassRegistrationRemoved>(kFlashClsid);
+        ASSERT_TRUE(m_registration->Ok());
         FlashHostBase::SetUp();
     }
     void TearDown() override {
         FlashHostBase::TearDown();
-        Restore();
+        m_registration.reset();
     }
-    void Restore() {
-        if (m_server.empty())
-            return;
-        const std::wstring key = ClassKey(kFlashClsid), server = key + L"\\InprocServer32";
-        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ,
-                          L"Kelvo stand-in: Shockwave Flash control",
-                          sizeof(L"Kelvo stand-in: Shockwave Flash control"));
-        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), nullptr, REG_SZ, m_server.c_str(),
-                          static_cast<DWORD>((m_server.size() + 1) * sizeof(wchar_t)));
-        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), L"ThreadingModel", REG_SZ, L"Apartment",
-                          sizeof(L"Apartment"));
-    }
-    std::wstring m_server;
+    std::unique_ptr<ClassRegistrationRemoved> m_registration;
 };
 
 TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
@@ -295,8 +282,8 @@ TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
     EXPECT_EQ(server.Requests(), 0u);
 
     // Once a player is there, the next reload has the control.
-    if (!m_server.empty()) {
-        Restore();
+    if (m_registration->WasRegistered()) {
+        m_registration->Restore();
         game.SendMessageW(1549);
         EXPECT_TRUE(game.m_pFlashCtrl);
         EXPECT_FALSE(game.m_pFlashNotice);

@@ -47,8 +47,7 @@ TEST(SystemLibraryChild, TheHostLibraryComesFromTheSystemFolder) {
 }
 
 TEST(SystemLibraries, APlantedCopyBesideTheProgramIsNeverLoaded) {
-    const std::wstring program = ModulePath(nullptr);
-    const std::wstring folder = program.substr(0, program.rfind(L'\\') + 1);
+    const std::wstring folder = ProgramFolder();
     const std::wstring planted = folder + L"atl.dll";
     ASSERT_TRUE(::CopyFileW((folder + L"planted\\kelvo_planted_library.dll").c_str(), planted.c_str(), TRUE))
         << "cannot plant " << gametest::Utf8(planted) << ": " << ::GetLastError();
@@ -57,21 +56,8 @@ TEST(SystemLibraries, APlantedCopyBesideTheProgramIsNeverLoaded) {
         const std::wstring& path;
         ~Unplant() { ::DeleteFileW(path.c_str()); }
     } unplant{planted};
-
-    std::wstring command = L"\"" + program + L"\" --gtest_filter=SystemLibraryChild.*";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION child{};
-    ::SetEnvironmentVariableW(kChildMark, L"1");
-    const BOOL started = ::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                                          nullptr, nullptr, &startup, &child);
-    ::SetEnvironmentVariableW(kChildMark, nullptr);
-    ASSERT_TRUE(started) << ::GetLastError();
-    UniqueFile process(child.hProcess), thread(child.hThread);
-    ASSERT_EQ(::WaitForSingleObject(child.hProcess, 120000), WAIT_OBJECT_0);
-    DWORD status = 1;
-    ::GetExitCodeProcess(child.hProcess, &status);
-    EXPECT_EQ(status, 0u) << "the child run failed: its output is above";
+    EXPECT_EQ(RunChildTests(L"SystemLibraryChild.*", kChildMark), 0)
+        << "the child run failed: its output is above";
 }
 
 } // namespace

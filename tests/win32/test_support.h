@@ -106,6 +106,78 @@ inline HRESULT PutBeforeUnload(IDispatch* document, const wchar_t* handler) {
     return bodyElement->put_onbeforeunload(*value.get());
 }
 
+// A class's registration taken out of the prefix for a while: back at Restore() or at the end.
+class ClassRegistrationRemoved {
+public:
+    explicit ClassRegistrationRemoved(const wchar_t* clsid)
+        : m_key(ClassKey(clsid)), m_server(RegisteredServer(clsid)) {
+        if (m_server.empty())
+            return;
+        wchar_t name[256] = L"";
+        DWORD size = sizeof(name);
+        ::RegGetValueW(HKEY_LOCAL_MACHINE, m_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, name, &size);
+        m_description = name;
+        m_removed = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str()) == ERROR_SUCCESS;
+    }
+    ~ClassRegistrationRemoved() { Restore(); }
+    ClassRegistrationRemoved(const ClassRegistrationRemoved&) = delete;
+    ClassRegistrationRemoved& operator=(const ClassRegistrationRemoved&) = delete;
+
+    bool WasRegistered() const { return !m_server.empty(); }
+    // False when a registration was there and could not be taken away.
+    bool Ok() const { return m_server.empty() || m_removed; }
+    void Restore() {
+        if (!m_removed)
+            return;
+        m_removed = false;
+        const std::wstring server = m_key + L"\\InprocServer32";
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, m_key.c_str(), nullptr, REG_SZ, m_description.c_str(),
+                          static_cast<DWORD>((m_description.size() + 1) * sizeof(wchar_t)));
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), nullptr, REG_SZ, m_server.c_str(),
+                          static_cast<DWORD>((m_server.size() + 1) * sizeof(wchar_t)));
+        ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), L"ThreadingModel", REG_SZ, L"Apartment",
+                          sizeof(L"Apartment"));
+    }
+
+private:
+    std::wstring m_key, m_server, m_description;
+    bool m_removed = false;
+};
+
+// The full path of this test program, and its folder with the trailing backslash.
+inline std::wstring ProgramPath() {
+    wchar_t path[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+inline std::wstring ProgramFolder() {
+    const std::wstring program = ProgramPath();
+    return program.substr(0, program.rfind(L'\\') + 1);
+}
+
+// Runs the tests matching `filter` in a child run of this program with the environment variable
+// `mark` set to `value` (the child's tests skip without it); its exit status, or -1 when it could
+// not be run within two minutes. Its output goes to this program's output.
+inline int RunChildTests(const std::wstring& filter, const wchar_t* mark, const wchar_t* value = L"1") {
+    const std::wstring program = ProgramPath();
+    std::wstring command = L"\"" + program + L"\" --gtest_filter=" + filter;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    ::SetEnvironmentVariableW(mark, value);
+    const BOOL started = ::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                          nullptr, nullptr, &startup, &child);
+    ::SetEnvironmentVariableW(mark, nullptr);
+    if (!started)
+        return -1;
+    UniqueFile process(child.hProcess), thread(child.hThread);
+    if (::WaitForSingleObject(child.hProcess, 120000) != WAIT_OBJECT_0)
+        return -1;
+    DWORD status = 1;
+    ::GetExitCodeProcess(child.hProcess, &status);
+    return static_cast<int>(status);
+}
+
 // An export looked up by name, through void(*)() so that the conversion is explicit.
 template <typename Fn>
 Fn Lookup(HMODULE module, const char* name) {

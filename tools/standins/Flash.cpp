@@ -68,6 +68,21 @@ const ViewButton kButtons[] = {
 
 // Window property of the view with the centre of a button, MAKELONG(x, y) in client coordinates,
 // for tools and tests that click it.
+// Where this control runs from, for the person watching the demo: its file, and whether its class
+// is registered at all (a publisher's copy beside the launcher is used without registration).
+std::wstring Origin() {
+    wchar_t path[MAX_PATH] = L"";
+    ::GetModuleFileNameW(ModuleInstance(), path, MAX_PATH);
+    wchar_t server[MAX_PATH] = L"";
+    DWORD size = sizeof(server);
+    const std::wstring key =
+        L"Software\\Classes\\CLSID\\" + GuidString(CLSID_ShockwaveFlashStandin) + L"\\InprocServer32";
+    const bool registered = ::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                                           server, &size) == ERROR_SUCCESS;
+    return std::wstring(L"Runs from: ") + path +
+           (registered ? L"  (class registered)" : L"  (class not registered)");
+}
+
 std::wstring ButtonProperty(const wchar_t* label) {
     return std::wstring(L"kelvo.button.") + label;
 }
@@ -437,6 +452,7 @@ private:
         line(std::wstring(L"Flash stand-in  \u2014  ") + (m_playing ? L"playing" : L"stopped"), accent,
              false);
         ::SelectObject(dc, text);
+        line(Origin(), ink, true);
         line(L"Movie: " + (m_movieUrl.empty() ? std::wstring(L"(none)") : m_movieUrl) + L"  [" + m_status +
                  L"]",
              ink, true);

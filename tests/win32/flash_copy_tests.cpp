@@ -1,0 +1,198 @@
+// A Flash control shipped beside the program and used without registration: every bad copy gives
+// its reason and no control, a good one gives a control on the same site and event path as a
+// registered one; the game window takes the copy first, then the registered control, then shows
+// the notice. The copy is loaded once per process, so the order is seen in child runs.
+#include "flash/CShockwaveflash1.h"
+#include "flash/FlashCopyLibrary.h"
+#include "game/tarvinGame.h"
+#include "tests/native/pe_test_image.h"
+
+#include "game_support.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kExpectMark[] = L"KELVO_FLASH_COPY_EXPECT";
+constexpr std::uint16_t kLibrary = 0x2102;
+
+bool WriteBytes(const std::wstring& path, const void* data, std::size_t size) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && ::WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) &&
+           written == size;
+}
+
+bool WriteText(const std::wstring& path) {
+    const char text[] = "Put the Flash control of the game here.\r\n";
+    return WriteBytes(path, text, sizeof(text) - 1);
+}
+
+// A library of the other architecture, as far as its headers go: the machine is checked before the
+// loader sees the file.
+bool WriteOtherArchitecture(const std::wstring& path) {
+    const std::uint16_t other = kelvo::update::kBuildMachine == kelvo::update::kMachineI386
+                                    ? kelvo::update::kMachineAmd64
+                                    : kelvo::update::kMachineI386;
+    const std::vector<std::byte> image = pe_test::MakeImage({.machine = other, .characteristics = kLibrary});
+    return WriteBytes(path, image.data(), image.size());
+}
+
+std::function<bool(const std::wstring&)> CopyOf(std::wstring source) {
+    return
+        [source](const std::wstring& path) { return ::CopyFileW(source.c_str(), path.c_str(), FALSE) != 0; };
+}
+
+// Files planted beside the program or in a scratch folder, gone again at the end.
+struct Planted {
+    std::vector<std::wstring> paths;
+    ~Planted() {
+        for (const auto& path : paths)
+            ::DeleteFileW(path.c_str());
+    }
+};
+
+TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
+    const std::wstring build = ProgramFolder();
+    struct Case {
+        const char* name;
+        std::function<bool(const std::wstring&)> make; // null: no file
+        const wchar_t* factoryMode;
+        FlashCopyFault fault;
+        std::uint32_t code;
+    };
+    std::vector<Case> cases = {
+        {"no file", nullptr, L"", FlashCopyFault::Absent, 0},
+        {"a text file", &WriteText, L"", FlashCopyFault::NotALibrary, 0},
+        {"a library of the other architecture", &WriteOtherArchitecture, L"",
+         FlashCopyFault::OtherArchitecture, 0},
+        {"a library without the export", CopyOf(build + L"planted\\kelvo_planted_library.dll"), L"",
+         FlashCopyFault::NoClassFactory, 0},
+        {"a class factory that does not know the class", CopyOf(build + L"planted\\kelvo_test_factory.dll"),
+         L"refuse", FlashCopyFault::ClassRefused, static_cast<std::uint32_t>(CLASS_E_CLASSNOTAVAILABLE)},
+        {"an object that is no control", CopyOf(build + L"planted\\kelvo_test_factory.dll"), L"bare",
+         FlashCopyFault::NotPlaced, 0},
+        {"the stand-in", CopyOf(build + L"tools\\kelvo_standins.dll"), L"", FlashCopyFault::None, 0},
+    };
+    // The other build's stand-in, where it has been built too.
+    const std::wstring otherBuild = build + (kelvo::update::kBuildMachine == kelvo::update::kMachineI386
+                                                 ? L"..\\win64\\tools\\kelvo_standins.dll"
+                                                 : L"..\\win32\\tools\\kelvo_standins.dll");
+    if (::GetFileAttributesW(otherBuild.c_str()) != INVALID_FILE_ATTRIBUTES)
+        cases.push_back(
+            {"the other build's stand-in", CopyOf(otherBuild), L"", FlashCopyFault::OtherArchitecture, 0});
+
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder =
+        std::wstring(temp) + L"kelvo_flash_copies_" + std::to_wstring(::GetCurrentProcessId());
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    Planted planted;
+    StandinLog log;
+    tarvinGame game;
+    ASSERT_TRUE(game.Create(tarvinGame::IDD));
+    ::SetWindowPos(game.m_hWnd, HWND_TOP, 100, 80, 800, 500, SWP_SHOWWINDOW);
+    const RECT place{3, 29, 797, 497};
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        // Each case a file of its own: a loaded copy stays loaded.
+        const std::wstring path = folder + L"\\copy" + std::to_wstring(i) + L".ocx";
+        if (c.make) {
+            ASSERT_TRUE(c.make(path)) << c.name << ": " << ::GetLastError();
+            planted.paths.push_back(path);
+        }
+        ::SetEnvironmentVariableW(L"KELVO_TEST_FACTORY", c.factoryMode);
+        const FlashCopyLibrary copy(path);
+        game.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
+        game.m_bReadyLayoutDone = false;
+        std::uint32_t code = 0;
+        EXPECT_EQ(game.m_pFlashCtrl->CreateFromCopy(copy, WS_CHILD, place, &game, 1001, &code), c.fault)
+            << c.name;
+        EXPECT_EQ(code, c.code) << c.name;
+        if (c.fault != FlashCopyFault::None) {
+            EXPECT_EQ(game.m_pFlashCtrl->m_hWnd, nullptr) << c.name;
+            EXPECT_EQ(game.GetDlgItem(1001), nullptr) << c.name << ": a host window is left";
+            continue;
+        }
+        // Calls reach it and its events reach the game window, as for a registered control.
+        ASSERT_NE(game.m_pFlashCtrl->m_hWnd, nullptr);
+        EXPECT_EQ(game.GetDlgItem(1001), game.m_pFlashCtrl->m_hWnd);
+        EXPECT_EQ(game.m_pFlashCtrl->Menu(false), S_OK);
+        EXPECT_EQ(log.Count(L"put Menu false"), 1);
+        EXPECT_TRUE(PumpUntil([&] { return game.m_bReadyLayoutDone; })) << "no ready-state change arrived";
+        game.m_pFlashCtrl.reset();
+        Pump(50);
+    }
+    ::SetEnvironmentVariableW(L"KELVO_TEST_FACTORY", nullptr);
+    game.m_pFlashCtrl.reset();
+    game.DestroyWindow();
+    Pump(50);
+}
+
+// Run by FlashCopies.TheCopyBesideTheProgramComesFirst with what the game window must show.
+TEST(FlashCopyChild, TheGameWindowShowsTheExpectedControl) {
+    wchar_t expect[16] = L"";
+    if (!::GetEnvironmentVariableW(kExpectMark, expect, 16))
+        GTEST_SKIP() << "runs in the child of FlashCopies.TheCopyBesideTheProgramComesFirst";
+    const std::wstring expected = expect;
+    StandinLog log;
+    tarvinGame game;
+    ASSERT_TRUE(game.Create(tarvinGame::IDD));
+    game.LoadGameMovie(L"uid=1&serverid=12&client=2");
+    const bool fromCopy = ::GetModuleHandleW(L"flash.ocx") != nullptr;
+    const bool fromRegistration = ::GetModuleHandleW(L"kelvo_standins.dll") != nullptr;
+    if (expected == L"notice") {
+        EXPECT_FALSE(game.m_pFlashCtrl);
+        EXPECT_TRUE(game.m_pFlashNotice);
+    } else {
+        ASSERT_TRUE(game.m_pFlashCtrl);
+        EXPECT_FALSE(game.m_pFlashNotice);
+        EXPECT_EQ(fromCopy, expected == L"copy");
+        EXPECT_EQ(fromRegistration, expected == L"registered");
+        EXPECT_TRUE(PumpUntil([&] { return game.m_bReadyLayoutDone; }));
+        EXPECT_EQ(log.Count(L"Play"), 1);
+    }
+    game.m_pFlashCtrl.reset();
+    game.DestroyWindow();
+    Pump(50);
+}
+
+TEST(FlashCopies, TheCopyBesideTheProgramComesFirst) {
+    if (!StandinRegistered(kFlashClsid))
+        GTEST_SKIP() << "the Flash class id is not registered to the stand-in";
+    const std::wstring build = ProgramFolder();
+    struct Case {
+        const char* name;
+        std::function<bool(const std::wstring&)> make;
+        bool registered;
+        const wchar_t* shown;
+    };
+    const Case cases[] = {
+        {"the stand-in beside, no registration", CopyOf(build + L"tools\\kelvo_standins.dll"), false,
+         L"copy"},
+        {"the stand-in beside, registered too", CopyOf(build + L"tools\\kelvo_standins.dll"), true, L"copy"},
+        {"a text file beside, registered", &WriteText, true, L"registered"},
+        {"a text file beside, no registration", &WriteText, false, L"notice"},
+    };
+    const std::wstring beside = build + L"flash.ocx";
+    for (const Case& c : cases) {
+        Planted planted{{beside}};
+        ASSERT_TRUE(c.make(beside)) << c.name << ": " << ::GetLastError();
+        std::unique_ptr<ClassRegistrationRemoved> removed;
+        if (!c.registered) {
+            removed = std::make_unique<ClassRegistrationRemoved>(kFlashClsid);
+            ASSERT_TRUE(removed->Ok());
+        }
+        EXPECT_EQ(RunChildTests(L"FlashCopyChild.*", kExpectMark, c.shown), 0)
+            << c.name << ": the child run failed, its output is above";
+    }
+}
+
+} // namespace
