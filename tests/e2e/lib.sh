@@ -57,7 +57,7 @@ e2e_cleanup() {
 
 # Every window query of the scripts is bounded: on a loaded machine one xwininfo has been seen to
 # wait on the X server for minutes, holding up the whole run.
-xwininfo() { timeout 10 command xwininfo "$@"; }
+xwininfo() { timeout 10 "$(type -P xwininfo)" "$@"; }
 
 e2e_init() {
     E2E_NAME=$1
