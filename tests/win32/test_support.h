@@ -20,6 +20,10 @@ inline RECT WindowRect(HWND hwnd) {
     return r;
 }
 
+inline bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 inline RECT WorkArea() {
     RECT r{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
