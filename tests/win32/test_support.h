@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <functional>
@@ -188,6 +190,43 @@ Fn Lookup(HMODULE module, const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
                   : nullptr;
 }
+
+// A base that keeps the memory of deleted objects of class T instead of giving it back: it is filled
+// with a pattern and kept, so that a later write through a stale pointer shows and a later virtual
+// call crashes. class X : public Base, public Graveyard<X>.
+template <typename T>
+class Graveyard {
+public:
+    static void* operator new(std::size_t size) { return ::operator new(size); }
+    static void operator delete(void* p, std::size_t size) {
+        std::memset(p, kPoison, size);
+        Graves().push_back({static_cast<unsigned char*>(p), size});
+    }
+    static bool Untouched() {
+        for (const Grave& grave : Graves())
+            for (std::size_t i = 0; i < grave.size; ++i)
+                if (grave.bytes[i] != kPoison)
+                    return false;
+        return true;
+    }
+    static std::size_t Buried() { return Graves().size(); }
+    static void Free() {
+        for (const Grave& grave : Graves())
+            ::operator delete(grave.bytes);
+        Graves().clear();
+    }
+
+private:
+    static constexpr unsigned char kPoison = 0xDD;
+    struct Grave {
+        unsigned char* bytes;
+        std::size_t size;
+    };
+    static std::vector<Grave>& Graves() {
+        static std::vector<Grave> graves;
+        return graves;
+    }
+};
 
 // The stand-in controls' record while the object lives: KELVO_STANDIN_LOG names a scratch file of
 // this process, and its earlier value comes back afterwards.
