@@ -1,6 +1,7 @@
 // Small helpers shared by the Windows tests.
 #pragma once
 
+#include "framework/CWnd.h"
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -32,14 +33,22 @@ inline RECT WorkArea() {
     return r;
 }
 
+// How a pumped message is handed out: straight to its window, or first offered to the
+// PreTranslateMessage chain of its window, its parents and owners, as the frame's modal loop does.
+enum class PumpWay { Dispatch, ThroughFilters };
+
 // Dispatches this thread's messages until done() holds or the time runs out.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
+inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000, PumpWay way = PumpWay::Dispatch) {
     const DWORD start = ::GetTickCount();
     while (!done()) {
         if (::GetTickCount() - start > ms)
             return false;
+        // The time bounds the draining too: a window that never validates its update region keeps
+        // a WM_PAINT in the queue.
         MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (::GetTickCount() - start <= ms && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (way == PumpWay::ThroughFilters && CWnd::WalkPreTranslateTree(nullptr, &msg))
+                continue;
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
@@ -51,6 +60,10 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
 // Dispatches this thread's messages for a while.
 inline void Pump(DWORD ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+inline void PumpThroughFilters(DWORD ms = 100) {
+    PumpUntil([] { return false; }, ms, PumpWay::ThroughFilters);
 }
 
 inline const wchar_t kBrowserClsid[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
