@@ -33,7 +33,10 @@
 #   e2e_wait_line FILE ERE [SECS]  wait for a line of FILE matching ERE
 #   e2e_finish                print "NAME: N passed, M failed" and exit non-zero on failures
 
-set -u
+# The scripts' one shell mode: unset variables and failed pipelines are errors. Not -e: a test
+# script goes on after a failed check and counts it, and each step whose failure ends a script
+# says so with `|| exit`.
+set -uo pipefail
 
 KELVO_ROOT=${KELVO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 source "$KELVO_ROOT/scripts/lib/host.sh"
