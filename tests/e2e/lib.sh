@@ -27,6 +27,7 @@
 #   e2e_stamp_lines FILE OUT  in the background, append each new line of FILE to OUT as "SECONDS LINE",
 #                             SECONDS the time it was seen (date +%s.%N, looked at every 50 ms)
 #   e2e_check NAME CONDITION... run CONDITION; count and print "ok NAME" or "FAIL NAME"
+#   e2e_result STATUS TEXT    count a result found otherwise (0: passed) and print its line
 #   e2e_poll SECS COMMAND...  run COMMAND every 0.2 s until it succeeds or SECS run out (the one
 #                             wait of the scripts); e2e_wait_until NAME SECS COMMAND... checks it
 #   e2e_at_least N COMMAND... succeeds when the number COMMAND prints is at least N
@@ -205,16 +206,23 @@ e2e_register_url_recorder() {
     done
 }
 
+# The one count of results: e2e_result STATUS TEXT counts TEXT as passed (status 0) or failed and
+# prints "ok TEXT" or "FAIL TEXT".
+e2e_result() {
+    if [ "$1" -eq 0 ]; then
+        E2E_PASSED=$((E2E_PASSED + 1))
+        echo "ok $2"
+    else
+        E2E_FAILED=$((E2E_FAILED + 1))
+        echo "FAIL $2"
+    fi
+}
+
 e2e_check() {
     local name=$1
     shift
-    if "$@"; then
-        E2E_PASSED=$((E2E_PASSED + 1))
-        echo "ok $name"
-    else
-        E2E_FAILED=$((E2E_FAILED + 1))
-        echo "FAIL $name"
-    fi
+    "$@"
+    e2e_result $? "$name"
 }
 
 e2e_finish() {
