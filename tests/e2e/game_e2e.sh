@@ -43,7 +43,7 @@ kelvo_link_cjk_font
 shown_windows() {
     local id
     for id in $(xwininfo -root -children 2>/dev/null | awk -v t="\"$1\":" '$2 == t { print $1 }'); do
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id $(e2e_geometry "$id")"
+        xwininfo -id "$id" 2>/dev/null | grep 'Map State: IsViewable' >/dev/null && echo "$id $(e2e_geometry "$id")"
     done
 }
 # The shown window titled TITLE whose size is (or, with "not", is not) W x H, within SECS seconds.
@@ -156,7 +156,7 @@ caption_click $((gw - 108 + 14)) 14
 sleep 1
 e2e_screenshot "$shots/game-3-menu.png"
 menu_line=$(xwininfo -root -children | awk '$2 == "(has" || $2 == "\"\":" { print $1 }' | while read -r id; do
-    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id $(e2e_geometry "$id")"
+    xwininfo -id "$id" 2>/dev/null | grep 'Map State: IsViewable' >/dev/null && echo "$id $(e2e_geometry "$id")"
 done | awk -v x=$((gw - 108)) '$2 == x && $3 == 34 { print; exit }')
 e2e_check "menu opens at (W - 108, 34): $menu_line" test -n "$menu_line"
 read -r _ mx my mw mh <<<"$menu_line"
