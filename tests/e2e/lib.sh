@@ -184,14 +184,14 @@ e2e_start_portal() {
     sleep 0.5
 }
 
+# Succeeds when nothing listens on port PORT.
+e2e_port_free() { ! ss -ltn "sport = :$1" | grep LISTEN >/dev/null; }
+
 e2e_wait_port_free() {
-    local i
-    for ((i = 0; i < 120; i++)); do
-        ss -ltn "sport = :$1" | grep -q LISTEN || return 0
-        sleep 1
-    done
-    echo "port $1 stays busy"
-    return 1
+    e2e_poll 120 e2e_port_free "$1" || {
+        echo "port $1 stays busy"
+        return 1
+    }
 }
 
 e2e_register_url_recorder() {
