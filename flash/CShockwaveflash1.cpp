@@ -1,6 +1,7 @@
 #include "flash/CShockwaveflash1.h"
 
 #include "flash/FlashCopyLibrary.h"
+#include "framework/CatchLog.h"
 #include "framework/Text.h"
 #include "update/ExecutableImage.h"
 
@@ -34,6 +35,7 @@ BOOL CShockwaveflash1::Create(LPCWSTR, DWORD style, const RECT& rect, CWnd* pPar
         if (!note.empty())
             ::OutputDebugStringW(ToWide(note).c_str());
     } catch (...) {
+        KELVO_LOG_CAUGHT();
         // Without memory for the line the choice still stands.
     }
     const bool registered =

@@ -1,5 +1,6 @@
 #include "flash/FlashCopyLibrary.h"
 
+#include "framework/CatchLog.h"
 #include "framework/Handles.h"
 #include "update/ExecutableImage.h"
 
@@ -57,6 +58,7 @@ void FlashCopyLibrary::Load() noexcept {
             head.resize(static_cast<std::size_t>(
                 std::min<LONGLONG>(size.QuadPart, static_cast<LONGLONG>(kelvo::update::kImageHeadLimit))));
         } catch (...) {
+            KELVO_LOG_CAUGHT();
             m_fault = FlashCopyFault::Unreadable;
             return;
         }

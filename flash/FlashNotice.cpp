@@ -1,5 +1,7 @@
 #include "flash/FlashNotice.h"
 
+#include "framework/InstalledFace.h"
+
 namespace {
 
 const wchar_t kNoticeClass[] = L"KelvoFlashNotice";
@@ -22,27 +24,12 @@ bool RegisterNoticeClass() noexcept {
     return ::RegisterClassExW(&wc) != 0;
 }
 
-int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
 // The first installed face with both Chinese and Latin glyphs: a face picked by character set
 // alone may lack the Latin letters of "Flash Player".
 const wchar_t* NoticeFace() noexcept {
-    static const wchar_t* const candidates[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei",
-                                                L"Noto Sans CJK SC"};
-    WindowDc screen(nullptr);
-    for (const wchar_t* candidate : candidates) {
-        LOGFONTW lf{};
-        lf.lfCharSet = DEFAULT_CHARSET;
-        lstrcpynW(lf.lfFaceName, candidate, LF_FACESIZE);
-        bool found = false;
-        ::EnumFontFamiliesExW(screen.get(), &lf, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
-        if (found)
-            return candidate;
-    }
-    return candidates[0];
+    const wchar_t* face =
+        FirstInstalledFace({L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei", L"Noto Sans CJK SC"});
+    return face ? face : L"Microsoft YaHei";
 }
 
 HFONT NoticeFont(int height, int weight, const wchar_t* face) noexcept {

@@ -1,22 +1,17 @@
 // Placement arithmetic of the frame: centring in the work area and the login dialog's offset.
 #pragma once
 
+#include "framework/PixelRect.h"
+
 struct FramePoint {
     int x = 0;
     int y = 0;
     friend bool operator==(const FramePoint&, const FramePoint&) = default;
 };
 
-struct WorkArea {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-};
-
 // Top-left corner that centres a picture of width × height in the work area. Each half is
 // truncated toward zero; a picture larger than the work area overhangs it on both sides, unclamped.
-FramePoint CentreInWorkArea(const WorkArea& work, int width, int height) noexcept;
+FramePoint CentreInWorkArea(const PixelRect& work, int width, int height) noexcept;
 
 // The login dialog's top-left corner relative to the frame's.
 constexpr FramePoint kLoginDialogOffset{362, 154};

@@ -1,5 +1,6 @@
 #include "framework/CWnd.h"
 
+#include "framework/CatchLog.h"
 #include "framework/ControlHost.h"
 #include "framework/Handles.h"
 
@@ -322,6 +323,7 @@ LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam
     try {
         result = pWnd->WindowProc(message, wParam, lParam);
     } catch (...) {
+        KELVO_LOG_CAUGHT();
         // Nothing thrown may cross into the system; the message counts as handled.
         result = 0;
     }

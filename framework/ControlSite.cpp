@@ -1,6 +1,7 @@
 #include "framework/ControlSite.h"
 
 #include "framework/CWnd.h"
+#include "framework/CatchLog.h"
 #include "framework/SystemLibrary.h"
 
 #include <vector>
@@ -68,6 +69,7 @@ public:
         try {
             m_owner->OnControlEvent(m_controlId, dispid, params);
         } catch (...) {
+            KELVO_LOG_CAUGHT();
             // Nothing thrown may cross into the control.
         }
         if (site)
@@ -276,6 +278,7 @@ void ControlSite::Retire(std::unique_ptr<ControlSite> site, HWND hostWindow) noe
     try {
         RetiredSites().push_back(std::move(site));
     } catch (...) {
+        KELVO_LOG_CAUGHT();
         // Without memory for the list the control is kept for the rest of the process instead.
         (void)site.release();
     }

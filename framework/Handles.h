@@ -5,12 +5,15 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <cstdint>
 #include <utility>
 
-template <typename Traits>
+// The owner of one handle of type H, freed with Close. Invalid is the value that stands for no
+// handle, as a number: 0 for most handles, -1 (INVALID_HANDLE_VALUE) for files.
+template <typename H, auto Close, std::intptr_t Invalid = 0>
 class UniqueHandle {
 public:
-    using Handle = typename Traits::Handle;
+    using Handle = H;
 
     UniqueHandle() noexcept = default;
     explicit UniqueHandle(Handle h) noexcept : m_h(h) {}
@@ -25,72 +28,29 @@ public:
     }
 
     Handle get() const noexcept { return m_h; }
-    explicit operator bool() const noexcept { return m_h != Traits::Invalid(); }
-    Handle release() noexcept { return std::exchange(m_h, Traits::Invalid()); }
-    void reset(Handle h = Traits::Invalid()) noexcept {
+    explicit operator bool() const noexcept { return m_h != None(); }
+    Handle release() noexcept { return std::exchange(m_h, None()); }
+    void reset(Handle h = None()) noexcept {
         Handle old = std::exchange(m_h, h);
-        if (old != Traits::Invalid())
-            Traits::Close(old);
+        if (old != None())
+            Close(old);
     }
 
 private:
-    Handle m_h = Traits::Invalid();
+    static Handle None() noexcept { return reinterpret_cast<Handle>(Invalid); }
+
+    Handle m_h = None();
 };
 
-// Traits for a handle that is null when empty and released by one function of its own.
-template <typename H, auto CloseFunction>
-struct ClosedBy {
-    using Handle = H;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { CloseFunction(h); }
-};
-
-template <typename H>
-struct GdiObjectTraits {
-    using Handle = H;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DeleteObject(h); }
-};
-struct MemoryDcTraits {
-    using Handle = HDC;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DeleteDC(h); }
-};
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
-};
-struct FileTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-struct GlobalTraits {
-    using Handle = HGLOBAL;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::GlobalFree(h); }
-};
-struct MenuTraits {
-    using Handle = HMENU;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DestroyMenu(h); }
-};
-struct HookTraits {
-    using Handle = HHOOK;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::UnhookWindowsHookEx(h); }
-};
-
-using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
-using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
-using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
-using UniqueModule = UniqueHandle<ModuleTraits>;
-using UniqueFile = UniqueHandle<FileTraits>;
-using UniqueGlobal = UniqueHandle<GlobalTraits>;
-using UniqueHook = UniqueHandle<HookTraits>;
-using UniqueMenu = UniqueHandle<MenuTraits>;
+using UniqueBitmap = UniqueHandle<HBITMAP, &::DeleteObject>;
+using UniqueBrush = UniqueHandle<HBRUSH, &::DeleteObject>;
+using UniqueFont = UniqueHandle<HFONT, &::DeleteObject>;
+using UniqueMemoryDc = UniqueHandle<HDC, &::DeleteDC>;
+using UniqueModule = UniqueHandle<HMODULE, &::FreeLibrary>;
+using UniqueFile = UniqueHandle<HANDLE, &::CloseHandle, -1>;
+using UniqueGlobal = UniqueHandle<HGLOBAL, &::GlobalFree>;
+using UniqueHook = UniqueHandle<HHOOK, &::UnhookWindowsHookEx>;
+using UniqueMenu = UniqueHandle<HMENU, &::DestroyMenu>;
 
 // A 32-bit top-down DIB section of width × height: the layout per-pixel-alpha windows take, and
 // one that keeps the alpha channel a device bitmap may drop. *bits receives its pixels.

@@ -6,10 +6,4 @@
 
 #include <wininet.h>
 
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::InternetCloseHandle(h); }
-};
-
-using InternetHandle = UniqueHandle<InternetHandleTraits>;
+using InternetHandle = UniqueHandle<HINTERNET, &::InternetCloseHandle>;

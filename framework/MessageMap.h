@@ -94,6 +94,8 @@ protected:                                                                      
     {WM_ERASEBKGND, kAnyId, [](CWnd& w, WPARAM wp, LPARAM) -> LRESULT {                                      \
          return KELVO_SELF.OnEraseBkgnd(reinterpret_cast<HDC>(wp));                                          \
      }},
+// Mouse messages, both kinds: void OnXxx(UINT keyFlags, POINT clientPoint) for the client area's,
+// void OnXxx(UINT hitCode, POINT screenPoint) for the non-client ones.
 #define KELVO_ON_MOUSE(msg, memberFn)                                                                        \
     {msg, kAnyId, [](CWnd& w, WPARAM wp, LPARAM lp) -> LRESULT {                                             \
          KELVO_SELF.memberFn(static_cast<UINT>(wp), POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});              \
@@ -105,16 +107,10 @@ protected:                                                                      
 #define ON_WM_LBUTTONDBLCLK() KELVO_ON_MOUSE(WM_LBUTTONDBLCLK, OnLButtonDblClk)
 #define ON_WM_RBUTTONDOWN() KELVO_ON_MOUSE(WM_RBUTTONDOWN, OnRButtonDown)
 #define ON_WM_RBUTTONUP() KELVO_ON_MOUSE(WM_RBUTTONUP, OnRButtonUp)
-// Non-client mouse messages: void OnXxx(UINT hitCode, POINT screenPoint).
-#define KELVO_ON_NCMOUSE(msg, memberFn)                                                                      \
-    {msg, kAnyId, [](CWnd& w, WPARAM wp, LPARAM lp) -> LRESULT {                                             \
-         KELVO_SELF.memberFn(static_cast<UINT>(wp), POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});              \
-         return 0;                                                                                           \
-     }},
-#define ON_WM_NCMOUSEMOVE() KELVO_ON_NCMOUSE(WM_NCMOUSEMOVE, OnNcMouseMove)
-#define ON_WM_NCLBUTTONDOWN() KELVO_ON_NCMOUSE(WM_NCLBUTTONDOWN, OnNcLButtonDown)
-#define ON_WM_NCLBUTTONUP() KELVO_ON_NCMOUSE(WM_NCLBUTTONUP, OnNcLButtonUp)
-#define ON_WM_NCLBUTTONDBLCLK() KELVO_ON_NCMOUSE(WM_NCLBUTTONDBLCLK, OnNcLButtonDblClk)
+#define ON_WM_NCMOUSEMOVE() KELVO_ON_MOUSE(WM_NCMOUSEMOVE, OnNcMouseMove)
+#define ON_WM_NCLBUTTONDOWN() KELVO_ON_MOUSE(WM_NCLBUTTONDOWN, OnNcLButtonDown)
+#define ON_WM_NCLBUTTONUP() KELVO_ON_MOUSE(WM_NCLBUTTONUP, OnNcLButtonUp)
+#define ON_WM_NCLBUTTONDBLCLK() KELVO_ON_MOUSE(WM_NCLBUTTONDBLCLK, OnNcLButtonDblClk)
 #define ON_WM_NCHITTEST()                                                                                    \
     {WM_NCHITTEST, kAnyId, [](CWnd& w, WPARAM, LPARAM lp) -> LRESULT {                                       \
          return static_cast<LRESULT>(KELVO_SELF.OnNcHitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}));     \

@@ -1,6 +1,7 @@
 // The game window's side of the movie's calls: the bridge decides, this file carries it out on the
 // window and writes the trace to the debugger output, one call per piece.
 #include "flash/FlashBridge.h"
+#include "framework/CatchLog.h"
 #include "framework/Text.h"
 #include "game/tarvinGame.h"
 
@@ -47,6 +48,7 @@ void tarvinGame::HandleFlashCall(const std::wstring& request) noexcept {
         GameBridgeHost host(*this);
         ::HandleFlashCall(ToU16(request), host);
     } catch (...) {
+        KELVO_LOG_CAUGHT();
         // A request too large for the memory left is dropped; the game goes on.
     }
 }

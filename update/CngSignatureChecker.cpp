@@ -15,9 +15,9 @@ namespace {
 void CloseAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
     ::BCryptCloseAlgorithmProvider(h, 0);
 }
-using UniqueAlgorithm = UniqueHandle<ClosedBy<BCRYPT_ALG_HANDLE, &CloseAlgorithm>>;
-using UniqueHash = UniqueHandle<ClosedBy<BCRYPT_HASH_HANDLE, &::BCryptDestroyHash>>;
-using UniqueKey = UniqueHandle<ClosedBy<BCRYPT_KEY_HANDLE, &::BCryptDestroyKey>>;
+using UniqueAlgorithm = UniqueHandle<BCRYPT_ALG_HANDLE, &CloseAlgorithm>;
+using UniqueHash = UniqueHandle<BCRYPT_HASH_HANDLE, &::BCryptDestroyHash>;
+using UniqueKey = UniqueHandle<BCRYPT_KEY_HANDLE, &::BCryptDestroyKey>;
 
 bool Succeeded(NTSTATUS status) {
     return status >= 0;

@@ -2,6 +2,7 @@
 #include "update/UpdateCheck.h"
 
 #include "framework/CWinApp.h"
+#include "framework/CatchLog.h"
 #include "framework/InternetHandle.h"
 #include "update/DownloadFlow.h"
 #include "update/LongPath.h"
@@ -164,6 +165,7 @@ bool DownloadFile(const std::wstring& url, const std::wstring& path,
         }
         return outcome == DownloadOutcome::Complete;
     } catch (...) {
+        KELVO_LOG_CAUGHT();
         return false;
     }
 }

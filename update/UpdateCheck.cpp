@@ -6,6 +6,7 @@
 #include "update/WinUpdateEnvironment.h"
 
 #include "BuildConfig.h"
+#include "framework/CatchLog.h"
 #include "framework/Handles.h"
 
 #include <shellapi.h>
@@ -148,6 +149,7 @@ void CheckForUpdate(HWND hOwner) {
     try {
         kelvo::update::CheckForUpdate(env, ManifestUrl(KELVO_RESOURCE_HOST), KELVO_VERSION, settings);
     } catch (...) {
+        KELVO_LOG_CAUGHT();
         // Out of memory at most; the login goes on with the running version.
     }
 }

@@ -22,17 +22,17 @@ e2e_check "frame window exists" test -n "$frame"
 geometry=$(e2e_geometry Kelvo)
 e2e_check "frame is 1155x625 at (382, 227): got $geometry" test "$geometry" = "382 227 1155 625"
 
-login_at() { xwininfo -root -children | grep '"kelvo.exe"' | grep -q "+$1+$2 "; }
+login_at() { xwininfo -root -children | grep '"kelvo.exe"' | grep "+$1+$2 " >/dev/null; }
 e2e_check "login window at (744, 381)" login_at 744 381
 
 # Wine gives the window its shape from the picture shortly after showing it; on a loaded machine
 # that can take a few seconds.
-for ((i = 0; i < 20; i++)); do
-    sleep 0.5
+corner_transparent() {
     e2e_screenshot "$E2E_DIR/frame.png"
     corner=$(e2e_pixel "$E2E_DIR/frame.png" 383 228)
-    [ "$corner" = "0 255 0" ] && break
-done
+    [ "$corner" = "0 255 0" ]
+}
+e2e_poll 10 corner_transparent
 e2e_check "transparent corner shows what lies behind: $corner" test "$corner" = "0 255 0"
 content=$(e2e_pixel "$E2E_DIR/frame.png" $((382 + 380)) $((227 + 400)))
 dark() { set -- $1; [ "$1" -lt 60 ] && [ "$2" -lt 60 ] && [ "$3" -lt 60 ]; }
@@ -43,7 +43,7 @@ mkdir -p "$KELVO_ROOT/out/e2e" && cp "$E2E_DIR/frame.png" "$KELVO_ROOT/out/e2e/f
 
 # The forum tab, above the login window's top edge.
 e2e_click $((382 + 840)) $((227 + 140))
-for _ in $(seq 50); do [ -s "$E2E_RECORDED" ] && break; sleep 0.2; done
+e2e_poll 10 test -s "$E2E_RECORDED"
 recorded=$(cat "$E2E_RECORDED" 2>/dev/null)
 e2e_check "forum tab opens its address: $recorded" test "$recorded" = "http://127.0.0.1:18601/forum-2205-1.html"
 

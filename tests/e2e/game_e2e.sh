@@ -43,7 +43,7 @@ kelvo_link_cjk_font
 shown_windows() {
     local id
     for id in $(xwininfo -root -children 2>/dev/null | awk -v t="\"$1\":" '$2 == t { print $1 }'); do
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id $(e2e_geometry "$id")"
+        xwininfo -id "$id" 2>/dev/null | grep 'Map State: IsViewable' >/dev/null && echo "$id $(e2e_geometry "$id")"
     done
 }
 # The shown window titled TITLE whose size is (or, with "not", is not) W x H, within SECS seconds.
@@ -156,13 +156,13 @@ caption_click $((gw - 108 + 14)) 14
 sleep 1
 e2e_screenshot "$shots/game-3-menu.png"
 menu_line=$(xwininfo -root -children | awk '$2 == "(has" || $2 == "\"\":" { print $1 }' | while read -r id; do
-    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$id $(e2e_geometry "$id")"
+    xwininfo -id "$id" 2>/dev/null | grep 'Map State: IsViewable' >/dev/null && echo "$id $(e2e_geometry "$id")"
 done | awk -v x=$((gw - 108)) '$2 == x && $3 == 34 { print; exit }')
 e2e_check "menu opens at (W - 108, 34): $menu_line" test -n "$menu_line"
 read -r _ mx my mw mh <<<"$menu_line"
 # The second item, "清空缓存".
 e2e_click $((mx + mw / 2)) $((my + mh * 3 / 4))
-for ((i = 0; i < 50; i++)); do [ -s "$E2E_DIR/run/links.txt" ] && break; sleep 0.2; done
+e2e_poll 10 test -s "$E2E_DIR/run/links.txt"
 e2e_check "clear cache runs the history cleaning: $(cat "$E2E_DIR/run/links.txt" 2>/dev/null)" \
     grep -qxF 'InetCpl.cpl,ClearMyTracksByProcess 8' "$E2E_DIR/run/links.txt"
 
@@ -171,12 +171,9 @@ caption_click $((gw - 135 + 12)) 14
 e2e_check "hidden to the notification area" test "$(count_shown Kelvo)" = 0
 sleep 1
 e2e_screenshot "$shots/game-4-tray.png"
+tray_shown() { tray=$(xwininfo -root -children | grep -F '"Wine System Tray"' | awk '{ print $1; exit }'); [ -n "$tray" ]; }
 tray_line=
-for ((i = 0; i < 50; i++)); do
-    tray=$(xwininfo -root -children | grep -F '"Wine System Tray"' | awk '{ print $1; exit }')
-    [ -n "$tray" ] && { tray_line="$tray $(e2e_geometry "$tray")"; break; }
-    sleep 0.2
-done
+e2e_poll 10 tray_shown && tray_line="$tray $(e2e_geometry "$tray")"
 e2e_check "notification icon shown: $tray_line" test -n "$tray_line"
 # Wine shows the icons without a notification area of the desktop in a window of its own, the
 # first icon at the left of its client area.

@@ -68,14 +68,11 @@ check_links() {
             test "$got" = "$win_inst\\kelvo.exe"$'\t'"$win_inst"
     done
 }
+key_absent() { ! kelvo_wine reg query "$key" >/dev/null 2>&1; }
 # The uninstaller copies itself away and returns at once; its copy removes the key last.
 uninstall() {
-    local i
     kelvo_wine "$win_inst\\uninstall.exe" /S
-    for ((i = 0; i < 150; i++)); do
-        kelvo_wine reg query "$key" >/dev/null 2>&1 || break
-        sleep 0.2
-    done
+    e2e_poll 30 key_absent
     kelvo_wineserver -w
 }
 
@@ -104,7 +101,7 @@ upd_answer "提示" 3 >/dev/null
 upd_wait_exit "$KELVO_PID" 30
 e2e_check "the old launcher ends after OK (status $UPD_STATUS)" test "$UPD_STATUS" = 0
 manifests() { grep -c "^GET $UPD_MANIFEST" "$E2E_DIR/portal.log"; }
-for ((i = 0; i < 150 && $(manifests) < 2; i++)); do sleep 0.2; done
+e2e_poll 30 e2e_at_least 2 manifests
 e2e_check "the new launcher started in the install folder" test -n "$(upd_pids_in "$inst")"
 echo "my notes" >"$inst/notes.txt"
 
@@ -133,7 +130,6 @@ for f in kelvo.exe kelvo_.exe kelvo_new.exe kelvoupdate.ini flash.ocx uninstall.
     e2e_check "removed: ${f#"$profile"/}" test ! -e "$f"
 done
 e2e_check "the player's file and the folder kept" test -f "$inst/notes.txt"
-key_absent() { ! kelvo_wine reg query "$key" >/dev/null 2>&1; }
 e2e_check "key removed" key_absent
 rm "$inst/notes.txt"
 kelvo_wine "$E2E_DIR/setup-1001.exe" /S

@@ -27,9 +27,17 @@
 #   e2e_stamp_lines FILE OUT  in the background, append each new line of FILE to OUT as "SECONDS LINE",
 #                             SECONDS the time it was seen (date +%s.%N, looked at every 50 ms)
 #   e2e_check NAME CONDITION... run CONDITION; count and print "ok NAME" or "FAIL NAME"
+#   e2e_result STATUS TEXT    count a result found otherwise (0: passed) and print its line
+#   e2e_poll SECS COMMAND...  run COMMAND every 0.2 s until it succeeds or SECS run out (the one
+#                             wait of the scripts); e2e_wait_until NAME SECS COMMAND... checks it
+#   e2e_at_least N COMMAND... succeeds when the number COMMAND prints is at least N
+#   e2e_wait_line FILE ERE [SECS]  wait for a line of FILE matching ERE
 #   e2e_finish                print "NAME: N passed, M failed" and exit non-zero on failures
 
-set -u
+# The scripts' one shell mode: unset variables and failed pipelines are errors. Not -e: a test
+# script goes on after a failed check and counts it, and each step whose failure ends a script
+# says so with `|| exit`.
+set -uo pipefail
 
 KELVO_ROOT=${KELVO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 source "$KELVO_ROOT/scripts/lib/host.sh"
@@ -71,11 +79,7 @@ e2e_init() {
     fi
     # Windows of programs that an earlier run ended go away only when the X server has seen their
     # connections close; a test must not find one of them by its title.
-    local i
-    for ((i = 0; i < 75; i++)); do
-        [ "$(xwininfo -root -children 2>/dev/null | awk '/ child(ren)?[:.]$/ { print $1; exit }')" = 0 ] && break
-        sleep 0.2
-    done
+    e2e_poll 15 e2e_no_windows
     export WINEPREFIX=${WINEPREFIX:-$E2E_DIR/prefix}
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         e2e_make_prefix
@@ -108,31 +112,32 @@ e2e_start_kelvo() {
     fi
 }
 
+# Succeeds when the display has no top-level window left.
+e2e_no_windows() {
+    [ "$(xwininfo -root -children 2>/dev/null | awk '/ child(ren)?[:.]$/ { print $1; exit }')" = 0 ]
+}
+
+# Succeeds when process PID has ended.
+e2e_gone() { ! kill -0 "$1" 2>/dev/null; }
+
 e2e_wait_exit() {
-    local pid=$1 secs=$2 i
-    for ((i = 0; i < secs * 10; i++)); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            wait "$pid"
-            echo $?
-            return 0
-        fi
-        sleep 0.1
-    done
+    if e2e_poll "$2" e2e_gone "$1"; then
+        wait "$1"
+        echo $?
+        return 0
+    fi
     echo timeout
     return 1
 }
 
+# Succeeds when a top-level window has exactly that title; its id is then in $E2E_WINDOW.
+e2e_window_titled() {
+    E2E_WINDOW=$(xwininfo -root -children 2>/dev/null | awk -v t="\"$1\":" '$2 == t { print $1; exit }')
+    [ -n "$E2E_WINDOW" ]
+}
+
 e2e_find_window() {
-    local title=$1 secs=${2:-20} i id
-    for ((i = 0; i < secs * 5; i++)); do
-        id=$(xwininfo -root -children 2>/dev/null | awk -v t="\"$title\":" '$2 == t { print $1; exit }')
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.2
-    done
-    return 1
+    e2e_poll "${2:-20}" e2e_window_titled "$1" && echo "$E2E_WINDOW"
 }
 
 e2e_geometry() {
@@ -179,14 +184,14 @@ e2e_start_portal() {
     sleep 0.5
 }
 
+# Succeeds when nothing listens on port PORT.
+e2e_port_free() { ! ss -ltn "sport = :$1" | grep LISTEN >/dev/null; }
+
 e2e_wait_port_free() {
-    local i
-    for ((i = 0; i < 120; i++)); do
-        ss -ltn "sport = :$1" | grep -q LISTEN || return 0
-        sleep 1
-    done
-    echo "port $1 stays busy"
-    return 1
+    e2e_poll 120 e2e_port_free "$1" || {
+        echo "port $1 stays busy"
+        return 1
+    }
 }
 
 e2e_register_url_recorder() {
@@ -201,16 +206,23 @@ e2e_register_url_recorder() {
     done
 }
 
+# The one count of results: e2e_result STATUS TEXT counts TEXT as passed (status 0) or failed and
+# prints "ok TEXT" or "FAIL TEXT".
+e2e_result() {
+    if [ "$1" -eq 0 ]; then
+        E2E_PASSED=$((E2E_PASSED + 1))
+        echo "ok $2"
+    else
+        E2E_FAILED=$((E2E_FAILED + 1))
+        echo "FAIL $2"
+    fi
+}
+
 e2e_check() {
     local name=$1
     shift
-    if "$@"; then
-        E2E_PASSED=$((E2E_PASSED + 1))
-        echo "ok $name"
-    else
-        E2E_FAILED=$((E2E_FAILED + 1))
-        echo "FAIL $name"
-    fi
+    "$@"
+    e2e_result $? "$name"
 }
 
 e2e_finish() {
@@ -288,10 +300,5 @@ e2e_stamp_lines() {
 
 # Waits until a file has a line matching an extended regular expression.
 e2e_wait_line() {
-    local file=$1 pattern=$2 secs=${3:-20} i
-    for ((i = 0; i < secs * 5; i++)); do
-        grep -qE "$pattern" "$file" 2>/dev/null && return 0
-        sleep 0.2
-    done
-    return 1
+    e2e_poll "${3:-20}" grep -sqE "$2" "$1"
 }

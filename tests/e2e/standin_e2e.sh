@@ -34,8 +34,7 @@ login="http://127.0.0.1:$PORT/games/kelvo/dlq/"
 E2E_PIDS+=("$!")
 wid=$(e2e_find_window kelvo_standin_viewer 30)
 e2e_check "viewer window" test -n "$wid"
-for _ in $(seq 50); do grep -q "^complete $login\$" "$KELVO_STANDIN_LOG" && break; sleep 0.2; done
-e2e_check "login page completes" grep -qx "complete $login" "$KELVO_STANDIN_LOG"
+e2e_wait_until "login page completes" 10 grep -qx "complete $login" "$KELVO_STANDIN_LOG"
 
 # "Server 12" is the second line under the title: 44, 85 in the view, which fills the client area.
 x=0 y=0
@@ -43,7 +42,7 @@ x=0 y=0
 sleep 0.5
 e2e_screenshot "$E2E_DIR/login.png"
 e2e_click $((x + 48)) $((y + 108))
-for _ in $(seq 50); do grep -q '^complete .*error.php' "$KELVO_STANDIN_LOG" && break; sleep 0.2; done
+e2e_poll 10 grep -q '^complete .*error.php' "$KELVO_STANDIN_LOG"
 e2e_check "click recorded" grep -q '^mouse WM_LBUTTONUP ' "$KELVO_STANDIN_LOG"
 e2e_check "link followed" grep -q "^navigate http://127.0.0.1:$PORT/games/kelvo/enter/error.php?uid=1001&serverid=12&" "$KELVO_STANDIN_LOG"
 e2e_check "entry page completes" grep -q "^complete http://127.0.0.1:$PORT/games/kelvo/enter/error.php?.*serverid=12" "$KELVO_STANDIN_LOG"

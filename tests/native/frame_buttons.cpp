@@ -101,7 +101,7 @@ TEST(FrameLinks, AddressesAndHandlerParameters) {
 }
 
 struct CentreCase {
-    WorkArea work;
+    PixelRect work;
     int width, height;
     FramePoint expected;
 };

@@ -69,10 +69,6 @@ RECT ChildRect(HWND child, HWND parent) {
     return r;
 }
 
-bool Same(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 // The game window with the stand-in's record in a scratch file of its own.
 class FlashHostBase : public ::testing::Test {
 protected:
@@ -150,7 +146,7 @@ TEST_F(FlashHost, LoadSetsThePropertiesInOrderThenLoadsAndPlays) {
     EXPECT_EQ(game.GetDlgItem(1001), control);
     EXPECT_TRUE(::IsWindowVisible(control));
     EXPECT_EQ(::GetWindowLongPtrW(control, GWL_STYLE) & (WS_BORDER | WS_CAPTION | WS_THICKFRAME), 0);
-    EXPECT_TRUE(Same(ChildRect(control, game.m_hWnd), ExpectedPlace()));
+    EXPECT_TRUE(SameRect(ChildRect(control, game.m_hWnd), ExpectedPlace()));
     ::RedrawWindow(game.m_hWnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME | RDW_UPDATENOW);
     Pump(300);
@@ -183,12 +179,12 @@ TEST_F(FlashHost, LayoutOnTheFirstReadyStateChangeOnly) {
     ::MoveWindow(control, 40, 50, 200, 100, FALSE);
     ASSERT_TRUE(WaitFor(L"ready 4"));
     EXPECT_TRUE(game.m_bReadyLayoutDone);
-    EXPECT_TRUE(Same(ChildRect(control, game.m_hWnd), ExpectedPlace()));
+    EXPECT_TRUE(SameRect(ChildRect(control, game.m_hWnd), ExpectedPlace()));
     // Later changes of the same control leave it where it is.
     ::MoveWindow(control, 40, 50, 200, 100, FALSE);
     ASSERT_TRUE(WaitFor(L"ready 4", 2));
     EXPECT_EQ(Count(L"ready 3"), 1u);
-    EXPECT_TRUE(Same(ChildRect(control, game.m_hWnd), RECT{40, 50, 240, 150}));
+    EXPECT_TRUE(SameRect(ChildRect(control, game.m_hWnd), RECT{40, 50, 240, 150}));
 }
 
 TEST_F(FlashHost, ReloadMessageLoadsTheStoredQueryInANewControl) {
@@ -261,7 +257,7 @@ TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
     ASSERT_TRUE(game.m_pFlashNotice);
     const HWND notice = game.m_pFlashNotice->m_hWnd;
     EXPECT_TRUE(::IsWindowVisible(notice));
-    EXPECT_TRUE(Same(ChildRect(notice, game.m_hWnd), ExpectedPlace()));
+    EXPECT_TRUE(SameRect(ChildRect(notice, game.m_hWnd), ExpectedPlace()));
     EXPECT_STREQ(game.m_szGameQuery, query.c_str());
     EXPECT_EQ(game.m_strLeaveGamePrompt, tarvinGame::kDefaultLeaveGamePrompt);
     ::RedrawWindow(game.m_hWnd, nullptr, nullptr,
@@ -271,9 +267,9 @@ TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
 
     // The frame goes on: maximise and restore keep the notice fitted.
     game.ToggleMaximized();
-    EXPECT_TRUE(Same(ChildRect(game.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
+    EXPECT_TRUE(SameRect(ChildRect(game.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
     game.ToggleMaximized();
-    EXPECT_TRUE(Same(ChildRect(game.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
+    EXPECT_TRUE(SameRect(ChildRect(game.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
     // A reload tries again and shows the notice again.
     game.SendMessageW(1549);
     ASSERT_TRUE(game.m_pFlashNotice);

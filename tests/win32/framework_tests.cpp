@@ -3,10 +3,10 @@
 #include "framework/CDialog.h"
 #include "framework/Handles.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -104,16 +104,7 @@ TEST(FrameworkWindow, DestructionOfTheObjectDestroysItsWindow) {
 // A window that deletes itself in a handler nested inside another of its messages, as a control
 // wrapper may go inside its own event; its memory is kept poisoned, so that any write by the
 // unwinding dispatch shows.
-class SelfDeletingWindow : public CWnd {
-public:
-    static void* operator new(std::size_t size) { return ::operator new(size); }
-    static void operator delete(void* p, std::size_t size) {
-        std::memset(p, kPoison, size);
-        grave = {static_cast<unsigned char*>(p), size};
-    }
-    static constexpr unsigned char kPoison = 0xDD;
-    static inline std::pair<unsigned char*, std::size_t> grave{};
-
+class SelfDeletingWindow : public CWnd, public Graveyard<SelfDeletingWindow> {
 protected:
     LRESULT OnProbe(WPARAM, LPARAM) { return SendMessageW(WM_TEST_UNMAPPED); }
     LRESULT OnUnmapped(WPARAM, LPARAM) {
@@ -135,11 +126,9 @@ TEST(FrameworkWindow, AnObjectDeletedByItsOwnHandlerIsLeftAlone) {
     const HWND hwnd = w->m_hWnd;
     EXPECT_EQ(::SendMessageW(hwnd, WM_TEST_PROBE, 0, 0), 5);
     EXPECT_FALSE(::IsWindow(hwnd));
-    const auto [bytes, size] = SelfDeletingWindow::grave;
-    ASSERT_NE(bytes, nullptr);
-    EXPECT_EQ(std::count(bytes, bytes + size, SelfDeletingWindow::kPoison),
-              static_cast<std::ptrdiff_t>(size));
-    ::operator delete(bytes);
+    ASSERT_EQ(SelfDeletingWindow::Buried(), 1u);
+    EXPECT_TRUE(SelfDeletingWindow::Untouched());
+    SelfDeletingWindow::Free();
 }
 
 // A modal dialog (the frame's template) that owns a modeless dialog (the login template), and

@@ -9,7 +9,6 @@
 #include "movie_server.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -26,40 +25,8 @@ std::string Call(const std::string& name, const std::string& arguments = "") {
     return "call " + Request(name, arguments) + "\n";
 }
 
-// A wrapper whose memory is not given back when it is deleted: it is filled with a pattern and
-// kept, so that a later write through a stale pointer shows and a later virtual call crashes.
-class GraveyardFlash final : public CShockwaveflash1 {
-public:
-    static void* operator new(std::size_t size) { return ::operator new(size); }
-    static void operator delete(void* p, std::size_t size) {
-        std::memset(p, kPoison, size);
-        Graves().push_back({static_cast<unsigned char*>(p), size});
-    }
-    static bool Untouched() {
-        for (const Grave& grave : Graves())
-            for (std::size_t i = 0; i < grave.size; ++i)
-                if (grave.bytes[i] != kPoison)
-                    return false;
-        return true;
-    }
-    static std::size_t Buried() { return Graves().size(); }
-    static void Free() {
-        for (const Grave& grave : Graves())
-            ::operator delete(grave.bytes);
-        Graves().clear();
-    }
-
-private:
-    static constexpr unsigned char kPoison = 0xDD;
-    struct Grave {
-        unsigned char* bytes;
-        std::size_t size;
-    };
-    static std::vector<Grave>& Graves() {
-        static std::vector<Grave> graves;
-        return graves;
-    }
-};
+// A wrapper whose memory is kept poisoned after it is deleted.
+class GraveyardFlash final : public CShockwaveflash1, public Graveyard<GraveyardFlash> {};
 
 class BridgeFixture : public EntryFixture {
 protected:

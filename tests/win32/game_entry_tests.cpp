@@ -23,10 +23,6 @@ namespace {
 
 using namespace gametest;
 
-bool SameRect(const RECT& a, const RECT& b) {
-    return ::EqualRect(&a, &b) != FALSE;
-}
-
 // Records, in order, the hand-off's visible effects on the three windows, with the game window's
 // caption title and query at each moment.
 struct EffectRecorder {

@@ -1,6 +1,5 @@
-// What the game-entry and bridge tests share: the portal's addresses, a message pump through the
-// pre-translation filters, the leave-game question answered from inside the test, the stand-ins'
-// record, and the login side with its web view.
+// What the game-entry and bridge tests share: the portal's addresses, the leave-game question answered from
+// inside the test, the stand-ins' record, and the login side with its web view.
 #pragma once
 
 #include "frame/bgDialog.h"
@@ -36,22 +35,6 @@ inline std::string Utf8(const std::wstring& text) {
                                                          static_cast<int>(text.size()), out.data(),
                                                          static_cast<int>(out.size()), nullptr, nullptr)));
     return out;
-}
-
-// Dispatches queued messages the way the frame's modal loop does: each is offered to the
-// PreTranslateMessage chain of its window, its parents and owners first.
-inline void PumpThroughFilters(DWORD ms = 100) {
-    const DWORD start = ::GetTickCount();
-    do {
-        MSG msg;
-        while (::GetTickCount() - start < ms && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!CWnd::WalkPreTranslateTree(nullptr, &msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-        }
-        ::Sleep(5);
-    } while (::GetTickCount() - start < ms);
 }
 
 // ---- Answering the leave-game question from outside ----

@@ -1,6 +1,7 @@
 // Small helpers shared by the Windows tests.
 #pragma once
 
+#include "framework/CWnd.h"
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -8,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <functional>
@@ -20,20 +23,32 @@ inline RECT WindowRect(HWND hwnd) {
     return r;
 }
 
+inline bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 inline RECT WorkArea() {
     RECT r{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
     return r;
 }
 
+// How a pumped message is handed out: straight to its window, or first offered to the
+// PreTranslateMessage chain of its window, its parents and owners, as the frame's modal loop does.
+enum class PumpWay { Dispatch, ThroughFilters };
+
 // Dispatches this thread's messages until done() holds or the time runs out.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
+inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000, PumpWay way = PumpWay::Dispatch) {
     const DWORD start = ::GetTickCount();
     while (!done()) {
         if (::GetTickCount() - start > ms)
             return false;
+        // The time bounds the draining too: a window that never validates its update region keeps
+        // a WM_PAINT in the queue.
         MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (::GetTickCount() - start <= ms && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (way == PumpWay::ThroughFilters && CWnd::WalkPreTranslateTree(nullptr, &msg))
+                continue;
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
@@ -45,6 +60,10 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
 // Dispatches this thread's messages for a while.
 inline void Pump(DWORD ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+inline void PumpThroughFilters(DWORD ms = 100) {
+    PumpUntil([] { return false; }, ms, PumpWay::ThroughFilters);
 }
 
 inline const wchar_t kBrowserClsid[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
@@ -184,6 +203,43 @@ Fn Lookup(HMODULE module, const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
                   : nullptr;
 }
+
+// A base that keeps the memory of deleted objects of class T instead of giving it back: it is filled
+// with a pattern and kept, so that a later write through a stale pointer shows and a later virtual
+// call crashes. class X : public Base, public Graveyard<X>.
+template <typename T>
+class Graveyard {
+public:
+    static void* operator new(std::size_t size) { return ::operator new(size); }
+    static void operator delete(void* p, std::size_t size) {
+        std::memset(p, kPoison, size);
+        Graves().push_back({static_cast<unsigned char*>(p), size});
+    }
+    static bool Untouched() {
+        for (const Grave& grave : Graves())
+            for (std::size_t i = 0; i < grave.size; ++i)
+                if (grave.bytes[i] != kPoison)
+                    return false;
+        return true;
+    }
+    static std::size_t Buried() { return Graves().size(); }
+    static void Free() {
+        for (const Grave& grave : Graves())
+            ::operator delete(grave.bytes);
+        Graves().clear();
+    }
+
+private:
+    static constexpr unsigned char kPoison = 0xDD;
+    struct Grave {
+        unsigned char* bytes;
+        std::size_t size;
+    };
+    static std::vector<Grave>& Graves() {
+        static std::vector<Grave> graves;
+        return graves;
+    }
+};
 
 // The stand-in controls' record while the object lives: KELVO_STANDIN_LOG names a scratch file of
 // this process, and its earlier value comes back afterwards.

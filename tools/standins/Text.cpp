@@ -1,37 +1,17 @@
 #include "Common.h"
 
+#include "framework/InstalledFace.h"
+
 #include <oleauto.h>
 
 namespace standins {
 
-namespace {
-int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
-} // namespace
-
 // The first installed face that has Chinese glyphs, so that GB2312 pages show their text.
 const wchar_t* PageFontFace() {
-    static const wchar_t* face = [] {
-        static const wchar_t* const candidates[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei",
-                                                    L"Noto Sans CJK SC", L"Droid Sans Fallback"};
-        const HDC dc = ::GetDC(nullptr);
-        const wchar_t* chosen = L"Tahoma";
-        for (const wchar_t* candidate : candidates) {
-            LOGFONTW lf{};
-            lf.lfCharSet = DEFAULT_CHARSET;
-            lstrcpynW(lf.lfFaceName, candidate, LF_FACESIZE);
-            bool found = false;
-            ::EnumFontFamiliesExW(dc, &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
-            if (found) {
-                chosen = candidate;
-                break;
-            }
-        }
-        ::ReleaseDC(nullptr, dc);
-        return chosen;
+    static const wchar_t* const face = [] {
+        const wchar_t* found = FirstInstalledFace({L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei",
+                                                   L"Noto Sans CJK SC", L"Droid Sans Fallback"});
+        return found ? found : L"Tahoma";
     }();
     return face;
 }

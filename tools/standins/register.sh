@@ -9,7 +9,7 @@
 # Names after the DLL register only those classes (default: all). A class left out keeps whatever
 # the prefix had for it; `tools/standins/register.sh --remove flash` takes the Flash class's
 # registration out of the prefix, for a run where only a copy beside the program provides it.
-set -eu
+set -uo pipefail
 usage() {
     echo "usage: $0 PATH/TO/kelvo_standins.dll [browser] [flash]" >&2
     echo "       $0 --remove browser|flash..." >&2
@@ -25,8 +25,11 @@ else
     [ -f "$1" ] || usage
 fi
 source "$(dirname "$0")/../../scripts/lib/host.sh"
-[ -n "${KELVO_REG_VIEW:-}" ] || kelvo_choose_arch
-[ -n "$remove" ] || { dll=$(kelvo_wine winepath.exe -w "$(realpath "$1")" 2>/dev/null | tr -d '\r'); shift; }
+[ -n "${KELVO_REG_VIEW:-}" ] || kelvo_choose_arch || exit 1
+if [ -z "$remove" ]; then
+    dll=$(kelvo_wine winepath.exe -w "$(realpath "$1")" 2>/dev/null | tr -d '\r') && [ -n "$dll" ] || exit 1
+    shift
+fi
 wanted=" ${*:-browser flash} "
 
 # One line per class: its short name, class id, then its description.
@@ -47,8 +50,9 @@ for entry in "${classes[@]}"; do
         echo "removed $clsid"
         continue
     fi
-    kelvo_wine reg add "$key" /ve /d "$name" /f "$KELVO_REG_VIEW" >/dev/null
-    kelvo_wine reg add "$key\\InprocServer32" /ve /d "$dll" /f "$KELVO_REG_VIEW" >/dev/null
-    kelvo_wine reg add "$key\\InprocServer32" /v ThreadingModel /d Apartment /f "$KELVO_REG_VIEW" >/dev/null
+    kelvo_wine reg add "$key" /ve /d "$name" /f "$KELVO_REG_VIEW" >/dev/null &&
+        kelvo_wine reg add "$key\\InprocServer32" /ve /d "$dll" /f "$KELVO_REG_VIEW" >/dev/null &&
+        kelvo_wine reg add "$key\\InprocServer32" /v ThreadingModel /d Apartment /f "$KELVO_REG_VIEW" >/dev/null ||
+        exit 1
     echo "registered $clsid -> $dll"
 done
