@@ -1,6 +1,6 @@
 #include "app/CtarvinApp.h"
 
-#include "frame/bgDialog.h"
+#include "frame/win/bgDialog.h"
 
 #include <commctrl.h>
 

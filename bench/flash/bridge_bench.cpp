@@ -3,7 +3,7 @@
 // the reference measured in the same run. Times are the fastest of several samples, each the CPU
 // time of this thread: on a machine shared with other work, waiting for a core would otherwise
 // count, and more for the long runs than for the short ones.
-#include "flash/FlashBridge.h"
+#include "flash/core/FlashBridge.h"
 #include "markup/MarkupDocument.h"
 
 #include <algorithm>

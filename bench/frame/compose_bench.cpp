@@ -5,7 +5,7 @@
 // Measured: ComposeFrame itself; a mouse move that changes no button state; a move that changes
 // one (into and out of the close button); a sweep of 200 moves across all seven buttons; the
 // blending alone. Prints the fastest and the median of each.
-#include "frame/bgDialog.h"
+#include "frame/win/bgDialog.h"
 #include "framework/CWinApp.h"
 #include "framework/GdiplusSession.h"
 

@@ -1,6 +1,6 @@
 // RunDownload's loop over a 64 MB body served from memory and written nowhere: the cost of the
 // portable part of a download, per byte.
-#include "update/DownloadFlow.h"
+#include "update/core/DownloadFlow.h"
 
 #include <benchmark/benchmark.h>
 

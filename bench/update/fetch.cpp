@@ -3,7 +3,7 @@
 // The warm-up download (if given) runs first, so that "peak_before" already includes everything a
 // download needs apart from the body; the growth to "peak_after" is what the body cost.
 #include "framework/CWinApp.h"
-#include "update/UpdateCheck.h"
+#include "update/win/UpdateCheck.h"
 
 #include <psapi.h>
 

@@ -2,8 +2,8 @@
 // launcher (SHA-256 of the file through CNG, then ECDSA P-256), timed against a plain read of the
 // same file in the same run. Prints one line per measure, the median of RUNS (default 21):
 //   read=<ms> hash=<ms> check=<ms> verdict=<0 when valid>
-#include "update/CngSignatureChecker.h"
-#include "update/UpdateSignature.h"
+#include "update/win/CngSignatureChecker.h"
+#include "update/core/UpdateSignature.h"
 
 #include "framework/Handles.h"
 #include "framework/Text.h"

@@ -6,7 +6,7 @@
 // request) with one set at each call by erasing the wrappers one at a time.
 //
 // Input: when the first byte is 'U' the rest is UTF-16LE; otherwise every byte is one unit.
-#include "flash/FlashBridge.h"
+#include "flash/core/FlashBridge.h"
 #include "fuzz/FuzzInput.h"
 #include "markup/MarkupDocument.h"
 

@@ -1,6 +1,6 @@
 // The bridge's walk over a request: the trace pieces in order, the host functions and where the
 // walk goes on after them.
-#include "flash/FlashBridge.h"
+#include "flash/core/FlashBridge.h"
 
 #include "markup/MarkupDocument.h"
 

@@ -1,6 +1,6 @@
 // The Flash control shipped beside the launcher: which files are taken for a library of this
 // build, and the one debug-output line about the copy.
-#include "flash/FlashCopy.h"
+#include "flash/core/FlashCopy.h"
 
 #include "pe_test_image.h"
 

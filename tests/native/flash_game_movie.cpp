@@ -1,5 +1,5 @@
 // The loader movie's address and FlashVars from the game query.
-#include "flash/GameMovie.h"
+#include "flash/core/GameMovie.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The frame's button rules: hit order across the overlapping tabs, state transitions, the cursor,
 // link addresses, and the centring arithmetic.
-#include "frame/FrameButton.h"
-#include "frame/FrameLayout.h"
+#include "frame/core/FrameButton.h"
+#include "frame/core/FrameLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Composition of the frame picture: premultiplication, source-over, clipping and stretching, and
 // the choice of picture per button state.
-#include "frame/FrameCompositor.h"
+#include "frame/core/FrameCompositor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The game window's frame rules: the frame pictures' rectangles and their clamping to the work
 // area, the caption buttons' places, pictures and state machine, the hit-test table, and the
 // maximise, restore and control placement arithmetic.
-#include "game/GameFrame.h"
+#include "game/core/GameFrame.h"
 
 #include <gtest/gtest.h>
 

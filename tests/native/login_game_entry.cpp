@@ -1,6 +1,6 @@
 // Reading completed addresses of the web view: the placeholder test, the game-entry test, the
 // query text and its parameters, and the addresses built from them.
-#include "login/GameEntry.h"
+#include "login/core/GameEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // What counts as a complete download: status, announced length, read and write failures, and the
 // one fixed-size block the body streams through.
-#include "update/DownloadFlow.h"
-#include "update/LongPath.h"
+#include "update/core/DownloadFlow.h"
+#include "update/core/LongPath.h"
 
 #include <gtest/gtest.h>
 

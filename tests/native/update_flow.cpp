@@ -1,6 +1,6 @@
 // The update flow against a recorder: which files are deleted, fetched and renamed, in which order,
 // and when an update is decided.
-#include "update/UpdateFlow.h"
+#include "update/core/UpdateFlow.h"
 
 #include "pe_test_image.h"
 

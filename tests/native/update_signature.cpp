@@ -1,6 +1,6 @@
 // The signed update's portable half: the message, the base64 and PEM reading, and the order of the
 // checks, against a checker that records what it was asked.
-#include "update/UpdateSignature.h"
+#include "update/core/UpdateSignature.h"
 
 #include <gtest/gtest.h>
 

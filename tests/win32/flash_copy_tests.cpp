@@ -2,9 +2,9 @@
 // its reason and no control, a good one gives a control on the same site and event path as a
 // registered one; the game window takes the copy first, then the registered control, then shows
 // the notice. The copy is loaded once per process, so the order is seen in child runs.
-#include "flash/CShockwaveflash1.h"
-#include "flash/FlashCopyLibrary.h"
-#include "game/tarvinGame.h"
+#include "flash/win/CShockwaveflash1.h"
+#include "flash/win/FlashCopyLibrary.h"
+#include "game/win/tarvinGame.h"
 #include "tests/native/pe_test_image.h"
 
 #include "game_support.h"

@@ -2,8 +2,8 @@
 // order, the control's place and its layout on the first ready-state change, reloads by message
 // 1549 and by a second load, a query longer than the fixed copy; and, without the class
 // registered, the notice in the control's place. Screenshots go to KELVO_SHOT_DIR when it is set.
-#include "game/tarvinGame.h"
-#include "login/CtarvinDlg.h"
+#include "game/win/tarvinGame.h"
+#include "login/win/CtarvinDlg.h"
 
 #include "movie_server.h"
 #include "test_support.h"

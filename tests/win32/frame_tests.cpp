@@ -1,9 +1,9 @@
 // The frame window under Wine: its size and place, layered composition, the login dialog's
 // offset through moves, the keys and commands that must not end its modal run, and the buttons'
 // response to real mouse messages.
-#include "frame/bgDialog.h"
-#include "game/tarvinGame.h"
-#include "login/CtarvinDlg.h"
+#include "frame/win/bgDialog.h"
+#include "game/win/tarvinGame.h"
+#include "login/win/CtarvinDlg.h"
 
 #include "test_support.h"
 

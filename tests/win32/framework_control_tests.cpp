@@ -2,7 +2,7 @@
 // with a control id, calls by DISPID, the event-sink map, key forwarding to the in-place active
 // object, and release on destruction. Skipped unless the stand-in is registered in the prefix.
 #include "framework/CDialog.h"
-#include "login/CExplorer1.h"
+#include "login/win/CExplorer1.h"
 
 #include <mshtml.h>
 

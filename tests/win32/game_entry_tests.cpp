@@ -2,10 +2,10 @@
 // game-entry address with the browser stand-in, the settings menu, refresh, F5 and the reload
 // timer, the notification icon, the leave-game question answered from outside, and the keyboard
 // and mouse filter in front of the game control.
-#include "frame/bgDialog.h"
+#include "frame/win/bgDialog.h"
 #include "framework/CWinApp.h"
-#include "game/tarvinGame.h"
-#include "login/CtarvinDlg.h"
+#include "game/win/tarvinGame.h"
+#include "login/win/CtarvinDlg.h"
 
 #include "game_support.h"
 #include "test_support.h"

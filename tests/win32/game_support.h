@@ -2,9 +2,9 @@
 // inside the test, the stand-ins' record, and the login side with its web view.
 #pragma once
 
-#include "frame/bgDialog.h"
-#include "game/tarvinGame.h"
-#include "login/CtarvinDlg.h"
+#include "frame/win/bgDialog.h"
+#include "game/win/tarvinGame.h"
+#include "login/win/CtarvinDlg.h"
 
 #include "test_support.h"
 

@@ -2,7 +2,7 @@
 // messages, the minimum tracking size, maximise and restore and the maximised-flag rule, the game
 // control's layout, caption-button tracking driven by non-client mouse messages, and what the
 // frame looks like on screen.
-#include "game/tarvinGame.h"
+#include "game/win/tarvinGame.h"
 
 #include "framework/CWinApp.h"
 

@@ -1,8 +1,8 @@
 // The login dialog under Wine: colour key, tool-window style, edge lines, press forwarding to the
 // frame, the Enter and Escape rules, the close request, the first paint running once, and the login
 // page asked for again after a wait when the portal cannot be reached.
-#include "frame/bgDialog.h"
-#include "login/CtarvinDlg.h"
+#include "frame/win/bgDialog.h"
+#include "login/win/CtarvinDlg.h"
 
 #include "game_support.h"
 

@@ -1,10 +1,10 @@
 // DownloadFile over WinINet against a loopback server whose answers are written byte for byte.
 #include "update_support.h"
 
-#include "update/UpdateCheck.h"
-#include "update/UpdateFlow.h"
+#include "update/win/UpdateCheck.h"
+#include "update/core/UpdateFlow.h"
 #include "framework/Text.h"
-#include "update/WinUpdateEnvironment.h"
+#include "update/win/WinUpdateEnvironment.h"
 
 #include <gtest/gtest.h>
 

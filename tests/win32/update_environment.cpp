@@ -2,9 +2,9 @@
 // renames, and the current directory.
 #include "update_support.h"
 
-#include "update/UpdateFlow.h"
+#include "update/core/UpdateFlow.h"
 #include "framework/Text.h"
-#include "update/WinUpdateEnvironment.h"
+#include "update/win/WinUpdateEnvironment.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "update_support.h"
 
 #include "framework/Text.h"
-#include "update/CngSignatureChecker.h"
-#include "update/UpdateCheck.h"
+#include "update/win/CngSignatureChecker.h"
+#include "update/win/UpdateCheck.h"
 
 #include <gtest/gtest.h>
 

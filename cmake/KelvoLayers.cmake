@@ -1,0 +1,26 @@
+# The program is built in layers, one subsystem each, from the bottom:
+#   markup < update < flash < game < login < frame < app
+# Each subsystem has a portable library (its core/ folder: no Windows headers, built in every
+# preset) and, on Windows, a library of its window classes (its win/ folder), on the framework.
+# A library links only what lies below it. Each library is also linked whole on its own into a
+# small program, so a call from a lower layer into a higher one fails the build at once instead of
+# resolving quietly in the final link.
+
+# kelvo_layer(NAME [WINDOWS] SOURCES files... [DEPENDS libraries...])
+function(kelvo_layer name)
+  cmake_parse_arguments(PARSE_ARGV 1 L "WINDOWS" "" "SOURCES;DEPENDS")
+  add_library(${name} STATIC ${L_SOURCES})
+  target_compile_options(${name} PRIVATE ${KELVO_WARNINGS})
+  if(L_WINDOWS)
+    target_link_libraries(${name} PUBLIC ${L_DEPENDS} kelvo_framework)
+  else()
+    target_link_libraries(${name} PUBLIC ${L_DEPENDS} kelvo_portable)
+  endif()
+  add_executable(${name}_links ${CMAKE_SOURCE_DIR}/cmake/LinkCheck.cpp)
+  target_link_libraries(${name}_links PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${name}>")
+  if(WIN32)
+    target_link_options(${name}_links PRIVATE ${KELVO_CHECK_LINK_OPTIONS})
+  endif()
+  set_target_properties(${name}_links PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/links)
+  set_property(GLOBAL APPEND PROPERTY KELVO_LAYERS ${name})
+endfunction()

@@ -1,0 +1,185 @@
+// The game window's commands: the settings menu, refresh (also F5 and the movie's reload timer),
+// clearing the browser cache, the movie's display settings, hiding to a notification-area icon,
+// the keyboard and mouse filter in front of the game control, and leaving the game.
+#include "game/win/tarvinGame.h"
+
+#include "framework/CWinApp.h"
+
+#include <cwchar>
+
+namespace {
+
+// The movie's own display settings dialog, asked for through ExternalInterface.
+constexpr wchar_t kFlashSettingsRequest[] =
+    L"<invoke name=\"flashSetting\" "
+    L"returntype=\"xml\"><arguments><string>display</string></arguments></invoke>";
+
+// The menu opens this far below the menu button.
+constexpr int kMenuGap = 8;
+
+} // namespace
+
+void tarvinGame::ShowGameMenu() {
+    if (!m_hWnd)
+        return;
+    UniqueMenu menu(::LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_GAME_MENU)));
+    HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
+    if (popup) {
+        RECT window{};
+        ::GetWindowRect(m_hWnd, &window);
+        const RECT& button = m_rcButton[0];
+        // Returns when the menu closes; a chosen item arrives afterwards as WM_COMMAND.
+        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, window.left + button.left,
+                         window.top + button.bottom + kMenuGap, 0, m_hWnd, nullptr);
+    }
+    if (m_pFlashCtrl && m_pFlashCtrl->m_hWnd)
+        ::SetFocus(m_pFlashCtrl->m_hWnd);
+}
+
+bool tarvinGame::CanRefresh() const {
+    return m_hWnd && m_pGameOwner && m_pGameOwner->CanReenter();
+}
+
+void tarvinGame::RefreshGame() {
+    if (CanRefresh())
+        m_pGameOwner->Reenter();
+}
+
+void tarvinGame::OnTimer(UINT_PTR) {
+    // One-shot: the movie's reload request starts it, its first tick ends it.
+    ::KillTimer(m_hWnd, kGameReloadTimer);
+    RefreshGame();
+    Default();
+}
+
+void tarvinGame::ClearBrowserCache() {
+    // Nothing waits for the cleaning and nothing is reloaded.
+    ::ShellExecuteW(nullptr, L"open", L"rundll32.exe", L"InetCpl.cpl,ClearMyTracksByProcess 8", nullptr,
+                    SW_SHOWNORMAL);
+}
+
+void tarvinGame::ShowFlashDisplaySettings() {
+    // A movie without the function answers nothing; there is nothing the player could do about it,
+    // so the reply is not looked at.
+    if (m_pFlashCtrl)
+        m_pFlashCtrl->CallFunction(kFlashSettingsRequest);
+}
+
+void tarvinGame::HideToNotificationArea() {
+    if (!m_hWnd)
+        return;
+    if (!m_bTrayIconShown) {
+        m_nidTray = {};
+        m_nidTray.cbSize = sizeof(m_nidTray);
+        m_nidTray.hWnd = m_hWnd;
+        m_nidTray.uID = kGameTrayIconId;
+        m_nidTray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        m_nidTray.uCallbackMessage = WM_KELVO_NOTIFYICON;
+        m_nidTray.hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kGameTrayIconId));
+        std::wcsncpy(m_nidTray.szTip, L"Kelvo", std::size(m_nidTray.szTip) - 1);
+        m_bTrayIconShown = ::Shell_NotifyIconW(NIM_ADD, &m_nidTray) != FALSE;
+    }
+    // Without an icon to bring it back (no notification area), a hidden window would be lost to
+    // the player: it goes to the taskbar instead.
+    ShowWindow(m_bTrayIconShown ? SW_HIDE : SW_MINIMIZE);
+}
+
+LRESULT tarvinGame::OnNotifyIcon(WPARAM wParam, LPARAM lParam) {
+    if (wParam != kGameTrayIconId)
+        return 1;
+    if (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) {
+        ShowWindow(SW_SHOW);
+        RemoveTrayIcon();
+    }
+    return 0;
+}
+
+void tarvinGame::RemoveTrayIcon() {
+    if (m_bTrayIconShown) {
+        ::Shell_NotifyIconW(NIM_DELETE, &m_nidTray);
+        m_bTrayIconShown = false;
+    }
+}
+
+LRESULT tarvinGame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The window shown again by any road (a re-entry, the movie) no longer needs its icon.
+    if (message == WM_SHOWWINDOW && wParam)
+        RemoveTrayIcon();
+    // A new notification area (the shell restarted) has lost the icon of the hidden window: it is
+    // added again, or the window comes back to the taskbar.
+    static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    if (message == taskbarCreated && taskbarCreated && m_bTrayIconShown &&
+        !::Shell_NotifyIconW(NIM_ADD, &m_nidTray)) {
+        m_bTrayIconShown = false;
+        ShowWindow(SW_SHOWMINNOACTIVE);
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void tarvinGame::OnDestroy() {
+    // A window that goes while hidden (the movie's lost connection answered Yes, or the end of the
+    // program) would otherwise leave its icon behind until the mouse passes over it.
+    RemoveTrayIcon();
+    // The control goes before the child windows do: inside one of its own events (the program
+    // ending during a leave question) its host window must outlive the event.
+    if (m_pFlashCtrl) {
+        ++m_nFlashGeneration;
+        m_pFlashCtrl.reset();
+    }
+    Default();
+}
+
+void tarvinGame::ConfirmCloseGame() {
+    if (!m_hWnd)
+        return;
+    // A copy: the movie may replace the prompt while the question is open.
+    const std::wstring prompt = m_strLeaveGamePrompt;
+    const int answer = ::MessageBoxW(m_hWnd, prompt.c_str(), L"Kelvo", MB_YESNO);
+    // The window may have gone while the question was open.
+    if (answer != IDYES || !m_hWnd)
+        return;
+    if (m_pFlashCtrl) {
+        ++m_nFlashGeneration;
+        m_pFlashCtrl->Stop();
+        m_pFlashCtrl.reset();
+    }
+    m_bReadyLayoutDone = false;
+    DestroyWindow();
+    if (m_pGameOwner)
+        m_pGameOwner->GameLeft();
+}
+
+void tarvinGame::OnClose() {
+    ConfirmCloseGame();
+}
+
+LRESULT tarvinGame::OnSysCommand(WPARAM wParam, LPARAM) {
+    // Compared whole: only the plain close request leads to the question.
+    if (wParam == SC_CLOSE) {
+        ConfirmCloseGame();
+        return 0;
+    }
+    return Default();
+}
+
+BOOL tarvinGame::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->message == WM_KEYDOWN) {
+        // Enter, Escape and Ctrl+Break never reach the dialog keyboard handling, which would end
+        // this window as OK or Cancel while the login side is hidden.
+        if (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_CANCEL)
+            return m_pFlashCtrl ? m_pFlashCtrl->PreTranslateMessage(pMsg) : FALSE;
+        // Every key-down refreshes, auto-repeats included.
+        if (pMsg->wParam == VK_F5)
+            RefreshGame();
+        return CDialog::PreTranslateMessage(pMsg);
+    }
+    // The control's window and the windows the control makes inside it.
+    HWND control = m_hWnd ? GetDlgItem(kGameControlId) : nullptr;
+    if (control && (pMsg->hwnd == control || ::IsChild(control, pMsg->hwnd))) {
+        if (pMsg->message == WM_RBUTTONDOWN)
+            return TRUE;
+        if (pMsg->message == WM_MOUSEMOVE)
+            ResetCaptionButtons();
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}

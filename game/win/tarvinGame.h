@@ -1,0 +1,147 @@
+// The game window: a resizable window with a self-drawn frame (caption, five caption buttons and a
+// thin border, all painted from bitmap resources) that hosts the game control inside the frame.
+// The window has no system frame; the hit-test answers make the caption a drag area and the left,
+// right and bottom edges sizing zones.
+#pragma once
+
+#include "res/resource.h"
+#include "flash/win/CShockwaveflash1.h"
+#include "flash/win/FlashNotice.h"
+#include "flash/core/GameMovie.h"
+#include "framework/CDialog.h"
+#include "framework/Handles.h"
+#include "game/core/GameFrame.h"
+#include "game/win/GameOwner.h"
+
+#include <shellapi.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+class tarvinGame : public CDialog {
+public:
+    enum { IDD = IDD_GAME };
+
+    explicit tarvinGame(CWnd* pParent = nullptr);
+
+    // The window that re-enters the game and takes the player back when it is left; none for a
+    // game window on its own.
+    void SetGameOwner(GameOwner* owner) noexcept { m_pGameOwner = owner; }
+    // The server's name shown in the caption.
+    void SetCaptionTitle(std::wstring title);
+
+    // Placement on a game entry: fill the work area, with a centred default as the restore place.
+    void OpenMaximized();
+    // Maximise to the work area, or restore to m_rcRestore.
+    void ToggleMaximized();
+    // Fits the game control (child 1001) inside the frame; nothing when there is none.
+    void LayoutGameControl();
+    // Puts lit caption buttons back to normal, for when the mouse leaves the caption downwards.
+    void ResetCaptionButtons();
+    void PaintFrame();
+    void PaintCaptionButtons();
+
+    // Enter and Escape go to the game control, never to the dialog keyboard handling; F5
+    // refreshes; right-button presses on the control are dropped.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    // The commands behind the menu, notification-area and close caption buttons.
+    void ShowGameMenu();
+    void HideToNotificationArea();
+    void ConfirmCloseGame();
+    // Has the owner enter the game again; the portal answers with a new game-entry address and the
+    // hand-off reloads the movie.
+    void RefreshGame();
+    // Refresh, F5 and the reload timer can enter the game again: the owner holds a re-entry
+    // address (an entry carried a server id).
+    bool CanRefresh() const;
+    void ClearBrowserCache();
+    void ShowFlashDisplaySettings();
+
+    // Frame state.
+    bool m_bMaximized = false;
+    RECT m_rcRestore{};
+    int m_nBorderWidth = kGameBorderWidth;
+    int m_nCaptionHeight = kGameCaptionHeight;
+    std::wstring m_strCaptionTitle;
+    COLORREF m_clrTitle = RGB(255, 255, 255);
+    UniqueFont m_fontTitle;
+    std::array<RECT, kCaptionButtonCount> m_rcButton{};
+    CaptionButtonStates m_nButtonState{};
+    bool m_bPressed = false;
+    int m_nHotCode = 0;
+
+    // ---- Flash host (game/GameMovie.cpp) ----
+    // Replaces the Flash control by a new one running the loader movie named by the query.
+    void LoadGameMovie(const std::wstring& query);
+    // Event handlers of control 1001: OnReadyStateChange (-609) and FlashCall (197).
+    void OnFlashReadyStateChange(long state);
+    // The movie's calls (game/GameBridge.cpp); nothing thrown leaves it for the control.
+    void HandleFlashCall(const std::wstring& request) noexcept;
+    // Message 1549, from any sender: the movie again from the stored query.
+    LRESULT OnReloadMovie(WPARAM wParam, LPARAM lParam);
+
+    std::unique_ptr<CShockwaveflash1> m_pFlashCtrl;
+    // Counts the replacements and removals of m_pFlashCtrl: a load whose control is no longer the
+    // current one stops calling it.
+    unsigned m_nFlashGeneration = 0;
+    wchar_t m_szGameQuery[kGameQueryCapacity] = {};
+    bool m_bReadyLayoutDone = false;
+    std::wstring m_strLeaveGamePrompt;
+    // The whole last query: m_szGameQuery holds at most 1499 units of it, and nothing of a longer
+    // query may be lost from the FlashVars or from a reload.
+    std::wstring m_strGameQuery;
+    // Shown in the control's place when no control could be created.
+    std::unique_ptr<CFlashNotice> m_pFlashNotice;
+    static const wchar_t* const kDefaultLeaveGamePrompt;
+
+    // Notification-area icon.
+    NOTIFYICONDATAW m_nidTray{};
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+    // Only the leave question ends the game window. OK and Cancel, from the dialog keyboard
+    // handling (Execute, Escape) or posted by anything, would hide it with the login side hidden.
+    void OnOK() override {}
+    void OnCancel() override {}
+
+    int OnCreate(LPCREATESTRUCTW lpCreateStruct);
+    LRESULT OnNcHitTest(POINT point);
+    void OnNcMouseMove(UINT hitTest, POINT point);
+    void OnNcLButtonDown(UINT hitTest, POINT point);
+    void OnNcLButtonDblClk(UINT hitTest, POINT point);
+    BOOL OnSetCursor(HWND hwnd, UINT hitTest, UINT message);
+    void OnGetMinMaxInfo(MINMAXINFO* lpMMI);
+    void OnMove(int x, int y);
+    void OnSize(UINT type, int cx, int cy);
+    BOOL OnEraseBkgnd(HDC hdc);
+    void OnClose();
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR id);
+    LRESULT OnNotifyIcon(WPARAM wParam, LPARAM lParam);
+    void OnDestroy();
+
+    DECLARE_MESSAGE_MAP()
+    DECLARE_EVENTSINK_MAP()
+
+private:
+    void RemoveTrayIcon();
+    void RunCaptionAction(CaptionAction action);
+    void ApplyMaximizedRule();
+    CaptionButtonRects ButtonRects() const noexcept;
+    POINT ToWindow(POINT screen) const noexcept;
+
+    HICON m_hIcon = nullptr;
+    GameOwner* m_pGameOwner = nullptr;
+    // The notification icon is shown: a window destroyed while hidden must take it away.
+    bool m_bTrayIconShown = false;
+};
+
+// Private messages and commands of the game window.
+constexpr UINT WM_KELVO_RELOADMOVIE = kMsgReloadMovie;
+constexpr UINT WM_KELVO_NOTIFYICON = 0x060E;
+constexpr UINT kGameTrayIconId = IDI_KELVO;
+constexpr UINT_PTR kGameReloadTimer = 1;

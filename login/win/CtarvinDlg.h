@@ -1,0 +1,80 @@
+// The login dialog: a colour-keyed popup over the frame's content area that hosts the portal's
+// web page, starts the self-update on its first paint and ends the program when it is closed.
+#pragma once
+
+#include "res/resource.h"
+#include "framework/CDialog.h"
+#include "framework/Handles.h"
+#include "game/win/tarvinGame.h"
+#include "login/win/CExplorer1.h"
+#include "login/core/LoginPageRetry.h"
+
+#include <optional>
+#include <string>
+
+class CtarvinDlg : public CDialog, private GameOwner {
+public:
+    enum { IDD = IDD_LOGIN };
+
+    explicit CtarvinDlg(CWnd* pParent = nullptr);
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    // Creates the web view if it has none, starts the placeholder page and shows this dialog and
+    // the frame.
+    void CreateBrowserView();
+    // Puts this dialog back above the frame after the frame has been shown.
+    void StackAboveOwner();
+    // This dialog and the frame shown again, this dialog above the frame.
+    void ShowLoginSide();
+    // Handler of the web view's DocumentComplete event.
+    void OnDocumentComplete(IDispatch* document, VARIANT* address);
+
+    bool IsFirstPaintPending() const noexcept { return m_bFirstPaint; }
+    COLORREF GetKeyColour() const noexcept { return m_clrKey; }
+
+    CExplorer1 m_browser;
+    tarvinGame m_game;
+    std::wstring m_strReentryUrl;
+
+protected:
+    BOOL OnInitDialog() override;
+    // Only a close request ends this dialog (and the program); OK and Cancel, from the dialog
+    // keyboard handling or posted by anything, would hide the login page under a shown frame.
+    void OnOK() override {}
+    void OnCancel() override {}
+    void OnPaint();
+    HBRUSH OnCtlColor(HDC hdc, HWND control, UINT ctlType);
+    void OnLButtonDown(UINT flags, POINT point);
+    void OnClose();
+    HCURSOR OnQueryDragIcon();
+    void OnTimer(UINT_PTR id);
+    // The first paint's self-update check; a seam so that tests can see it run.
+    virtual void RunUpdateCheck();
+
+    DECLARE_MESSAGE_MAP()
+    DECLARE_EVENTSINK_MAP()
+
+private:
+    // The game window's owner: re-entry through the web view, and the login side shown again.
+    bool CanReenter() const override { return !m_strReentryUrl.empty(); }
+    void Reenter() override;
+    void GameLeft() override { ShowLoginSide(); }
+
+    HICON m_hIcon = nullptr;
+    COLORREF m_clrKey = RGB(255, 255, 254);
+    UniqueBrush m_brKey;
+    bool m_bFirstPaint = true;
+    bool m_bRestacked = false;
+    LoginPageRetry m_loginRetry;
+};
+
+// The login dialog's one timer: the delayed request of the login page after a failed one. A window
+// timer, so it ends with the dialog's window; its id differs from the game window's reload timer.
+constexpr UINT_PTR kLoginPageRetryTimer = 2;
+
+// Enter and Escape, alike in the login dialog and in the frame: Enter goes to the web page (no
+// default button sees it); Escape, and Ctrl+Break that the dialog handling reads as Escape, go on
+// to the game window when one is open and are dropped otherwise. So none ever ends a modal run.
+// The pre-translation result for those keys, nothing for every other message.
+std::optional<BOOL> TranslateEnterEscape(MSG* pMsg, CtarvinDlg* pLogin);

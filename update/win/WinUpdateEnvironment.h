@@ -1,0 +1,37 @@
+// The self-update's platform work on Windows: files, WinINet, profile (INI) reading, the shell.
+#pragma once
+
+#include "update/core/UpdateFlow.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace kelvo::update {
+
+class WinUpdateEnvironment final : public UpdateEnvironment {
+public:
+    explicit WinUpdateEnvironment(HWND owner) noexcept : m_hOwner(owner) {}
+
+    std::uint32_t TickCount() override;
+    std::u16string CurrentDirectory() override;
+    void DeleteFile(const std::u16string& path) override;
+    bool Download(const std::u16string& url, const std::u16string& path) override;
+    bool BoundedDownload(const std::u16string& url, const std::u16string& path,
+                         const DownloadLimits& limits) override;
+    std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+                            std::int32_t fallback) override;
+    std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
+                                 std::u16string_view key) override;
+    std::optional<FileHead> ReadHead(const std::u16string& path, std::size_t limit) override;
+    bool FlushFile(const std::u16string& path) override;
+    bool Rename(const std::u16string& from, const std::u16string& to) override;
+    void ShowUpdated() override;
+    void Start(const std::u16string& path) override;
+    void PostClose() override;
+
+private:
+    HWND m_hOwner;
+};
+
+} // namespace kelvo::update
