@@ -55,7 +55,7 @@ e2e_check "login window followed to (844, 431)" login_at 844 431
 
 # The close button, at frame pixel (1071, 121).
 e2e_click $((482 + 1071)) $((277 + 121))
-status=$(e2e_wait_exit "$KELVO_PID" 20)
-e2e_check "close button ends the process with status 0 (got $status)" test "$status" = 0
+e2e_wait_exit "$KELVO_PID" 20
+e2e_check "close button ends the process with status 0 (got $E2E_STATUS)" test "$E2E_STATUS" = 0
 
 e2e_finish

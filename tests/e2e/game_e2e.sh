@@ -46,17 +46,15 @@ shown_windows() {
         xwininfo -id "$id" 2>/dev/null | grep 'Map State: IsViewable' >/dev/null && echo "$id $(e2e_geometry "$id")"
     done
 }
-# The shown window titled TITLE whose size is (or, with "not", is not) W x H, within SECS seconds.
-wait_window() {
-    local title=$1 w=$2 h=$3 secs=$4 want=$5 i line
-    for ((i = 0; i < secs * 5; i++)); do
-        line=$(shown_windows "$title" | awk -v w="$w" -v h="$h" -v want="$want" \
-            '(($4 == w && $5 == h) == (want == "is")) { print; exit }')
-        [ -n "$line" ] && { echo "$line"; return 0; }
-        sleep 0.2
-    done
-    return 1
+# Succeeds when a shown window titled TITLE has (want "is") or has not (want "not") the size
+# W x H; its line is then in $window_line.
+window_sized() {
+    window_line=$(shown_windows "$1" | awk -v w="$2" -v h="$3" -v want="$4" \
+        '(($4 == w && $5 == h) == (want == "is")) { print; exit }')
+    [ -n "$window_line" ]
 }
+# The shown window titled TITLE whose size is (or, with "not", is not) W x H, within SECS seconds.
+wait_window() { e2e_poll "$4" window_sized "$1" "$2" "$3" "$5" && echo "$window_line"; }
 wait_window_sized() { wait_window "$1" "$2" "$3" "${4:-20}" is; }
 # The question box beside the game window.
 wait_window_not_sized() { wait_window "$1" "$2" "$3" "${4:-20}" not; }
@@ -237,7 +235,7 @@ leave_game
 e2e_check "left the second game" test -z "$(wait_window_sized Kelvo "$sw" "$sh" 1)"
 
 e2e_click $((fx + 1071)) $((fy + 121))
-status=$(e2e_wait_exit "$KELVO_PID" 20)
-e2e_check "program ends with status 0 (got $status)" test "$status" = 0
+e2e_wait_exit "$KELVO_PID" 20
+e2e_check "program ends with status 0 (got $E2E_STATUS)" test "$E2E_STATUS" = 0
 
 e2e_finish

@@ -98,8 +98,8 @@ e2e_check "the update replaced kelvo.exe in the install folder" upd_same "$inst/
 e2e_check "the old launcher moved aside in the install folder" upd_same "$inst/kelvo_.exe" "$UPD_OLD"
 # Wine may have given the message box another X window while the page loaded: answer each.
 upd_answer "提示" 3 >/dev/null
-upd_wait_exit "$KELVO_PID" 30
-e2e_check "the old launcher ends after OK (status $UPD_STATUS)" test "$UPD_STATUS" = 0
+e2e_wait_exit "$KELVO_PID" 30
+e2e_check "the old launcher ends after OK (status $E2E_STATUS)" test "$E2E_STATUS" = 0
 manifests() { grep -c "^GET $UPD_MANIFEST" "$E2E_DIR/portal.log"; }
 e2e_poll 30 e2e_at_least 2 manifests
 e2e_check "the new launcher started in the install folder" test -n "$(upd_pids_in "$inst")"
@@ -112,8 +112,8 @@ sleep 4
 e2e_check "setup waits while the launcher runs" kill -0 "$setup"
 e2e_check "kelvo.exe untouched while it runs" upd_same "$inst/kelvo.exe" "$UPD_NEW"
 upd_stop_in "$inst"
-upd_wait_exit "$setup" 30
-e2e_check "setup ends with status 0 once the launcher has ended (got $UPD_STATUS)" test "$UPD_STATUS" = 0
+e2e_wait_exit "$setup" 30
+e2e_check "setup ends with status 0 once the launcher has ended (got $E2E_STATUS)" test "$E2E_STATUS" = 0
 e2e_check "kelvo.exe upgraded in place" upd_same "$inst/kelvo.exe" "$packaged_new"
 e2e_check "flash.ocx installed beside it" upd_same "$inst/flash.ocx" "$KELVO_BUILD/tools/kelvo_standins.dll"
 e2e_check "the old launcher left by the update is gone" test ! -e "$inst/kelvo_.exe"

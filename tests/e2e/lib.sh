@@ -10,7 +10,9 @@
 #   e2e_init NAME             scratch folder $E2E_DIR (removed on exit), display, prefix, cleanup trap
 #   e2e_wine ARGS...          wine with the test environment (WINEDEBUG=-all unless set)
 #   e2e_start_kelvo DIR       copy $KELVO_BUILD/kelvo.exe into DIR and start it there; pid in $KELVO_PID
-#   e2e_wait_exit PID SECS    wait for a process; prints its exit status, or "timeout"
+#   e2e_wait_exit PID SECS    wait for a process this shell started; its exit status (or "timeout")
+#                             in $E2E_STATUS. Not in $(...): a subshell cannot wait for its
+#                             parent's child, and reads no status once the process ends meanwhile
 #   e2e_find_window TITLE [SECS]   X id of the top-level window with exactly that title (or fails)
 #   e2e_geometry ID|TITLE     prints "X Y W H" of a window in root coordinates; a title is looked
 #                             up anew (Wine may replace a window's X window, for example when it
@@ -121,13 +123,10 @@ e2e_no_windows() {
 e2e_gone() { ! kill -0 "$1" 2>/dev/null; }
 
 e2e_wait_exit() {
-    if e2e_poll "$2" e2e_gone "$1"; then
-        wait "$1"
-        echo $?
-        return 0
-    fi
-    echo timeout
-    return 1
+    E2E_STATUS=timeout
+    e2e_poll "$2" e2e_gone "$1" || return 1
+    wait "$1"
+    E2E_STATUS=$?
 }
 
 # Succeeds when a top-level window has exactly that title; its id is then in $E2E_WINDOW.

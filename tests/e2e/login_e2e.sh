@@ -55,7 +55,7 @@ e2e_check "the frame is still shown" frame_shown
 
 # Close through the frame's close button.
 e2e_click $((382 + 1071)) $((227 + 121))
-status=$(e2e_wait_exit "$KELVO_PID" 20)
-e2e_check "program ends with status 0 (got $status)" test "$status" = 0
+e2e_wait_exit "$KELVO_PID" 20
+e2e_check "program ends with status 0 (got $E2E_STATUS)" test "$E2E_STATUS" = 0
 
 e2e_finish

@@ -21,18 +21,11 @@ e2e_start_kelvo "$E2E_DIR/run"
 # The times of the records that are exactly LINE, one a line.
 times_of() { awk -v line="$1" 'substr($0, index($0, " ") + 1) == line { print $1 }' "$stamped"; }
 requests() { times_of "navigate $login"; }
-wait_requests() {
-    local i
-    for ((i = 0; i < $2 * 10; i++)); do
-        [ "$(requests | wc -l)" -ge "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
+request_count() { requests | wc -l; }
 
 # The first request follows the placeholder page; then 0.5 + 1 + 2 + 4 + 8 + 16 + 30 s pass
 # before the eighth.
-e2e_check "eight requests of the login page within 90 s" wait_requests 8 90
+e2e_wait_until "eight requests of the login page within 90 s" 90 e2e_at_least 8 request_count
 e2e_check "each ended on the control's error page" \
     test "$(grep -c "^complete res://ieframe.dll/navcancl.htm#$login\$" "$E2E_STANDIN_LOG")" -ge 8
 e2e_check "the placeholder page completed once" test "$(times_of 'complete res://kelvo.exe/208' | wc -l)" = 1
@@ -82,7 +75,7 @@ e2e_check "the login page completed within a second of the ninth request (after 
 
 # Close through the frame's close button.
 e2e_click $((382 + 1071)) $((227 + 121))
-status=$(e2e_wait_exit "$KELVO_PID" 20)
-e2e_check "program ends with status 0 (got $status)" test "$status" = 0
+e2e_wait_exit "$KELVO_PID" 20
+e2e_check "program ends with status 0 (got $E2E_STATUS)" test "$E2E_STATUS" = 0
 
 e2e_finish

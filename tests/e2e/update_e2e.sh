@@ -23,11 +23,10 @@ e2e_check "no manifest left behind" test ! -e "$dir/kelvoupdate.ini"
 e2e_check "requests carry the tick suffix" grep -Eq "^GET $UPD_EXE_PATH\?-?[0-9]+$" "$portal_log"
 
 [ -n "$box" ] && xdotool key --window "$box" Return
-upd_wait_exit "$KELVO_PID" 30
-e2e_check "old launcher ends after OK (status $UPD_STATUS)" test "$UPD_STATUS" = 0
+e2e_wait_exit "$KELVO_PID" 30
+e2e_check "old launcher ends after OK (status $E2E_STATUS)" test "$E2E_STATUS" = 0
 
-for ((i = 0; i < 150 && $(count "$UPD_MANIFEST") < 2; i++)); do sleep 0.2; done
-e2e_check "new launcher started and checked" test "$(count "$UPD_MANIFEST")" -ge 2
+e2e_wait_until "new launcher started and checked" 30 e2e_at_least 2 count "$UPD_MANIFEST"
 e2e_check "new launcher runs from the directory" test -n "$(upd_pids_in "$dir")"
 boxes=$(upd_answer "提示" 4)
 e2e_check "new launcher finds no newer version (messages: $boxes)" test "$boxes" = 0
@@ -38,7 +37,7 @@ if [ -e "$dir/kelvo_.exe" ]; then
     upd_stop_in "$dir"
     sleep 1
     upd_start "$dir" kelvo.exe
-    for ((i = 0; i < 150 && $(count "$UPD_MANIFEST") < 3; i++)); do sleep 0.2; done
+    e2e_poll 30 e2e_at_least 3 count "$UPD_MANIFEST"
     sleep 1
 fi
 e2e_check "kelvo_.exe removed at start" test ! -e "$dir/kelvo_.exe"

@@ -83,23 +83,17 @@ end() {
         RO_MOUNT=""
     fi
     if [ -z "$CASE_FAILED" ]; then
-        E2E_PASSED=$((E2E_PASSED + 1))
-        echo "ok $name: $note; $summary"
+        e2e_result 0 "$name: $note; $summary"
     else
-        E2E_FAILED=$((E2E_FAILED + 1))
-        echo "FAIL $name${CASE_FAILED}; $note; $summary"
+        e2e_result 1 "$name${CASE_FAILED}; $note; $summary"
     fi
 }
 
 hold() {
-    local path=$1 mode=$2 i
+    local path=$1 mode=$2
     (cd "$(dirname "$path")" && exec "$WINELOADER" "$UPD_HOLD" "$(basename "$path")" "$mode" 120 >"$path.hold" 2>&1) &
     HOLD_PID=$!
-    for ((i = 0; i < 100; i++)); do
-        grep -q held "$path.hold" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    CASE_FAILED="$CASE_FAILED; cannot hold $path"
+    e2e_wait_line "$path.hold" held 10 || CASE_FAILED="$CASE_FAILED; cannot hold $path"
 }
 
 # The status faults: the one message, nothing moved, the login goes on.
@@ -190,8 +184,7 @@ watch 30 1
 check "expected the completion message" test "$UPD_DONE_BOXES" = 1
 check "new launcher not in place" upd_same "$dir/kelvo.exe" "$UPD_NEW"
 check "kelvo_.exe made" absent "$dir/kelvo_.exe"
-for ((i = 0; i < 100 && $(manifests) < 2; i++)); do sleep 0.2; done
-check "new launcher not started" test "$(manifests)" -ge 2
+check "new launcher not started" e2e_poll 20 e2e_at_least 2 manifests
 end "kelvo.exe created from the download, new launcher started"
 
 # kelvo_.exe held by another process: neither rename can succeed; no message, no restart.
@@ -252,8 +245,7 @@ refused() { grep -q "kelvo update refused: $1" "$dir.log"; }
 check_installed() {
     check "expected the completion message" test "$UPD_DONE_BOXES" = 1
     check "new launcher not in place" upd_same "$dir/kelvo.exe" "$UPD_NEW"
-    for ((i = 0; i < 100 && $(manifests) < 2; i++)); do sleep 0.2; done
-    check "new launcher not started" test "$(manifests)" -ge 2
+    check "new launcher not started" e2e_poll 20 e2e_at_least 2 manifests
 }
 
 begin signed-good 2 --signature "$good"

@@ -10,7 +10,6 @@
 #                            publisher's key $UPD_KEY and another key $UPD_OTHER_KEY (made here)
 #   upd_sign KEY FILE VERSION    the Signature value scripts/sign-update gives
 #   upd_downloads LOG        one line per finished download: "<seconds> s"
-#   upd_wait_downloads LOG N SECS   wait until N downloads have finished
 #   upd_answer TITLE SECS    answers (Return) every window titled TITLE for SECS; prints the count
 #   upd_watch LOG N SECS [BOXES]  answers the download-failure ("kelvo") and completion ("提示") messages
 #                            until N downloads have finished and BOXES messages were seen (and a
@@ -18,7 +17,6 @@
 #                            counts in $UPD_FAIL_BOXES, $UPD_DONE_BOXES; $UPD_WATCHED is true when done
 #   upd_pids_in DIR          pids of the Wine processes running DIR\kelvo.exe
 #   upd_stop_in DIR          ends those processes (by pid)
-#   upd_wait_exit PID SECS   wait for a process of this shell; status in $UPD_STATUS
 #   upd_same A B             the two files have the same bytes
 #
 # Launchers: $UPD_OLD (built-in version 1001, $KELVO_BUILD/kelvo.exe) and $UPD_NEW (1002,
@@ -68,18 +66,18 @@ upd_sign() { "$KELVO_ROOT/scripts/sign-update" "$@" | sed -n 's/^Signature=//p';
 
 upd_wait_port_free() { e2e_wait_port_free "$UPD_PORT"; }
 
+# Succeeds when this test's portal listens on the port.
+upd_portal_listens() { ss -ltnp "sport = :$UPD_PORT" | grep "pid=$PORTAL_PID," >/dev/null; }
+# Succeeds when the portal listens or has ended (another one took the port first).
+upd_portal_settled() { upd_portal_listens || e2e_gone "$PORTAL_PID"; }
+
 upd_portal() {
-    local attempt i
+    local attempt
     for ((attempt = 0; attempt < 5; attempt++)); do
         upd_wait_port_free || return 1
         e2e_start_portal --port "$UPD_PORT" --update-version 1002 --update-exe "$UPD_NEW" "$@"
-        for ((i = 0; i < 50; i++)); do
-            if ss -ltnp "sport = :$UPD_PORT" | grep -q "pid=$PORTAL_PID,"; then
-                return 0
-            fi
-            kill -0 "$PORTAL_PID" 2>/dev/null || break
-            sleep 0.1
-        done
+        e2e_poll 5 upd_portal_settled
+        upd_portal_listens && return 0
         upd_stop_portal
     done
     echo "portal does not listen"
@@ -117,62 +115,63 @@ upd_downloads() {
         }' "$1" 2>/dev/null
 }
 
-upd_wait_downloads() {
-    local log=$1 n=$2 secs=$3 i
-    for ((i = 0; i < secs * 5; i++)); do
-        [ "$(upd_downloads "$log" | wc -l)" -ge "$n" ] && return 0
-        sleep 0.2
-    done
+# One look at the screen: each window titled one of TITLES (titles without spaces) that was not
+# answered before is answered with Return and counted, a "kelvo" one (the download's failure) in
+# $UPD_FAIL_BOXES, any other (the completion's "提示") in $UPD_DONE_BOXES. $UPD_SEEN holds the ids
+# answered so far.
+upd_answer_boxes() {
+    local id title
+    while read -r id title; do
+        [ -n "$id" ] || continue
+        case "$UPD_SEEN" in *" $id "*) continue ;; esac
+        UPD_SEEN="$UPD_SEEN$id "
+        if [ "$title" = kelvo ]; then
+            UPD_FAIL_BOXES=$((UPD_FAIL_BOXES + 1))
+        else
+            UPD_DONE_BOXES=$((UPD_DONE_BOXES + 1))
+        fi
+        sleep 0.3
+        xdotool key --window "$id" Return 2>/dev/null
+    done < <(xwininfo -root -children 2>/dev/null | awk -v titles="$*" '
+        BEGIN { n = split(titles, t, " "); for (i = 1; i <= n; i++) want["\"" t[i] "\":"] = t[i] }
+        $2 in want { print $1, want[$2] }')
+}
+
+upd_answer_start() {
+    UPD_SEEN=" "
+    UPD_FAIL_BOXES=0
+    UPD_DONE_BOXES=0
+}
+
+# A look that never ends the poll: the answering lasts its whole time.
+upd_answer_look() {
+    upd_answer_boxes "$@"
     return 1
 }
 
 upd_answer() {
-    local title=$1 secs=$2 count=0 i id seen=" "
-    for ((i = 0; i < secs * 5; i++)); do
-        for id in $(xwininfo -root -children 2>/dev/null | awk -v t="\"$title\":" '$2 == t { print $1 }'); do
-            case "$seen" in *" $id "*) continue ;; esac
-            seen="$seen$id "
-            count=$((count + 1))
-            sleep 0.3
-            xdotool key --window "$id" Return 2>/dev/null
-        done
-        sleep 0.2
-    done
-    echo "$count"
+    upd_answer_start
+    e2e_poll "$2" upd_answer_look "$1"
+    echo $((UPD_FAIL_BOXES + UPD_DONE_BOXES))
+}
+
+# One look of upd_watch: succeeds once N downloads of LOG have finished and BOXES messages were
+# seen, and 5 s more have passed (25 looks): a message box can take seconds to appear on a loaded
+# machine (fonts load on its first use).
+upd_watch_look() {
+    upd_answer_boxes kelvo 提示
+    if [ "$(upd_downloads "$1" | wc -l)" -ge "$2" ] && [ $((UPD_FAIL_BOXES + UPD_DONE_BOXES)) -ge "$3" ]; then
+        UPD_GRACE=$((UPD_GRACE + 1))
+    fi
+    [ "$UPD_GRACE" -ge 25 ]
 }
 
 upd_watch() {
-    local log=$1 n=$2 secs=$3 expected=${4:-0} i id title seen=" " grace=0
-    UPD_FAIL_BOXES=0
-    UPD_DONE_BOXES=0
+    upd_answer_start
+    UPD_GRACE=0
     UPD_WATCHED=false
-    for ((i = 0; i < secs * 5; i++)); do
-        while read -r id title; do
-            [ -n "$id" ] || continue
-            case "$seen" in *" $id "*) continue ;; esac
-            seen="$seen$id "
-            if [ "$title" = kelvo ]; then
-                UPD_FAIL_BOXES=$((UPD_FAIL_BOXES + 1))
-            else
-                UPD_DONE_BOXES=$((UPD_DONE_BOXES + 1))
-            fi
-            sleep 0.3
-            xdotool key --window "$id" Return 2>/dev/null
-        done < <(xwininfo -root -children 2>/dev/null |
-            awk '$2 == "\"kelvo\":" { print $1, "kelvo" } $2 == "\"提示\":" { print $1, "done" }')
-        if [ "$(upd_downloads "$log" | wc -l)" -ge "$n" ] &&
-            [ $((UPD_FAIL_BOXES + UPD_DONE_BOXES)) -ge "$expected" ]; then
-            # A message box can take seconds to appear on a loaded machine (fonts load on its
-            # first use): keep looking for 5 s after the last download.
-            grace=$((grace + 1))
-            if [ "$grace" -ge 25 ]; then
-                UPD_WATCHED=true
-                return 0
-            fi
-        fi
-        sleep 0.2
-    done
-    return 1
+    e2e_poll "$3" upd_watch_look "$1" "$2" "${4:-0}" || return 1
+    UPD_WATCHED=true
 }
 
 upd_pids_in() {
@@ -190,21 +189,6 @@ upd_stop_in() {
     for p in $(upd_pids_in "$1"); do
         kill "$p" 2>/dev/null
     done
-}
-
-# Waits for a process started by this shell; its exit status (or "timeout") in $UPD_STATUS.
-upd_wait_exit() {
-    local pid=$1 secs=$2 i
-    UPD_STATUS=timeout
-    for ((i = 0; i < secs * 10; i++)); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            wait "$pid"
-            UPD_STATUS=$?
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
 }
 
 upd_same() { cmp -s "$1" "$2"; }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 using namespace kelvo::update;
+using pe_test::Bytes;
 using pe_test::MakeImage;
 
 namespace {
@@ -20,13 +21,6 @@ FlashCopyFault Check(const std::vector<std::byte>& file, std::uint16_t machine) 
     return CheckFlashCopyImage(
         std::span<const std::byte>(file.data(), std::min(file.size(), kImageHeadLimit)), file.size(),
         machine);
-}
-
-std::vector<std::byte> Bytes(std::string_view text) {
-    std::vector<std::byte> b;
-    for (char c : text)
-        b.push_back(static_cast<std::byte>(c));
-    return b;
 }
 
 TEST(FlashCopy, WhichFilesAreALibraryOfThisBuild) {

@@ -5,9 +5,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace pe_test {
+
+// Text as bytes, for files that are no image.
+inline std::vector<std::byte> Bytes(std::string_view text) {
+    std::vector<std::byte> b;
+    for (char c : text)
+        b.push_back(static_cast<std::byte>(c));
+    return b;
+}
 
 struct ImageLayout {
     std::uint16_t machine = kelvo::update::kBuildMachine;

@@ -8,17 +8,11 @@
 #include <string_view>
 
 using namespace kelvo::update;
+using pe_test::Bytes;
 using pe_test::ImageLayout;
 using pe_test::MakeImage;
 
 namespace {
-
-std::vector<std::byte> Bytes(std::string_view text) {
-    std::vector<std::byte> b;
-    for (char c : text)
-        b.push_back(static_cast<std::byte>(c));
-    return b;
-}
 
 ImageVerdict Check(const std::vector<std::byte>& file, std::uint16_t machine = kBuildMachine) {
     const std::size_t head = std::min(file.size(), kImageHeadLimit);

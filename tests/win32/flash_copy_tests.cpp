@@ -22,17 +22,8 @@ namespace {
 constexpr wchar_t kExpectMark[] = L"KELVO_FLASH_COPY_EXPECT";
 constexpr std::uint16_t kLibrary = 0x2102;
 
-bool WriteBytes(const std::wstring& path, const void* data, std::size_t size) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file && ::WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) &&
-           written == size;
-}
-
 bool WriteText(const std::wstring& path) {
-    const char text[] = "Put the Flash control of the game here.\r\n";
-    return WriteBytes(path, text, sizeof(text) - 1);
+    return WriteFileBytes(path, "Put the Flash control of the game here.\r\n");
 }
 
 // A library of the other architecture, as far as its headers go: the machine is checked before the
@@ -42,7 +33,7 @@ bool WriteOtherArchitecture(const std::wstring& path) {
                                     ? kelvo::update::kMachineAmd64
                                     : kelvo::update::kMachineI386;
     const std::vector<std::byte> image = pe_test::MakeImage({.machine = other, .characteristics = kLibrary});
-    return WriteBytes(path, image.data(), image.size());
+    return WriteFileBytes(path, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
 }
 
 std::function<bool(const std::wstring&)> CopyOf(std::wstring source) {
@@ -89,10 +80,7 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
         cases.push_back(
             {"the other build's stand-in", CopyOf(otherBuild), L"", FlashCopyFault::OtherArchitecture, 0});
 
-    wchar_t temp[MAX_PATH] = L"";
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder =
-        std::wstring(temp) + L"kelvo_flash_copies_" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring folder = TempPath(L"kelvo_flash_copies_" + std::to_wstring(::GetCurrentProcessId()));
     ::CreateDirectoryW(folder.c_str(), nullptr);
     Planted planted;
     StandinLog log;

@@ -81,13 +81,6 @@ protected:
         ::PostMessageW(view, WM_LBUTTONUP, 0, static_cast<LPARAM>(centre));
         return true;
     }
-    std::vector<std::string> Lines() const {
-        std::vector<std::string> lines;
-        const std::string text = log->Text();
-        for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
-            lines.push_back(text.substr(at, end - at));
-        return lines;
-    }
 
     MovieServer server{""};
 };
@@ -227,7 +220,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
             EXPECT_FALSE(maximizedDuring);
             EXPECT_EQ(Refreshes(), refreshes + 1);
         }
-        const std::vector<std::string> lines = Lines();
+        const std::vector<std::string> lines = log->Utf8Lines();
         if (c.answer == IDNO) {
             EXPECT_EQ(game.m_hWnd, window);
             EXPECT_EQ(game.m_pFlashCtrl.get(), wrapper);
@@ -289,7 +282,7 @@ TEST_F(BridgeFixture, ControlReplacedOrRemovedInsideALoadCallIsNeverCalledAgain)
                 L"uid=1&serverid=12&mainVersion=1001&resourceHost=" + server.Root() + L"&client=2";
             const std::vector<std::string> calls =
                 LoadCalls(Utf8(query), Utf8(server.Root() + L"GameLoader_1001.swf"));
-            const std::size_t before = Lines().size();
+            const std::size_t before = log->Utf8Lines().size();
             ::SetEnvironmentVariableW(
                 L"KELVO_STANDIN_FLASHCALL_DURING",
                 (std::to_wstring(kDispids[k]) + L" " + FromUtf8(Request("disconnection"))).c_str());
@@ -312,7 +305,7 @@ TEST_F(BridgeFixture, ControlReplacedOrRemovedInsideALoadCallIsNeverCalledAgain)
                 expected.insert(expected.end(), calls.begin(), calls.end());
             expected.push_back(calls[k]);
             std::vector<std::string> seen;
-            const std::vector<std::string> lines = Lines();
+            const std::vector<std::string> lines = log->Utf8Lines();
             for (std::size_t i = before; i < lines.size(); ++i)
                 if (std::find(calls.begin(), calls.end(), lines[i]) != calls.end())
                     seen.push_back(lines[i]);

@@ -14,7 +14,9 @@
 #include <cwchar>
 #include <cwctype>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline RECT WindowRect(HWND hwnd) {
@@ -198,6 +200,37 @@ inline int RunChildTests(const std::wstring& filter, const wchar_t* mark, const 
 }
 
 // An export looked up by name, through void(*)() so that the conversion is explicit.
+// A path in the temporary folder (which ends in a backslash).
+inline std::wstring TempPath(const std::wstring& name) {
+    wchar_t base[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, base);
+    return std::wstring(base) + name;
+}
+
+// Writes the file anew with these bytes.
+inline bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file &&
+           ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+// The file's bytes, read while others may still write it; nothing when it cannot be opened.
+inline std::optional<std::string> ReadFileBytes(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        return std::nullopt;
+    std::string bytes;
+    char block[65536];
+    DWORD got = 0;
+    while (::ReadFile(file.get(), block, sizeof block, &got, nullptr) && got != 0)
+        bytes.append(block, got);
+    return bytes;
+}
+
 template <typename Fn>
 Fn Lookup(HMODULE module, const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
@@ -246,9 +279,7 @@ private:
 class StandinLog {
 public:
     StandinLog() {
-        wchar_t temp[MAX_PATH] = L"";
-        ::GetTempPathW(MAX_PATH, temp);
-        m_path = std::wstring(temp) + L"kelvo_standin_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
+        m_path = TempPath(L"kelvo_standin_" + std::to_wstring(::GetCurrentProcessId()) + L".log");
         ::DeleteFileW(m_path.c_str());
         wchar_t previous[MAX_PATH] = L"";
         if (::GetEnvironmentVariableW(L"KELVO_STANDIN_LOG", previous, MAX_PATH) < MAX_PATH)
@@ -267,29 +298,24 @@ public:
     StandinLog(const StandinLog&) = delete;
     StandinLog& operator=(const StandinLog&) = delete;
 
-    std::string Text() const {
-        std::string text;
-        HANDLE file = ::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return text;
-        char buffer[4096];
-        DWORD read = 0;
-        while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-            text.append(buffer, read);
-        ::CloseHandle(file);
-        return text;
-    }
-    std::vector<std::wstring> Lines() const {
-        std::vector<std::wstring> lines;
+    std::string Text() const { return ReadFileBytes(m_path).value_or(""); }
+    // The record's lines as written (UTF-8), a last line without its newline included.
+    std::vector<std::string> Utf8Lines() const {
+        std::vector<std::string> lines;
         const std::string text = Text();
         for (std::size_t at = 0; at < text.size();) {
             std::size_t end = text.find('\n', at);
             if (end == std::string::npos)
                 end = text.size();
-            lines.push_back(FromUtf8(text.substr(at, end - at)));
+            lines.push_back(text.substr(at, end - at));
             at = end + 1;
         }
+        return lines;
+    }
+    std::vector<std::wstring> Lines() const {
+        std::vector<std::wstring> lines;
+        for (const std::string& line : Utf8Lines())
+            lines.push_back(FromUtf8(line));
         return lines;
     }
     // How many lines are exactly `line`.

@@ -13,25 +13,13 @@ using update_test::MessageBoxAnswerer;
 namespace {
 
 std::wstring TempDir() {
-    wchar_t base[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, base);
-    std::wstring dir = std::wstring(base) + L"kelvo_update_test_" + std::to_wstring(::GetCurrentProcessId());
+    std::wstring dir = TempPath(L"kelvo_update_test_" + std::to_wstring(::GetCurrentProcessId()));
     ::CreateDirectoryW(dir.c_str(), nullptr);
     return dir;
 }
 
 std::string ReadAll(const std::wstring& path) {
-    HANDLE file =
-        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string bytes;
-    char block[65536];
-    DWORD got = 0;
-    while (::ReadFile(file, block, sizeof block, &got, nullptr) && got != 0)
-        bytes.append(block, got);
-    ::CloseHandle(file);
-    return bytes;
+    return ReadFileBytes(path).value_or("<missing>");
 }
 
 std::string Body(std::size_t size) {
@@ -111,7 +99,7 @@ TEST_F(UpdateDownload, ShortOrDroppedBodyFails) {
 }
 
 TEST_F(UpdateDownload, StatusOtherThan200ShowsTheMessageOnceAndLeavesTheFile) {
-    update_test::WriteFileBytes(m_path, "previous");
+    WriteFileBytes(m_path, "previous");
     for (const char* status : {"404 Not Found", "500 Internal Server Error"}) {
         LoopbackServer server([&](SOCKET s, const std::string&) {
             LoopbackServer::Send(s, LoopbackServer::Reply(status, "<html>no</html>"));
@@ -225,7 +213,7 @@ TEST(UpdateInstall, LongCurrentDirectory) {
         ::CreateDirectoryW((L"\\\\?\\" + dir).c_str(), nullptr);
     }
     const std::wstring extended = L"\\\\?\\" + dir;
-    update_test::WriteFileBytes(extended + L"\\kelvo.exe", "old launcher");
+    WriteFileBytes(extended + L"\\kelvo.exe", "old launcher");
     // A real program of this architecture: this test program itself.
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);

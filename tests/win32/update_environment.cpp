@@ -12,18 +12,8 @@ using kelvo::update::WinUpdateEnvironment;
 
 namespace {
 
-std::wstring TempFile(const wchar_t* name) {
-    wchar_t base[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, base);
-    return std::wstring(base) + name;
-}
-
-void WriteText(const std::wstring& path, const std::string& text) {
-    update_test::WriteFileBytes(path, text);
-}
-
 TEST(UpdateEnvironment, ManifestValues) {
-    const std::wstring ini = TempFile(L"kelvo_update_test.ini");
+    const std::wstring ini = TempPath(L"kelvo_update_test.ini");
     WinUpdateEnvironment env(nullptr);
     struct Case {
         const char* value;
@@ -34,17 +24,17 @@ TEST(UpdateEnvironment, ManifestValues) {
         {"12abc", 12},  {"2147483647", 2147483647},
     };
     for (const Case& c : cases) {
-        WriteText(ini, std::string("[LoginUpdate]\r\nVersionId=") + c.value +
-                           "\r\ndownloadUrl=http://h/k.exe\r\n");
+        WriteFileBytes(ini, std::string("[LoginUpdate]\r\nVersionId=") + c.value +
+                                "\r\ndownloadUrl=http://h/k.exe\r\n");
         EXPECT_EQ(env.ReadIniInt(ToU16(ini), u"LoginUpdate", u"VersionId", 0), c.expected) << c.value;
     }
 
-    WriteText(ini, "[Other]\r\nVersionId=2000\r\n");
+    WriteFileBytes(ini, "[Other]\r\nVersionId=2000\r\n");
     EXPECT_EQ(env.ReadIniInt(ToU16(ini), u"LoginUpdate", u"VersionId", 0), 0);
     EXPECT_EQ(env.ReadIniString(ToU16(ini), u"LoginUpdate", u"downloadUrl"), u"");
 
     const std::string longUrl = "http://h/kelvo.exe?" + std::string(10240, 'q');
-    WriteText(ini, "[LoginUpdate]\r\nVersionId=1002\r\ndownloadUrl=" + longUrl + "\r\n");
+    WriteFileBytes(ini, "[LoginUpdate]\r\nVersionId=1002\r\ndownloadUrl=" + longUrl + "\r\n");
     const std::u16string read = env.ReadIniString(ToU16(ini), u"LoginUpdate", u"downloadUrl");
     EXPECT_EQ(read.size(), kelvo::update::kMaxUrlLength);
     EXPECT_EQ(read, ToU16(std::wstring(longUrl.begin(), longUrl.begin() + 259)));
@@ -52,8 +42,8 @@ TEST(UpdateEnvironment, ManifestValues) {
 }
 
 TEST(UpdateEnvironment, HeadAndFlush) {
-    const std::wstring path = TempFile(L"kelvo_update_head.exe");
-    WriteText(path, "MZ" + std::string(5000, 'x'));
+    const std::wstring path = TempPath(L"kelvo_update_head.exe");
+    WriteFileBytes(path, "MZ" + std::string(5000, 'x'));
     WinUpdateEnvironment env(nullptr);
     const auto head = env.ReadHead(ToU16(path), 100);
     ASSERT_TRUE(head);
@@ -70,10 +60,10 @@ TEST(UpdateEnvironment, HeadAndFlush) {
 }
 
 TEST(UpdateEnvironment, RenameFailsOnAnExistingName) {
-    const std::wstring a = TempFile(L"kelvo_update_a.exe");
-    const std::wstring b = TempFile(L"kelvo_update_b.exe");
-    WriteText(a, "a");
-    WriteText(b, "b");
+    const std::wstring a = TempPath(L"kelvo_update_a.exe");
+    const std::wstring b = TempPath(L"kelvo_update_b.exe");
+    WriteFileBytes(a, "a");
+    WriteFileBytes(b, "b");
     WinUpdateEnvironment env(nullptr);
     EXPECT_FALSE(env.Rename(ToU16(a), ToU16(b)));
     env.DeleteFile(ToU16(b));

@@ -25,12 +25,6 @@ constexpr std::string_view kSignatureAbc1002 =
     "hLlLlw/GVHPpzGhYxNlsr4AoAKl0RfbgpqFfBNXzIuc+VmixbC8+rL7AUiOOYDmCDcfsFz7pD05kADpXxciTWw==";
 constexpr std::string_view kSha256Abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 
-std::wstring TempPath(const wchar_t* name) {
-    wchar_t base[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, base);
-    return std::wstring(base) + name;
-}
-
 bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -49,7 +43,7 @@ TEST(UpdateSignatureCng, HashFile) {
     const std::wstring path = TempPath(L"kelvo_hash_test.bin");
     CngSignatureChecker checker;
     for (const Case& c : cases) {
-        update_test::WriteFileBytes(path, c.content);
+        WriteFileBytes(path, c.content);
         const auto digest = checker.HashFile(ToU16(path));
         ASSERT_TRUE(digest) << c.content.size();
         EXPECT_EQ(ToHex(*digest), c.sha256) << c.content.size();

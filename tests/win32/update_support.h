@@ -3,6 +3,7 @@
 #pragma once
 
 #include "loopback_server.h"
+#include "test_support.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -16,14 +17,6 @@
 #include <vector>
 
 namespace update_test {
-
-inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
-}
 
 // Presses OK on every message box of this process while it lives, keeping caption and text.
 class MessageBoxAnswerer {
