@@ -24,3 +24,14 @@ function(kelvo_layer name)
   set_target_properties(${name}_links PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/links)
   set_property(GLOBAL APPEND PROPERTY KELVO_LAYERS ${name})
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt: benchmarks, fuzz targets and
+# tools each live in a folder of their own and build for the presets they support.
+function(kelvo_add_subfolders)
+  file(GLOB dirs LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(dir IN LISTS dirs)
+    if(IS_DIRECTORY ${dir} AND EXISTS ${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
