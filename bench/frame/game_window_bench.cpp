@@ -16,9 +16,10 @@
 #include "game/tarvinGame.h"
 #include "framework/CWinApp.h"
 
+#include "frame_timing.h"
+
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,8 +29,6 @@ namespace {
 class BenchApp : public CWinApp {};
 BenchApp g_app;
 
-LARGE_INTEGER g_freq;
-
 constexpr int kWidth = 900;
 constexpr int kHeight = 640;
 constexpr int kStep = 4;
@@ -37,11 +36,8 @@ constexpr int kBatches = 9;
 constexpr int kOpsPerBatch = 40;
 constexpr double kGoal = 1.2;
 
-double Now() {
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(g_freq.QuadPart);
-}
+using frame_bench::Median;
+using frame_bench::Now;
 
 void Drain() {
     MSG msg;
@@ -58,19 +54,6 @@ double Batch(F&& step) {
     for (int i = 0; i < kOpsPerBatch; ++i)
         step(i);
     return (Now() - t0) / kOpsPerBatch;
-}
-
-double Median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-void Report(const char* name, std::vector<double> times, double yardstick = 0) {
-    std::sort(times.begin(), times.end());
-    std::printf("%-38s fastest %8.4f ms   median %8.4f ms", name, times.front(), times[times.size() / 2]);
-    if (yardstick > 0)
-        std::printf("   (%.2f x bare)", times[times.size() / 2] / yardstick);
-    std::printf("   (%zu batches of %d)\n", times.size(), kOpsPerBatch);
 }
 
 LRESULT CALLBACK BareProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -115,7 +98,6 @@ void ResizeStep(HWND window, HWND, int i) {
 int main() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), 0xFF};
     ::InitCommonControlsEx(&icc);
-    ::QueryPerformanceFrequency(&g_freq);
 
     tarvinGame game;
     double t0 = Now();
@@ -123,7 +105,7 @@ int main() {
         std::printf("the game window could not be created\n");
         return 1;
     }
-    std::printf("%-38s %8.3f ms\n", "create game window", Now() - t0);
+    std::printf("%-34s %8.3f ms\n", "create game window", Now() - t0);
     const HWND gameWindow = game.m_hWnd;
     // Side by side on the 1920 x 1080 screen, neither covering the other: a covered part is not
     // painted, which would flatter one side.
@@ -161,6 +143,8 @@ int main() {
         {"activation, SetActiveWindow", &Activate},
         {"resize step (4 px)", &ResizeStep},
     };
+    char counted[32];
+    std::snprintf(counted, sizeof(counted), "batches of %d", kOpsPerBatch);
     bool met = true;
     for (const Operation& op : operations) {
         const auto run = [&](HWND window) {
@@ -183,10 +167,10 @@ int main() {
         const double ratio = Median(gameTimes) / yardstick;
         char name[64];
         std::snprintf(name, sizeof(name), "%s, bare", op.name);
-        Report(name, bareTimes, yardstick);
+        frame_bench::Report(name, bareTimes, yardstick, counted);
         std::snprintf(name, sizeof(name), "%s, game", op.name);
-        Report(name, gameTimes, yardstick);
-        std::printf("%-38s ratio game/bare %.2f   goal <= %.2f: %s\n", op.name, ratio, kGoal,
+        frame_bench::Report(name, gameTimes, yardstick, counted);
+        std::printf("%-34s ratio game/bare %.2f   goal <= %.2f: %s\n", op.name, ratio, kGoal,
                     ratio <= kGoal ? "met" : "not met");
         met = met && ratio <= kGoal;
     }
