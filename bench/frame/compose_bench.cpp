@@ -9,9 +9,10 @@
 #include "framework/CWinApp.h"
 #include "framework/GdiplusSession.h"
 
+#include "frame_timing.h"
+
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -19,26 +20,9 @@ namespace {
 class BenchApp : public CWinApp {};
 BenchApp g_app;
 
-LARGE_INTEGER g_freq;
-
-double Now() {
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(g_freq.QuadPart);
-}
-
-double Median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-void Report(const char* name, std::vector<double> times, double yardstick = 0) {
-    std::sort(times.begin(), times.end());
-    std::printf("%-34s fastest %8.4f ms   median %8.4f ms", name, times.front(), times[times.size() / 2]);
-    if (yardstick > 0)
-        std::printf("   (%.2f x bare)", times[times.size() / 2] / yardstick);
-    std::printf("   (%zu runs)\n", times.size());
-}
+using frame_bench::Median;
+using frame_bench::Now;
+using frame_bench::Report;
 
 template <typename F>
 std::vector<double> Time(int runs, F&& step) {
@@ -103,7 +87,6 @@ void Move(HWND hwnd, int x, int y) {
 int main() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), 0xFF};
     ::InitCommonControlsEx(&icc);
-    ::QueryPerformanceFrequency(&g_freq);
     const GdiplusSession gdiplus;
     {
         double t0 = Now();
