@@ -13,7 +13,7 @@
 //   resize step  SetWindowPos by 4 pixels each way, growing and shrinking in turn.
 // Per operation: the median over batches of each batch's mean. KELVO_BENCH_STRICT=1 makes a
 // missed goal fail the program (exit code 2).
-#include "game/tarvinGame.h"
+#include "game/win/tarvinGame.h"
 #include "framework/CWinApp.h"
 
 #include "frame_timing.h"
