@@ -118,11 +118,6 @@ AtlEntryPoints& Atl() {
     return atl;
 }
 
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name) noexcept {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 } // namespace
 
 IDispatch* EventArgDispatch(VARIANT* v) noexcept {
@@ -335,9 +330,9 @@ bool LoadHostLibrary() noexcept {
     atl.module = LoadSystemLibrary(L"atl.dll").release();
     if (!atl.module)
         return false;
-    auto init = Lookup<AtlAxWinInitFn>(atl.module, "AtlAxWinInit");
-    atl.getControl = Lookup<AtlAxGetControlFn>(atl.module, "AtlAxGetControl");
-    atl.attachControl = Lookup<AtlAxAttachControlFn>(atl.module, "AtlAxAttachControl");
+    auto init = ProcAddress<AtlAxWinInitFn>(atl.module, "AtlAxWinInit");
+    atl.getControl = ProcAddress<AtlAxGetControlFn>(atl.module, "AtlAxGetControl");
+    atl.attachControl = ProcAddress<AtlAxAttachControlFn>(atl.module, "AtlAxAttachControl");
     // The registration answers FALSE when the window class exists already, which is fine.
     WNDCLASSW existing{};
     if (!init || !atl.getControl ||

@@ -7,6 +7,8 @@
 #include <mshtml.h>
 #include <ocidl.h>
 
+#include "framework/SystemLibrary.h"
+
 #include "loopback_server.h"
 #include "test_support.h"
 
@@ -75,10 +77,10 @@ protected:
 
         m_atl = ::LoadLibraryW(L"atl.dll");
         ASSERT_NE(m_atl, nullptr);
-        const auto init = Lookup<AtlAxWinInitFn>(m_atl, "AtlAxWinInit");
-        const auto getControl = Lookup<AtlAxGetControlFn>(m_atl, "AtlAxGetControl");
-        m_advise = Lookup<AtlAdviseFn>(m_atl, "AtlAdvise");
-        m_unadvise = Lookup<AtlUnadviseFn>(m_atl, "AtlUnadvise");
+        const auto init = ProcAddress<AtlAxWinInitFn>(m_atl, "AtlAxWinInit");
+        const auto getControl = ProcAddress<AtlAxGetControlFn>(m_atl, "AtlAxGetControl");
+        m_advise = ProcAddress<AtlAdviseFn>(m_atl, "AtlAdvise");
+        m_unadvise = ProcAddress<AtlUnadviseFn>(m_atl, "AtlUnadvise");
         ASSERT_TRUE(init && getControl && m_advise && m_unadvise);
         // Wine answers FALSE when the window classes exist already (the framework may have called it).
         init();

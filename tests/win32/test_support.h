@@ -231,12 +231,6 @@ inline std::optional<std::string> ReadFileBytes(const std::wstring& path) {
     return bytes;
 }
 
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
-                  : nullptr;
-}
-
 // A base that keeps the memory of deleted objects of class T instead of giving it back: it is filled
 // with a pattern and kept, so that a later write through a stale pointer shows and a later virtual
 // call crashes. class X : public Base, public Graveyard<X>.

@@ -1,6 +1,8 @@
 // kelvo_standin_viewer.exe URL: shows one address in whatever control is registered under the web
 // browser class id, hosted in atl.dll's AtlAxWin window as the launcher hosts it. For looking at
 // the stand-in by hand and in screenshots; the window title is "kelvo_standin_viewer".
+#include "framework/SystemLibrary.h"
+
 #include <windows.h>
 #include <ole2.h>
 
@@ -12,13 +14,6 @@ using AtlAxWinInitFn = BOOL(WINAPI*)();
 using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
 
 HWND g_host = nullptr;
-
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name) {
-    // Through void(*)() so that the conversion between function types is explicit.
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
-                  : nullptr;
-}
 
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -39,8 +34,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     ::OleInitialize(nullptr);
     const HMODULE atl = ::LoadLibraryW(L"atl.dll");
-    const auto init = Lookup<AtlAxWinInitFn>(atl, "AtlAxWinInit");
-    const auto getControl = Lookup<AtlAxGetControlFn>(atl, "AtlAxGetControl");
+    const auto init = ProcAddress<AtlAxWinInitFn>(atl, "AtlAxWinInit");
+    const auto getControl = ProcAddress<AtlAxGetControlFn>(atl, "AtlAxGetControl");
     if (!init || !getControl)
         return 2;
     init();
