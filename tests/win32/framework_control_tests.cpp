@@ -5,6 +5,7 @@
 #include "login/win/CExplorer1.h"
 
 #include <mshtml.h>
+#include <olectl.h>
 
 #include "test_support.h"
 
@@ -116,15 +117,17 @@ TEST_F(FrameworkControl, EventsThatCannotBeConnectedFailTheCreation) {
     // The browser has no connection point for this interface: its events would be lost unseen.
     const IID unknownEvents = {0x0BADF00D, 0x1234, 0x5678, {0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78}};
     CWnd control;
-    EXPECT_FALSE(control.CreateControl(CLSID_KelvoWebBrowser, unknownEvents, WS_CHILD, RECT{0, 0, 100, 100},
-                                       &host, 1002));
+    EXPECT_EQ(control.CreateControl(CLSID_KelvoWebBrowser, unknownEvents, WS_CHILD, RECT{0, 0, 100, 100},
+                                    &host, 1002),
+              CONNECT_E_NOCONNECTION);
     EXPECT_EQ(control.m_hWnd, nullptr);
     EXPECT_EQ(control.GetControlSite(), nullptr);
     EXPECT_EQ(host.GetDlgItem(1002), nullptr);
     // Without an event owner nothing is connected, and the control is created.
     CWnd quiet;
-    EXPECT_TRUE(
-        quiet.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{0, 0, 100, 100}, &host, 1003));
+    EXPECT_EQ(
+        quiet.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{0, 0, 100, 100}, &host, 1003),
+        S_OK);
 }
 
 } // namespace
