@@ -87,10 +87,20 @@ HRESULT CWnd::CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const
     if (!::StringFromGUID2(clsid, classId, 64))
         return E_INVALIDARG;
     // The host window creates the control named by its window text while it is created.
-    const HRESULT hr = CreateHostWindow(classId, style, rect, pParentWnd, id);
-    if (FAILED(hr))
-        return hr;
-    return AttachControlSite(eventsIid, pParentWnd, id);
+    HRESULT hr = CreateHostWindow(classId, style, rect, pParentWnd, id);
+    if (SUCCEEDED(hr))
+        hr = AttachControlSite(eventsIid, pParentWnd, id);
+    if (FAILED(hr)) {
+        // The host keeps to itself why it made no control; the class's own answer says it (not
+        // registered, its file not loadable) where it is the cause.
+        ComPtr<IClassFactory> factory;
+        const HRESULT classResult =
+            ::CoGetClassObject(clsid, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf()));
+        if (FAILED(classResult))
+            return classResult;
+    }
+    return hr;
 }
 
 HRESULT CWnd::CreateControl(IUnknown* control, REFIID eventsIid, DWORD style, const RECT& rect,
