@@ -81,41 +81,68 @@ void CWnd::OnControlEvent(UINT controlId, DISPID dispid, DISPPARAMS* params) {
     }
 }
 
-BOOL CWnd::CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
-                         UINT id) {
+HRESULT CWnd::CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
+                            UINT id) {
     wchar_t classId[64] = {};
     if (!::StringFromGUID2(clsid, classId, 64))
-        return FALSE;
+        return E_INVALIDARG;
     // The host window creates the control named by its window text while it is created.
-    return CreateHostWindow(classId, style, rect, pParentWnd, id) &&
-           AttachControlSite(eventsIid, pParentWnd, id);
+    HRESULT hr = CreateHostWindow(classId, style, rect, pParentWnd, id);
+    if (SUCCEEDED(hr))
+        hr = AttachControlSite(eventsIid, pParentWnd, id);
+    if (FAILED(hr)) {
+        // The host keeps to itself why it made no control; the class's own answer says it (not
+        // registered, its file not loadable) where it is the cause.
+        ComPtr<IClassFactory> factory;
+        const HRESULT classResult =
+            ::CoGetClassObject(clsid, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf()));
+        if (FAILED(classResult))
+            return classResult;
+    }
+    return hr;
 }
 
-BOOL CWnd::CreateControl(IUnknown* control, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
-                         UINT id) {
-    if (!control || !CreateHostWindow(L"", style, rect, pParentWnd, id))
-        return FALSE;
-    if (FAILED(ControlHost::AttachControl(control, m_hWnd))) {
+HRESULT CWnd::CreateControl(IUnknown* control, REFIID eventsIid, DWORD style, const RECT& rect,
+                            CWnd* pParentWnd, UINT id) {
+    if (!control)
+        return E_POINTER;
+    HRESULT hr = CreateHostWindow(L"", style, rect, pParentWnd, id);
+    if (FAILED(hr))
+        return hr;
+    hr = ControlHost::AttachControl(control, m_hWnd);
+    if (FAILED(hr)) {
         DestroyWindow();
-        return FALSE;
+        return hr;
     }
     return AttachControlSite(eventsIid, pParentWnd, id);
 }
 
-BOOL CWnd::CreateHostWindow(LPCWSTR text, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id) {
-    if (m_hWnd || !pParentWnd || !pParentWnd->m_hWnd || !ControlHost::LoadHostLibrary())
-        return FALSE;
-    return CreateEx(0, ControlHost::HostWindowClass(), text, style | WS_CHILD, rect, pParentWnd->m_hWnd, id);
+HRESULT CWnd::CreateHostWindow(LPCWSTR text, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id) {
+    if (m_hWnd)
+        return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+    if (!pParentWnd || !pParentWnd->m_hWnd)
+        return E_INVALIDARG;
+    // The system's control host (atl.dll) is missing or offers no host window class.
+    if (!ControlHost::LoadHostLibrary())
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    if (CreateEx(0, ControlHost::HostWindowClass(), text, style | WS_CHILD, rect, pParentWnd->m_hWnd, id))
+        return S_OK;
+    // The host refuses its window when the control named in the text cannot be made; the system
+    // seldom says why.
+    const DWORD error = ::GetLastError();
+    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
-BOOL CWnd::AttachControlSite(REFIID eventsIid, CWnd* pParentWnd, UINT id) {
+HRESULT CWnd::AttachControlSite(REFIID eventsIid, CWnd* pParentWnd, UINT id) {
     auto site = std::make_unique<ControlSite>(id);
-    if (!site->Attach(m_hWnd, eventsIid, pParentWnd)) {
+    const HRESULT hr = site->Attach(m_hWnd, eventsIid, pParentWnd);
+    if (FAILED(hr)) {
         DestroyWindow();
-        return FALSE;
+        return hr;
     }
     m_pCtrlSite = std::move(site);
-    return TRUE;
+    return S_OK;
 }
 
 IDispatch* CWnd::GetControlDispatch() const noexcept {

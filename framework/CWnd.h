@@ -31,13 +31,14 @@ public:
     virtual BOOL DestroyWindow();
 
     // Creates an ActiveX control of the class id as a child window with the control id, and
-    // connects the control's events of eventsIid to the parent's event-sink map.
-    BOOL CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
-                       UINT id);
+    // connects the control's events of eventsIid to the parent's event-sink map. S_OK, or the
+    // failure of the step that failed, with no window left.
+    HRESULT CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
+                          UINT id);
     // The same for a control object made already (by a class factory of the program's choosing,
     // with no registration): an empty host window takes it in.
-    BOOL CreateControl(IUnknown* control, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
-                       UINT id);
+    HRESULT CreateControl(IUnknown* control, REFIID eventsIid, DWORD style, const RECT& rect,
+                          CWnd* pParentWnd, UINT id);
     // The hosted control's automation interface, or null when this window hosts none.
     IDispatch* GetControlDispatch() const noexcept;
     ControlSite* GetControlSite() const noexcept { return m_pCtrlSite.get(); }
@@ -117,10 +118,10 @@ private:
     static LRESULT CALLBACK CreateHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
     void Bind(HWND hwnd) noexcept;
     // The host window of a control, created with `text` (the class id, or empty to take an object in).
-    BOOL CreateHostWindow(LPCWSTR text, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id);
+    HRESULT CreateHostWindow(LPCWSTR text, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id);
     // Takes the hosted control into a site of this window, with its events; destroys the window when
     // that fails.
-    BOOL AttachControlSite(REFIID eventsIid, CWnd* pParentWnd, UINT id);
+    HRESULT AttachControlSite(REFIID eventsIid, CWnd* pParentWnd, UINT id);
 
     WNDPROC m_pfnSuper = nullptr;
     CurrentMessage m_current{};

@@ -4,6 +4,8 @@
 #include "framework/CatchLog.h"
 #include "framework/SystemLibrary.h"
 
+#include <olectl.h>
+
 #include <vector>
 
 namespace {
@@ -173,28 +175,35 @@ ControlSite::~ControlSite() {
     Release();
 }
 
-bool ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner) {
-    if (FAILED(ControlHost::GetHostedControl(hostWindow, m_control.ReleaseAndGetAddressOf())) || !m_control)
-        return false;
+HRESULT ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner) {
+    HRESULT hr = ControlHost::GetHostedControl(hostWindow, m_control.ReleaseAndGetAddressOf());
+    if (FAILED(hr) || !m_control)
+        return FAILED(hr) ? hr : E_NOINTERFACE;
     m_dispatch.QueryFrom(m_control.Get(), IID_IDispatch);
     if (!eventOwner || eventsIid == IID_NULL)
-        return true;
+        return S_OK;
     ComPtr<IConnectionPointContainer> container;
-    if (FAILED(container.QueryFrom(m_control.Get(), IID_IConnectionPointContainer)) || !container ||
-        FAILED(container->FindConnectionPoint(eventsIid, m_connection.ReleaseAndGetAddressOf())) ||
-        !m_connection) {
+    hr = container.QueryFrom(m_control.Get(), IID_IConnectionPointContainer);
+    if (SUCCEEDED(hr) && !container)
+        hr = E_NOINTERFACE;
+    if (SUCCEEDED(hr))
+        hr = container->FindConnectionPoint(eventsIid, m_connection.ReleaseAndGetAddressOf());
+    if (SUCCEEDED(hr) && !m_connection)
+        hr = CONNECT_E_NOCONNECTION;
+    if (FAILED(hr)) {
         Release();
-        return false;
+        return hr;
     }
     ComPtr<IDispatch> sink(new EventSink(eventOwner, this, m_controlId, eventsIid), false);
-    if (FAILED(m_connection->Advise(sink.Get(), &m_cookie))) {
+    hr = m_connection->Advise(sink.Get(), &m_cookie);
+    if (FAILED(hr)) {
         static_cast<EventSink*>(sink.Get())->Forget();
         m_cookie = 0;
         Release();
-        return false;
+        return hr;
     }
     m_sink = std::move(sink);
-    return true;
+    return S_OK;
 }
 
 DispatchArg::DispatchArg() noexcept {

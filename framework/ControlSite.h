@@ -137,8 +137,8 @@ public:
 
     // Takes the control out of the host window and connects its events to the parent's map. Fails
     // when events are asked for and cannot be connected: a control whose events are lost would
-    // otherwise look healthy.
-    bool Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner);
+    // otherwise look healthy. The failure is that of the step that failed.
+    HRESULT Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner);
     // Disconnects the events and releases the control's interfaces, in that order.
     void Release() noexcept;
 

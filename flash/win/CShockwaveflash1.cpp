@@ -38,9 +38,15 @@ BOOL CShockwaveflash1::Create(LPCWSTR, DWORD style, const RECT& rect, CWnd* pPar
         KELVO_LOG_CAUGHT();
         // Without memory for the line the choice still stands.
     }
-    const bool registered =
-        fault != FlashCopyFault::None &&
-        CreateControl(CLSID_KelvoShockwaveFlash, DIID_KelvoShockwaveFlashEvents, style, rect, pParentWnd, id);
+    bool registered = false;
+    if (fault != FlashCopyFault::None) {
+        const HRESULT hr = CreateControl(CLSID_KelvoShockwaveFlash, DIID_KelvoShockwaveFlashEvents, style,
+                                         rect, pParentWnd, id);
+        registered = SUCCEEDED(hr);
+        // Most often no Flash Player is installed; the result tells that apart from a broken one.
+        if (!registered)
+            LogFailedResult(L"the registered Flash control is not created", hr);
+    }
     return ChooseFlashControl(fault, registered) != FlashControlSource::Notice;
 }
 
@@ -58,8 +64,12 @@ FlashCopyFault CShockwaveflash1::CreateFromCopy(const FlashCopyLibrary& copy, DW
         return FlashCopyFault::ClassRefused;
     }
     // The same site and event path as a registered control: the object is only made elsewhere.
-    if (!CreateControl(control.Get(), DIID_KelvoShockwaveFlashEvents, style, rect, pParentWnd, id))
+    const HRESULT placed =
+        CreateControl(control.Get(), DIID_KelvoShockwaveFlashEvents, style, rect, pParentWnd, id);
+    if (FAILED(placed)) {
+        LogFailedResult(L"the Flash copy's control is not placed", placed);
         return FlashCopyFault::NotPlaced;
+    }
     return FlashCopyFault::None;
 }
 

@@ -32,8 +32,8 @@ void tarvinGame::ShowGameMenu() {
         ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, window.left + button.left,
                          window.top + button.bottom + kMenuGap, 0, m_hWnd, nullptr);
     }
-    if (m_pFlashCtrl && m_pFlashCtrl->m_hWnd)
-        ::SetFocus(m_pFlashCtrl->m_hWnd);
+    if (m_flash.m_pFlashCtrl && m_flash.m_pFlashCtrl->m_hWnd)
+        ::SetFocus(m_flash.m_pFlashCtrl->m_hWnd);
 }
 
 bool tarvinGame::CanRefresh() const {
@@ -61,8 +61,8 @@ void tarvinGame::ClearBrowserCache() {
 void tarvinGame::ShowFlashDisplaySettings() {
     // A movie without the function answers nothing; there is nothing the player could do about it,
     // so the reply is not looked at.
-    if (m_pFlashCtrl)
-        m_pFlashCtrl->CallFunction(kFlashSettingsRequest);
+    if (m_flash.m_pFlashCtrl)
+        m_flash.m_pFlashCtrl->CallFunction(kFlashSettingsRequest);
 }
 
 void tarvinGame::HideToNotificationArea() {
@@ -122,10 +122,7 @@ void tarvinGame::OnDestroy() {
     RemoveTrayIcon();
     // The control goes before the child windows do: inside one of its own events (the program
     // ending during a leave question) its host window must outlive the event.
-    if (m_pFlashCtrl) {
-        ++m_nFlashGeneration;
-        m_pFlashCtrl.reset();
-    }
+    m_flash.RemoveControl(FlashHost::Removal::Destroy);
     Default();
 }
 
@@ -138,12 +135,7 @@ void tarvinGame::ConfirmCloseGame() {
     // The window may have gone while the question was open.
     if (answer != IDYES || !m_hWnd)
         return;
-    if (m_pFlashCtrl) {
-        ++m_nFlashGeneration;
-        m_pFlashCtrl->Stop();
-        m_pFlashCtrl.reset();
-    }
-    m_bReadyLayoutDone = false;
+    m_flash.RemoveControl(FlashHost::Removal::Stop);
     DestroyWindow();
     if (m_pGameOwner)
         m_pGameOwner->GameLeft();
@@ -167,7 +159,7 @@ BOOL tarvinGame::PreTranslateMessage(MSG* pMsg) {
         // Enter, Escape and Ctrl+Break never reach the dialog keyboard handling, which would end
         // this window as OK or Cancel while the login side is hidden.
         if (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_CANCEL)
-            return m_pFlashCtrl ? m_pFlashCtrl->PreTranslateMessage(pMsg) : FALSE;
+            return m_flash.m_pFlashCtrl ? m_flash.m_pFlashCtrl->PreTranslateMessage(pMsg) : FALSE;
         // Every key-down refreshes, auto-repeats included.
         if (pMsg->wParam == VK_F5)
             RefreshGame();

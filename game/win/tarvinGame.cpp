@@ -60,7 +60,7 @@ ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
 ON_WM_TIMER()
 ON_MESSAGE(WM_KELVO_NOTIFYICON, OnNotifyIcon)
 ON_WM_DESTROY()
-// The movie (GameMovie.cpp).
+// The movie (GameBridge.cpp).
 ON_MESSAGE(WM_KELVO_RELOADMOVIE, OnReloadMovie)
 END_MESSAGE_MAP()
 
@@ -329,17 +329,23 @@ void tarvinGame::OpenMaximized() {
     m_rcRestore = {restore.left, restore.top, restore.right, restore.bottom};
 }
 
-void tarvinGame::LayoutGameControl() {
-    HWND control = m_hWnd ? GetDlgItem(kGameControlId) : nullptr;
-    // The notice that stands in for a control that could not be created fills the same place.
-    HWND notice = m_hWnd && m_pFlashNotice ? m_pFlashNotice->m_hWnd : nullptr;
-    if (!control && !notice)
-        return;
+std::optional<GameRect> tarvinGame::GameControlPlace() const noexcept {
+    if (!m_hWnd)
+        return std::nullopt;
     RECT window{};
     ::GetWindowRect(m_hWnd, &window);
     const RECT work = WorkArea();
-    const auto place = GameControlRect(window.right - window.left, window.bottom - window.top,
-                                       work.right - work.left, work.bottom - work.top);
+    return GameControlRect(window.right - window.left, window.bottom - window.top, work.right - work.left,
+                           work.bottom - work.top);
+}
+
+void tarvinGame::LayoutGameControl() {
+    HWND control = m_hWnd ? GetDlgItem(kGameControlId) : nullptr;
+    // The notice that stands in for a control that could not be created fills the same place.
+    HWND notice = m_hWnd && m_flash.m_pFlashNotice ? m_flash.m_pFlashNotice->m_hWnd : nullptr;
+    if (!control && !notice)
+        return;
+    const auto place = GameControlPlace();
     if (!place)
         return;
     for (HWND child : {control, notice}) {

@@ -5,9 +5,7 @@
 #pragma once
 
 #include "res/resource.h"
-#include "flash/win/CShockwaveflash1.h"
-#include "flash/win/FlashNotice.h"
-#include "flash/core/GameMovie.h"
+#include "flash/win/FlashHost.h"
 #include "framework/CDialog.h"
 #include "framework/Handles.h"
 #include "game/core/GameFrame.h"
@@ -17,6 +15,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 class tarvinGame : public CDialog {
@@ -72,28 +71,22 @@ public:
     bool m_bPressed = false;
     int m_nHotCode = 0;
 
-    // ---- Flash host (game/GameMovie.cpp) ----
+    // ---- Flash host (GameBridge.cpp) ----
     // Replaces the Flash control by a new one running the loader movie named by the query.
     void LoadGameMovie(const std::wstring& query);
     // Event handlers of control 1001: OnReadyStateChange (-609) and FlashCall (197).
     void OnFlashReadyStateChange(long state);
-    // The movie's calls (game/GameBridge.cpp); nothing thrown leaves it for the control.
+    // The movie's calls; nothing thrown leaves it for the control.
     void HandleFlashCall(const std::wstring& request) noexcept;
     // Message 1549, from any sender: the movie again from the stored query.
     LRESULT OnReloadMovie(WPARAM wParam, LPARAM lParam);
+    // Where the game control goes inside the frame at the window's current size; nothing while the
+    // window is too small for it (minimised, say).
+    std::optional<GameRect> GameControlPlace() const noexcept;
 
-    std::unique_ptr<CShockwaveflash1> m_pFlashCtrl;
-    // Counts the replacements and removals of m_pFlashCtrl: a load whose control is no longer the
-    // current one stops calling it.
-    unsigned m_nFlashGeneration = 0;
-    wchar_t m_szGameQuery[kGameQueryCapacity] = {};
-    bool m_bReadyLayoutDone = false;
+    // The control, its loads and the query they came from.
+    FlashHost m_flash;
     std::wstring m_strLeaveGamePrompt;
-    // The whole last query: m_szGameQuery holds at most 1499 units of it, and nothing of a longer
-    // query may be lost from the FlashVars or from a reload.
-    std::wstring m_strGameQuery;
-    // Shown in the control's place when no control could be created.
-    std::unique_ptr<CFlashNotice> m_pFlashNotice;
     static const wchar_t* const kDefaultLeaveGamePrompt;
 
     // Notification-area icon.

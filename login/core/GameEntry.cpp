@@ -20,17 +20,6 @@ std::u16string GameQueryText(std::u16string_view address) {
     return std::u16string(address.substr(question + 1));
 }
 
-std::optional<std::u16string> QueryParameter(std::u16string_view query, std::u16string_view key) {
-    const std::size_t at = query.find(key);
-    if (at == std::u16string_view::npos || at == 0)
-        return std::nullopt;
-    const std::size_t start = at + key.size();
-    const std::size_t end = query.find(u'&', start);
-    if (end == std::u16string_view::npos)
-        return std::u16string();
-    return std::u16string(query.substr(start, end - start));
-}
-
 std::u16string LoginPageAddress(std::u16string_view portalHost) {
     return u"http://" + std::u16string(portalHost) + u"/games/kelvo/dlq/";
 }

@@ -3,6 +3,7 @@
 // case-sensitive; parameter values are taken as they stand, without decoding.
 #pragma once
 
+#include "flash/core/QueryParameter.h"
 #include "login/core/LoginPageRetry.h"
 
 #include <optional>
@@ -15,11 +16,6 @@ CompletedPage ClassifyCompletedAddress(std::u16string_view address);
 
 // The text after the first "?", or the whole address when it has none.
 std::u16string GameQueryText(std::u16string_view address);
-
-// The value of key (for example u"&serverid=") in the query: from the end of the key's first
-// occurrence up to the next "&". Nothing when the key is missing or starts the query; an empty
-// value when no "&" follows.
-std::optional<std::u16string> QueryParameter(std::u16string_view query, std::u16string_view key);
 
 std::u16string LoginPageAddress(std::u16string_view portalHost);
 std::u16string ReentryAddress(std::u16string_view portalHost, std::u16string_view serverId);

@@ -1,5 +1,7 @@
 #include "login/win/CExplorer1.h"
 
+#include "framework/CatchLog.h"
+
 // {8856F961-340A-11D0-A96B-00C04FD705A2}
 const CLSID CLSID_KelvoWebBrowser = {
     0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
@@ -13,7 +15,13 @@ constexpr DISPID kDispidDocument = 203;
 } // namespace
 
 BOOL CExplorer1::Create(LPCWSTR, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id) {
-    return CreateControl(CLSID_KelvoWebBrowser, DIID_KelvoWebBrowserEvents2, style, rect, pParentWnd, id);
+    const HRESULT hr =
+        CreateControl(CLSID_KelvoWebBrowser, DIID_KelvoWebBrowserEvents2, style, rect, pParentWnd, id);
+    if (FAILED(hr)) {
+        LogFailedResult(L"the web browser control is not created", hr);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL CExplorer1::PreTranslateMessage(MSG* pMsg) {

@@ -98,28 +98,30 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
         }
         ::SetEnvironmentVariableW(L"KELVO_TEST_FACTORY", c.factoryMode);
         const FlashCopyLibrary copy(path);
-        game.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
-        game.m_bReadyLayoutDone = false;
+        game.m_flash.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
+        game.m_flash.m_bReadyLayoutDone = false;
         std::uint32_t code = 0;
-        EXPECT_EQ(game.m_pFlashCtrl->CreateFromCopy(copy, WS_CHILD, place, &game, 1001, &code), c.fault)
+        EXPECT_EQ(game.m_flash.m_pFlashCtrl->CreateFromCopy(copy, WS_CHILD, place, &game, 1001, &code),
+                  c.fault)
             << c.name;
         EXPECT_EQ(code, c.code) << c.name;
         if (c.fault != FlashCopyFault::None) {
-            EXPECT_EQ(game.m_pFlashCtrl->m_hWnd, nullptr) << c.name;
+            EXPECT_EQ(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr) << c.name;
             EXPECT_EQ(game.GetDlgItem(1001), nullptr) << c.name << ": a host window is left";
             continue;
         }
         // Calls reach it and its events reach the game window, as for a registered control.
-        ASSERT_NE(game.m_pFlashCtrl->m_hWnd, nullptr);
-        EXPECT_EQ(game.GetDlgItem(1001), game.m_pFlashCtrl->m_hWnd);
-        EXPECT_EQ(game.m_pFlashCtrl->Menu(false), S_OK);
+        ASSERT_NE(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr);
+        EXPECT_EQ(game.GetDlgItem(1001), game.m_flash.m_pFlashCtrl->m_hWnd);
+        EXPECT_EQ(game.m_flash.m_pFlashCtrl->Menu(false), S_OK);
         EXPECT_EQ(log.Count(L"put Menu false"), 1);
-        EXPECT_TRUE(PumpUntil([&] { return game.m_bReadyLayoutDone; })) << "no ready-state change arrived";
-        game.m_pFlashCtrl.reset();
+        EXPECT_TRUE(PumpUntil([&] { return game.m_flash.m_bReadyLayoutDone; }))
+            << "no ready-state change arrived";
+        game.m_flash.m_pFlashCtrl.reset();
         Pump(50);
     }
     ::SetEnvironmentVariableW(L"KELVO_TEST_FACTORY", nullptr);
-    game.m_pFlashCtrl.reset();
+    game.m_flash.m_pFlashCtrl.reset();
     game.DestroyWindow();
     Pump(50);
 }
@@ -137,17 +139,17 @@ TEST(FlashCopyChild, TheGameWindowShowsTheExpectedControl) {
     const bool fromCopy = ::GetModuleHandleW(L"flash.ocx") != nullptr;
     const bool fromRegistration = ::GetModuleHandleW(L"kelvo_standins.dll") != nullptr;
     if (expected == L"notice") {
-        EXPECT_FALSE(game.m_pFlashCtrl);
-        EXPECT_TRUE(game.m_pFlashNotice);
+        EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
+        EXPECT_TRUE(game.m_flash.m_pFlashNotice);
     } else {
-        ASSERT_TRUE(game.m_pFlashCtrl);
-        EXPECT_FALSE(game.m_pFlashNotice);
+        ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
+        EXPECT_FALSE(game.m_flash.m_pFlashNotice);
         EXPECT_EQ(fromCopy, expected == L"copy");
         EXPECT_EQ(fromRegistration, expected == L"registered");
-        EXPECT_TRUE(PumpUntil([&] { return game.m_bReadyLayoutDone; }));
+        EXPECT_TRUE(PumpUntil([&] { return game.m_flash.m_bReadyLayoutDone; }));
         EXPECT_EQ(log.Count(L"Play"), 1);
     }
-    game.m_pFlashCtrl.reset();
+    game.m_flash.m_pFlashCtrl.reset();
     game.DestroyWindow();
     Pump(50);
 }

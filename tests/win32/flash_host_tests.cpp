@@ -5,6 +5,7 @@
 #include "game/win/tarvinGame.h"
 #include "login/win/CtarvinDlg.h"
 
+#include "game_support.h"
 #include "movie_server.h"
 #include "test_support.h"
 
@@ -78,7 +79,7 @@ protected:
         ::SetWindowPos(game.m_hWnd, HWND_TOP, 100, 80, 900, 600, SWP_SHOWWINDOW);
     }
     void TearDown() override {
-        game.m_pFlashCtrl.reset();
+        game.m_flash.m_pFlashCtrl.reset();
         game.DestroyWindow();
         Pump(50);
         log.reset();
@@ -95,11 +96,7 @@ protected:
                L"&client=2" + extra;
     }
     std::wstring MovieUrl() const { return server.Root() + L"GameLoader_1001.swf"; }
-    RECT ExpectedPlace() const {
-        RECT client{};
-        ::GetClientRect(game.m_hWnd, &client);
-        return {3, 29, client.right - 3, client.bottom - 3};
-    }
+    RECT ExpectedPlace() const { return gametest::ControlPlace(game.m_hWnd); }
 
     MovieServer server{
         "show The stand-in movie runs.\nwait 10\n"
@@ -136,13 +133,13 @@ TEST_F(FlashHost, LoadSetsThePropertiesInOrderThenLoadsAndPlays) {
         Count(
             L"FlashCall <invoke name=\"noSuchFunction\" returntype=\"xml\"><arguments></arguments></invoke>"),
         1u);
-    EXPECT_STREQ(game.m_szGameQuery, query.c_str());
+    EXPECT_STREQ(game.m_flash.m_szGameQuery, query.c_str());
     EXPECT_EQ(game.m_strLeaveGamePrompt,
               L"\u63D0\u793A:\u60A8\u786E\u5B9A\u8981\u79BB\u5F00\u5F53\u524D\u6E38\u620F\u5417?");
 
     // The control: a plain child, id 1001, inside the frame.
-    ASSERT_TRUE(game.m_pFlashCtrl);
-    const HWND control = game.m_pFlashCtrl->m_hWnd;
+    ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
+    const HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
     EXPECT_EQ(game.GetDlgItem(1001), control);
     EXPECT_TRUE(::IsWindowVisible(control));
     EXPECT_EQ(::GetWindowLongPtrW(control, GWL_STYLE) & (WS_BORDER | WS_CAPTION | WS_THICKFRAME), 0);
@@ -173,12 +170,12 @@ TEST_F(FlashHost, RelativeMovieAddressFailsLikeAMissingFile) {
 
 TEST_F(FlashHost, LayoutOnTheFirstReadyStateChangeOnly) {
     game.LoadGameMovie(Query());
-    ASSERT_TRUE(game.m_pFlashCtrl);
-    const HWND control = game.m_pFlashCtrl->m_hWnd;
-    EXPECT_FALSE(game.m_bReadyLayoutDone);
+    ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
+    const HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
+    EXPECT_FALSE(game.m_flash.m_bReadyLayoutDone);
     ::MoveWindow(control, 40, 50, 200, 100, FALSE);
     ASSERT_TRUE(WaitFor(L"ready 4"));
-    EXPECT_TRUE(game.m_bReadyLayoutDone);
+    EXPECT_TRUE(game.m_flash.m_bReadyLayoutDone);
     EXPECT_TRUE(SameRect(ChildRect(control, game.m_hWnd), ExpectedPlace()));
     // Later changes of the same control leave it where it is.
     ::MoveWindow(control, 40, 50, 200, 100, FALSE);
@@ -191,13 +188,13 @@ TEST_F(FlashHost, ReloadMessageLoadsTheStoredQueryInANewControl) {
     const std::wstring query = Query();
     game.LoadGameMovie(query);
     ASSERT_TRUE(WaitFor(L"movie loaded " + MovieUrl()));
-    const HWND first = game.m_pFlashCtrl->m_hWnd;
+    const HWND first = game.m_flash.m_pFlashCtrl->m_hWnd;
     game.m_strLeaveGamePrompt = L"set by the movie";
     // From another sender, as any process may post it.
     ::PostMessageW(game.m_hWnd, 1549, 7, 9);
     ASSERT_TRUE(WaitFor(L"movie loaded " + MovieUrl(), 2));
-    ASSERT_TRUE(game.m_pFlashCtrl);
-    EXPECT_NE(game.m_pFlashCtrl->m_hWnd, first);
+    ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
+    EXPECT_NE(game.m_flash.m_pFlashCtrl->m_hWnd, first);
     EXPECT_FALSE(::IsWindow(first));
     EXPECT_EQ(Count(L"put FlashVars " + query), 2u);
     EXPECT_EQ(server.Requests(), 2u);
@@ -207,10 +204,10 @@ TEST_F(FlashHost, ReloadMessageLoadsTheStoredQueryInANewControl) {
 TEST_F(FlashHost, SecondLoadStopsAndDestroysTheOldControlBeforeTheNewOne) {
     game.LoadGameMovie(Query());
     ASSERT_TRUE(WaitFor(L"ready 4"));
-    const HWND first = game.m_pFlashCtrl->m_hWnd;
+    const HWND first = game.m_flash.m_pFlashCtrl->m_hWnd;
     game.LoadGameMovie(Query(L"&second=1"));
     EXPECT_FALSE(::IsWindow(first));
-    EXPECT_FALSE(game.m_bReadyLayoutDone);
+    EXPECT_FALSE(game.m_flash.m_bReadyLayoutDone);
     const std::vector<std::wstring> log = Log();
     std::size_t stop = log.size(), secondCreated = log.size();
     for (std::size_t i = 0, created = 0; i < log.size(); ++i) {
@@ -221,13 +218,13 @@ TEST_F(FlashHost, SecondLoadStopsAndDestroysTheOldControlBeforeTheNewOne) {
     }
     ASSERT_LT(secondCreated, log.size());
     EXPECT_LT(stop, secondCreated);
-    EXPECT_EQ(game.GetDlgItem(1001), game.m_pFlashCtrl->m_hWnd);
+    EXPECT_EQ(game.GetDlgItem(1001), game.m_flash.m_pFlashCtrl->m_hWnd);
 }
 
 TEST_F(FlashHost, LongQueryIsKeptWholeForTheMovieAndForReloads) {
     const std::wstring query = Query(L"&pad=" + std::wstring(2000, L'x'));
     game.LoadGameMovie(query);
-    EXPECT_EQ(std::wstring(game.m_szGameQuery), query.substr(0, 1499));
+    EXPECT_EQ(std::wstring(game.m_flash.m_szGameQuery), query.substr(0, 1499));
     EXPECT_EQ(Count(L"put FlashVars " + query), 1u);
     EXPECT_EQ(Count(L"LoadMovie 0 " + MovieUrl()), 1u);
     game.SendMessageW(1549);
@@ -252,13 +249,13 @@ protected:
 TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
     const std::wstring query = Query();
     game.LoadGameMovie(query);
-    EXPECT_FALSE(game.m_pFlashCtrl);
+    EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
     EXPECT_EQ(game.GetDlgItem(1001), nullptr);
-    ASSERT_TRUE(game.m_pFlashNotice);
-    const HWND notice = game.m_pFlashNotice->m_hWnd;
+    ASSERT_TRUE(game.m_flash.m_pFlashNotice);
+    const HWND notice = game.m_flash.m_pFlashNotice->m_hWnd;
     EXPECT_TRUE(::IsWindowVisible(notice));
     EXPECT_TRUE(SameRect(ChildRect(notice, game.m_hWnd), ExpectedPlace()));
-    EXPECT_STREQ(game.m_szGameQuery, query.c_str());
+    EXPECT_STREQ(game.m_flash.m_szGameQuery, query.c_str());
     EXPECT_EQ(game.m_strLeaveGamePrompt, tarvinGame::kDefaultLeaveGamePrompt);
     ::RedrawWindow(game.m_hWnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME | RDW_UPDATENOW);
@@ -267,23 +264,24 @@ TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
 
     // The frame goes on: maximise and restore keep the notice fitted.
     game.ToggleMaximized();
-    EXPECT_TRUE(SameRect(ChildRect(game.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
+    EXPECT_TRUE(SameRect(ChildRect(game.m_flash.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
     game.ToggleMaximized();
-    EXPECT_TRUE(SameRect(ChildRect(game.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
+    EXPECT_TRUE(SameRect(ChildRect(game.m_flash.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
     // A reload tries again and shows the notice again.
     game.SendMessageW(1549);
-    ASSERT_TRUE(game.m_pFlashNotice);
+    ASSERT_TRUE(game.m_flash.m_pFlashNotice);
     EXPECT_FALSE(::IsWindow(notice));
-    EXPECT_FALSE(game.m_pFlashCtrl);
+    EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
     EXPECT_EQ(server.Requests(), 0u);
 
     // Once a player is there, the next reload has the control.
     if (m_registration->WasRegistered()) {
         m_registration->Restore();
         game.SendMessageW(1549);
-        EXPECT_TRUE(game.m_pFlashCtrl);
-        EXPECT_FALSE(game.m_pFlashNotice);
-        EXPECT_EQ(game.GetDlgItem(1001), game.m_pFlashCtrl ? game.m_pFlashCtrl->m_hWnd : nullptr);
+        EXPECT_TRUE(game.m_flash.m_pFlashCtrl);
+        EXPECT_FALSE(game.m_flash.m_pFlashNotice);
+        EXPECT_EQ(game.GetDlgItem(1001),
+                  game.m_flash.m_pFlashCtrl ? game.m_flash.m_pFlashCtrl->m_hWnd : nullptr);
     }
 }
 
@@ -305,8 +303,9 @@ TEST_F(FlashMissing, TheNoticePromisesF5OnlyWhereF5EntersAgain) {
     for (const Case& c : cases) {
         login.m_strReentryUrl = c.reentry;
         owned.LoadGameMovie(Query());
-        ASSERT_TRUE(owned.m_pFlashNotice);
-        EXPECT_EQ(owned.m_pFlashNotice->GetText(), std::wstring(CFlashNotice::kReason) + L"\r\n" + c.advice)
+        ASSERT_TRUE(owned.m_flash.m_pFlashNotice);
+        EXPECT_EQ(owned.m_flash.m_pFlashNotice->GetText(),
+                  std::wstring(CFlashNotice::kReason) + L"\r\n" + c.advice)
             << (c.reentry[0] ? "with" : "without") << " a re-entry address";
     }
     owned.DestroyWindow();

@@ -5,11 +5,13 @@
 #include "login/win/CExplorer1.h"
 
 #include <mshtml.h>
+#include <olectl.h>
 
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,15 +118,62 @@ TEST_F(FrameworkControl, EventsThatCannotBeConnectedFailTheCreation) {
     // The browser has no connection point for this interface: its events would be lost unseen.
     const IID unknownEvents = {0x0BADF00D, 0x1234, 0x5678, {0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78}};
     CWnd control;
-    EXPECT_FALSE(control.CreateControl(CLSID_KelvoWebBrowser, unknownEvents, WS_CHILD, RECT{0, 0, 100, 100},
-                                       &host, 1002));
+    EXPECT_EQ(control.CreateControl(CLSID_KelvoWebBrowser, unknownEvents, WS_CHILD, RECT{0, 0, 100, 100},
+                                    &host, 1002),
+              CONNECT_E_NOCONNECTION);
     EXPECT_EQ(control.m_hWnd, nullptr);
     EXPECT_EQ(control.GetControlSite(), nullptr);
     EXPECT_EQ(host.GetDlgItem(1002), nullptr);
     // Without an event owner nothing is connected, and the control is created.
     CWnd quiet;
-    EXPECT_TRUE(
-        quiet.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{0, 0, 100, 100}, &host, 1003));
+    EXPECT_EQ(
+        quiet.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{0, 0, 100, 100}, &host, 1003),
+        S_OK);
+}
+
+TEST_F(FrameworkControl, AFailedCreationSaysWhy) {
+    // An object that is no embeddable control: a plain stream.
+    ComPtr<IStream> stream;
+    ASSERT_EQ(::CreateStreamOnHGlobal(nullptr, TRUE, stream.ReleaseAndGetAddressOf()), S_OK);
+    CWnd parentless;
+    CDialog unshown(102);
+    CWnd twice;
+    ASSERT_EQ(twice.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{0, 0, 10, 10}, &host, 1004),
+              S_OK);
+    struct Case {
+        const char* what;
+        std::function<HRESULT()> create;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {"a parent without a window",
+         [&] {
+             return parentless.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{}, &unshown,
+                                             1005);
+         },
+         E_INVALIDARG},
+        {"a wrapper that hosts a control already",
+         [&] { return twice.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{}, &host, 1004); },
+         HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)},
+        {"a class nobody registered",
+         [&] {
+             const CLSID unknown = {
+                 0x0BADF00D, 0x4321, 0x8765, {0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78}};
+             return parentless.CreateControl(unknown, IID_NULL, WS_CHILD, RECT{}, &host, 1005);
+         },
+         REGDB_E_CLASSNOTREG},
+        {"no object",
+         [&] { return parentless.CreateControl(nullptr, IID_NULL, WS_CHILD, RECT{}, &host, 1005); },
+         E_POINTER},
+        {"an object that is no control",
+         [&] { return parentless.CreateControl(stream.Get(), IID_NULL, WS_CHILD, RECT{}, &host, 1005); },
+         E_NOINTERFACE},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.create(), c.expected) << c.what;
+        EXPECT_EQ(parentless.m_hWnd, nullptr) << c.what;
+        EXPECT_EQ(host.GetDlgItem(1005), nullptr) << c.what;
+    }
 }
 
 } // namespace

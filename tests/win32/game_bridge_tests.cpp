@@ -37,7 +37,7 @@ protected:
     }
     void TearDown() override {
         if (login)
-            login->m_game.m_pFlashCtrl.reset();
+            login->m_game.m_flash.m_pFlashCtrl.reset();
         EntryFixture::TearDown();
         EXPECT_TRUE(GraveyardFlash::Untouched());
         GraveyardFlash::Free();
@@ -53,24 +53,22 @@ protected:
         // Refreshes go to our server: nothing listens on the portal's address here, and the web
         // view's error pages would lead it back there without end.
         login->m_strReentryUrl = Reentry();
-        game.m_pFlashCtrl.reset();
-        RECT client{};
-        ::GetClientRect(game.m_hWnd, &client);
+        game.m_flash.m_pFlashCtrl.reset();
         auto flash = std::make_unique<GraveyardFlash>();
-        EXPECT_TRUE(flash->Create(&game, RECT{3, 29, client.right - 3, client.bottom - 3}, 1001));
+        EXPECT_TRUE(flash->Create(&game, ControlPlace(game.m_hWnd), 1001));
         flash->ShowWindow(SW_SHOW);
         flash->LoadMovie(0, server.Root() + L"GameLoader_1001.swf");
         flash->Play();
-        game.m_pFlashCtrl = std::move(flash);
+        game.m_flash.m_pFlashCtrl = std::move(flash);
         return game;
     }
     std::wstring Reentry() const { return server.Root() + L"games/dlq/togame.php?server_id=12"; }
     int Refreshes() const { return log->Count("navigate " + Utf8(Reentry())); }
     // The stand-in's view inside the control, and a click on one of its buttons, queued.
     HWND View(const tarvinGame& game) const {
-        return game.m_pFlashCtrl
-                   ? ::FindWindowExW(game.m_pFlashCtrl->m_hWnd, nullptr, L"KelvoStandinFlashView", nullptr)
-                   : nullptr;
+        return game.m_flash.m_pFlashCtrl ? ::FindWindowExW(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr,
+                                                           L"KelvoStandinFlashView", nullptr)
+                                         : nullptr;
     }
     static bool Click(HWND view, const wchar_t* button) {
         const auto centre =
@@ -172,7 +170,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         tarvinGame& game = Play(c.fromButton ? std::string("show ready\n")
                                              : "wait 100\n" + Call("disconnection") + "show after\n");
         const HWND window = game.m_hWnd;
-        auto* wrapper = game.m_pFlashCtrl.get();
+        auto* wrapper = game.m_flash.m_pFlashCtrl.get();
         HWND view = nullptr;
         ASSERT_TRUE(PumpUntil([&] {
             view = View(game);
@@ -223,7 +221,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         const std::vector<std::string> lines = log->Utf8Lines();
         if (c.answer == IDNO) {
             EXPECT_EQ(game.m_hWnd, window);
-            EXPECT_EQ(game.m_pFlashCtrl.get(), wrapper);
+            EXPECT_EQ(game.m_flash.m_pFlashCtrl.get(), wrapper);
             EXPECT_TRUE(::IsWindow(view));
             EXPECT_EQ(log->Count("show after") - afterBefore, c.fromButton ? 0 : 1);
             EXPECT_EQ(log->Count("flash destroyed"), destroyed);
@@ -233,7 +231,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         EXPECT_EQ(game.m_hWnd, nullptr);
         EXPECT_FALSE(::IsWindow(window));
         EXPECT_FALSE(::IsWindow(view));
-        EXPECT_FALSE(game.m_pFlashCtrl);
+        EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
         EXPECT_TRUE(login->IsWindowVisible());
         EXPECT_TRUE(frame.IsWindowVisible());
         // The control raising the event lived until it returned, and went then; its wrapper went
@@ -311,7 +309,7 @@ TEST_F(BridgeFixture, ControlReplacedOrRemovedInsideALoadCallIsNeverCalledAgain)
                     seen.push_back(lines[i]);
             EXPECT_EQ(seen, expected);
             EXPECT_EQ(game.m_hWnd != nullptr, replace);
-            EXPECT_EQ(game.m_pFlashCtrl != nullptr, replace);
+            EXPECT_EQ(game.m_flash.m_pFlashCtrl != nullptr, replace);
             if (game.m_hWnd)
                 game.DestroyWindow();
             Pump(50);

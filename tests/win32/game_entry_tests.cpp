@@ -49,8 +49,8 @@ struct EffectRecorder {
     }
     void Record(const CWPRETSTRUCT& m) {
         tarvinGame& game = login->m_game;
-        const std::string state =
-            " title=" + Utf8(game.m_strCaptionTitle) + " query=" + (game.m_szGameQuery[0] ? "set" : "empty");
+        const std::string state = " title=" + Utf8(game.m_strCaptionTitle) +
+                                  " query=" + (game.m_flash.m_szGameQuery[0] ? "set" : "empty");
         if (m.message == WM_SHOWWINDOW && !m.wParam && m.hwnd == login->m_hWnd)
             lines.push_back("hide login");
         else if (m.message == WM_SHOWWINDOW && !m.wParam && m.hwnd == frame)
@@ -97,7 +97,7 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     EXPECT_TRUE(game.m_bMaximized);
     EXPECT_EQ(game.m_strCaptionTitle, L"S12");
     EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"12"));
-    EXPECT_STREQ(game.m_szGameQuery,
+    EXPECT_STREQ(game.m_flash.m_szGameQuery,
                  L"uid=1&serverid=12&gameaddress=S12&mainVersion=1001&resourceHost=http://h/&client=2");
     // The web view went back to the login page, the page's handler cleared first.
     const std::string text = log->Text();
@@ -124,13 +124,13 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     EXPECT_TRUE(game.m_bMaximized);
     EXPECT_EQ(game.m_strCaptionTitle, L"S13");
     EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
-    EXPECT_EQ(std::wstring(game.m_szGameQuery).find(L"serverid=13&"), 6u);
+    EXPECT_EQ(std::wstring(game.m_flash.m_szGameQuery).find(L"serverid=13&"), 6u);
 
     // An address without the keys keeps the earlier title and re-entry address.
     Complete(kPortal + L"/error?a=1");
     EXPECT_EQ(game.m_strCaptionTitle, L"S13");
     EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
-    EXPECT_STREQ(game.m_szGameQuery, L"a=1");
+    EXPECT_STREQ(game.m_flash.m_szGameQuery, L"a=1");
 }
 
 TEST_F(EntryFixture, OtherPagesChangeNothing) {
@@ -175,7 +175,7 @@ TEST_F(EntryFixture, AGameWindowThatCannotBeMadeGivesTheLoginSideBack) {
     }
     tarvinGame& game = login->m_game;
     EXPECT_EQ(game.m_hWnd, nullptr);
-    EXPECT_FALSE(game.m_pFlashCtrl);
+    EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
     EXPECT_TRUE(login->IsWindowVisible());
     EXPECT_TRUE(frame.IsWindowVisible());
     // The next entry opens the game as usual.
@@ -252,7 +252,7 @@ TEST_F(EntryFixture, MenuOpensBelowItsButtonAndGivesTheFocusBack) {
     EXPECT_EQ(g_menuRect.top, window.top + 34);
     // Dismissed without a choice: no command, the focus back on the control.
     PumpThroughFilters();
-    EXPECT_EQ(::GetFocus(), game.m_pFlashCtrl->m_hWnd);
+    EXPECT_EQ(::GetFocus(), game.m_flash.m_pFlashCtrl->m_hWnd);
     EXPECT_EQ(log->Count("navigate " + Utf8(ReentryAddress(L"12"))), 0);
 }
 
@@ -266,7 +266,7 @@ TEST_F(EntryFixture, RefreshFromTheMenuCommandF5AndTheTimerNavigatesToTheReentry
     Settle();
 
     // Three key-downs, two of them auto-repeats: three refreshes; focus on the control.
-    HWND control = game.m_pFlashCtrl->m_hWnd;
+    HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
     ::PostMessageW(control, WM_KEYDOWN, VK_F5, 1);
     ::PostMessageW(control, WM_KEYDOWN, VK_F5, 0x40000001);
     ::PostMessageW(game.m_hWnd, WM_KEYDOWN, VK_F5, 0x40000001);
@@ -422,8 +422,8 @@ TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
     }
     // No: all as it was.
     EXPECT_TRUE(game.IsWindowVisible());
-    ASSERT_TRUE(game.m_pFlashCtrl);
-    EXPECT_NE(game.m_pFlashCtrl->m_hWnd, nullptr);
+    ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
+    EXPECT_NE(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr);
     EXPECT_FALSE(login->IsWindowVisible());
 
     // The other ways in: WM_CLOSE and SC_CLOSE ask; SC_MINIMIZE does not.
@@ -454,8 +454,8 @@ TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
         EXPECT_EQ(answer.seen.count, 1);
     }
     EXPECT_EQ(game.m_hWnd, nullptr);
-    EXPECT_FALSE(game.m_pFlashCtrl);
-    EXPECT_FALSE(game.m_bReadyLayoutDone);
+    EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
+    EXPECT_FALSE(game.m_flash.m_bReadyLayoutDone);
     EXPECT_TRUE(login->IsWindowVisible());
     EXPECT_TRUE(frame.IsWindowVisible());
     EXPECT_EQ(game.m_nHotCode, 0);
@@ -541,7 +541,7 @@ TEST(GameFilterFault, WithoutTheFilterTheDialogKeysWouldEndTheWindow) {
 
 TEST_F(EntryFixture, EnterAndEscapeNeverEndOrHideTheGameWindow) {
     tarvinGame& game = EnterGame();
-    HWND control = game.m_pFlashCtrl->m_hWnd;
+    HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
     for (HWND focus : {control, game.m_hWnd}) {
         ::SetFocus(focus);
         for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_CANCEL, VK_EXECUTE, VK_ESCAPE, VK_RETURN}) {
@@ -561,7 +561,7 @@ TEST_F(EntryFixture, EnterAndEscapeNeverEndOrHideTheGameWindow) {
 
 TEST_F(EntryFixture, RightPressesOnTheControlAreDroppedAndMovesResetTheCaption) {
     tarvinGame& game = EnterGame();
-    HWND control = game.m_pFlashCtrl->m_hWnd;
+    HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
     g_rightDown = g_rightUp = 0;
     ASSERT_TRUE(::SetWindowSubclass(control, &CountRightButton, 1, 0));
     ::PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));

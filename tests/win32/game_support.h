@@ -37,6 +37,15 @@ inline std::string Utf8(const std::wstring& text) {
     return out;
 }
 
+// Where the game window puts its control at the window's current size, by the frame's rule.
+inline RECT ControlPlace(HWND game) {
+    const RECT window = WindowRect(game);
+    const RECT work = WorkArea();
+    const auto place = GameControlRect(window.right - window.left, window.bottom - window.top,
+                                       work.right - work.left, work.bottom - work.top);
+    return place ? RECT{place->left, place->top, place->right, place->bottom} : RECT{};
+}
+
 // ---- Answering the leave-game question from outside ----
 
 // What a message box of this thread looked like when it was answered.
@@ -190,12 +199,10 @@ protected:
     tarvinGame& EnterGame(const std::wstring& serverId = L"12") {
         Complete(EntryAddress(serverId));
         tarvinGame& game = login->m_game;
-        if (game.m_hWnd && !game.m_pFlashCtrl) {
-            game.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
-            RECT client{};
-            ::GetClientRect(game.m_hWnd, &client);
-            game.m_pFlashCtrl->Create(nullptr, WS_CHILD | WS_VISIBLE,
-                                      RECT{3, 29, client.right - 3, client.bottom - 3}, &game, 1001);
+        if (game.m_hWnd && !game.m_flash.m_pFlashCtrl) {
+            game.m_flash.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
+            game.m_flash.m_pFlashCtrl->Create(nullptr, WS_CHILD | WS_VISIBLE, ControlPlace(game.m_hWnd),
+                                              &game, 1001);
         }
         return game;
     }

@@ -1,5 +1,5 @@
 // The loader movie's address and FlashVars from the game query.
-#include "flash/core/GameMovie.h"
+#include "flash/core/GameMoviePlan.h"
 
 #include <gtest/gtest.h>
 
