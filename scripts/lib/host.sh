@@ -109,7 +109,19 @@ kelvo_choose_arch() {
 }
 
 kelvo_wine() { "$WINELOADER" "$@"; }
-kelvo_wineserver() { "${WINESERVER:-wineserver}" "$@"; }
+# Wine's own background processes (services, devices, RPC) start with the first program a server
+# runs and keep that program's standard output and error open while they live: under a persistent
+# server, for good. So a persistent server starts them at once, with nothing to hold; otherwise a
+# later program run with a pipe (CTest's test listing, a $(...) in a script) keeps the reader
+# waiting for an end of output that never comes. The server itself holds nothing either.
+kelvo_wineserver() {
+    if [ "${1:-}" = -p ]; then
+        "${WINESERVER:-wineserver}" "$@" </dev/null >/dev/null 2>&1 || return
+        kelvo_wine cmd /c exit </dev/null >/dev/null 2>&1
+        return 0
+    fi
+    "${WINESERVER:-wineserver}" "$@"
+}
 
 # A fresh prefix of the chosen architecture whose windows are not handed to a window manager:
 # under a bare X server Wine would otherwise wait for one on every hide. Fails at once, with a
