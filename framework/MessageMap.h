@@ -28,6 +28,12 @@ struct MessageMap {
 
 constexpr UINT kAnyId = 0xFFFFFFFFu;
 
+// The number of a message registered by name; window messages stop at 0xFFFF.
+inline UINT KelvoRegisteredMessage(const wchar_t* name) noexcept {
+    const UINT message = ::RegisterWindowMessageW(name);
+    return message ? message : 0xFFFFFFFFu;
+}
+
 #define DECLARE_MESSAGE_MAP()                                                                                \
 protected:                                                                                                   \
     static const MessageMap* GetThisMessageMap();                                                            \
@@ -55,6 +61,12 @@ protected:                                                                      
 // Any message: LRESULT OnXxx(WPARAM, LPARAM).
 #define ON_MESSAGE(msg, memberFn)                                                                            \
     {msg, kAnyId, [](CWnd& w, WPARAM wp, LPARAM lp) -> LRESULT { return KELVO_SELF.memberFn(wp, lp); }},
+// A message registered by name with the system (RegisterWindowMessage), such as the shell's
+// "TaskbarCreated": LRESULT OnXxx(WPARAM, LPARAM). A name the system refuses maps to a number no
+// window message carries.
+#define ON_REGISTERED_MESSAGE(name, memberFn)                                                                \
+    {KelvoRegisteredMessage(name), kAnyId,                                                                   \
+     [](CWnd& w, WPARAM wp, LPARAM lp) -> LRESULT { return KELVO_SELF.memberFn(wp, lp); }},
 // WM_COMMAND with one id: void OnXxx().
 #define ON_COMMAND(cmdId, memberFn)                                                                          \
     {WM_COMMAND, static_cast<UINT>(cmdId), [](CWnd& w, WPARAM, LPARAM) -> LRESULT {                          \

@@ -4,12 +4,13 @@
 #pragma once
 
 #include "framework/PixelRect.h"
+#include "game/core/ButtonState.h"
 
 #include <array>
 #include <cstddef>
 #include <string>
 
-enum class FrameButtonState : int { Normal = 0, Hover = 1, Pressed = 2 };
+using FrameButtonState = ButtonState;
 
 enum class FrameAction { None, OpenNews, OpenPayment, OpenForum, OpenService, Minimise, Close };
 

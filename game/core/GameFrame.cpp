@@ -59,14 +59,14 @@ CaptionButtonRects LayoutCaptionButtons(int windowWidth) {
     return rects;
 }
 
-int CaptionButtonImage(std::size_t index, int state, bool maximized) {
+int CaptionButtonImage(std::size_t index, ButtonState state, bool maximized) {
     if (index >= kCaptionButtonCount)
         return 0;
     const CaptionButtonLayout& layout = kCaptionButtonLayouts[index];
     const bool restore = maximized && layout.restoreNormalId != 0;
-    if (state == 0)
+    if (state == ButtonState::Normal)
         return restore ? layout.restoreNormalId : layout.normalId;
-    if (state == 2)
+    if (state == ButtonState::Pressed)
         return restore ? layout.restorePressedId : layout.pressedId;
     return restore ? layout.restoreHoverId : layout.hoverId;
 }
@@ -75,7 +75,7 @@ bool CaptionButtonsPress(CaptionButtonStates& states, bool& pressed, const Capti
                          int y) {
     for (std::size_t i = 0; i < kCaptionButtonCount; ++i) {
         if (rects[i].Contains(x, y)) {
-            states[i] = 2;
+            states[i] = ButtonState::Pressed;
             pressed = true;
             return true;
         }
@@ -87,7 +87,7 @@ CaptionAction CaptionButtonsClick(CaptionButtonStates& states, bool& pressed, in
     pressed = false;
     for (std::size_t i = 0; i < kCaptionButtonCount; ++i) {
         if (kCaptionButtonLayouts[i].hotCode == hotCode) {
-            states[i] = 0;
+            states[i] = ButtonState::Normal;
             return kCaptionButtonLayouts[i].action;
         }
     }
@@ -101,13 +101,13 @@ bool CaptionButtonsHover(CaptionButtonStates& states, int& hotCode, const Captio
         if (rects[i].Contains(x, y)) {
             // A lit or pressed button under the mouse keeps its state and does not become hot
             // again: a press made while nothing was hot stays a press without an action.
-            if (states[i] == 0) {
-                states[i] = 1;
+            if (states[i] == ButtonState::Normal) {
+                states[i] = ButtonState::Hover;
                 hotCode = kCaptionButtonLayouts[i].hotCode;
                 repaint = true;
             }
         } else {
-            states[i] = 0;
+            states[i] = ButtonState::Normal;
             repaint = true;
         }
     }
@@ -115,14 +115,14 @@ bool CaptionButtonsHover(CaptionButtonStates& states, int& hotCode, const Captio
 }
 
 void CaptionButtonsSettle(const CaptionButtonStates& states, int& hotCode) {
-    if (std::all_of(states.begin(), states.end(), [](int s) { return s == 0; }))
+    if (std::all_of(states.begin(), states.end(), [](ButtonState s) { return s == ButtonState::Normal; }))
         hotCode = 0;
 }
 
 bool CaptionButtonsReset(CaptionButtonStates& states, bool& pressed, int& hotCode) {
-    if (std::all_of(states.begin(), states.end(), [](int s) { return s == 0; }))
+    if (std::all_of(states.begin(), states.end(), [](ButtonState s) { return s == ButtonState::Normal; }))
         return false;
-    states.fill(0);
+    states.fill(ButtonState::Normal);
     pressed = false;
     hotCode = 0;
     return true;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "framework/PixelRect.h"
+#include "game/core/ButtonState.h"
 #include "res/resource.h"
 
 #include <array>
@@ -110,14 +111,14 @@ inline constexpr std::array<CaptionButtonLayout, kCaptionButtonCount> kCaptionBu
     {100, 26, 2, IDB_CLOSE_NORMAL, IDB_CLOSE_HOVER, IDB_CLOSE_PRESSED, 0, 0, 0, CaptionAction::Close},
 }};
 
-using CaptionButtonStates = std::array<int, kCaptionButtonCount>; // 0 normal, 1 hover, 2 pressed
+using CaptionButtonStates = std::array<ButtonState, kCaptionButtonCount>;
 using CaptionButtonRects = std::array<GameRect, kCaptionButtonCount>;
 
 // The buttons follow the real window width, not the work-area-clamped one.
 CaptionButtonRects LayoutCaptionButtons(int windowWidth);
 
-// The picture for a button in a state: 0 normal, 2 pressed, anything else hover.
-int CaptionButtonImage(std::size_t index, int state, bool maximized);
+// The picture for a button in a state: any state but normal and pressed shows hover.
+int CaptionButtonImage(std::size_t index, ButtonState state, bool maximized);
 
 // A non-client left-button press at a window point: the first button containing it becomes
 // pressed and a press is pending. The hot code is left as it is. True when a button was hit.

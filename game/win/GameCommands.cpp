@@ -5,8 +5,6 @@
 
 #include "framework/CWinApp.h"
 
-#include <cwchar>
-
 namespace {
 
 // The movie's own display settings dialog, asked for through ExternalInterface.
@@ -27,7 +25,7 @@ void tarvinGame::ShowGameMenu() {
     if (popup) {
         RECT window{};
         ::GetWindowRect(m_hWnd, &window);
-        const RECT& button = m_rcButton[0];
+        const RECT& button = m_caption.m_rcButton[0];
         // Returns when the menu closes; a chosen item arrives afterwards as WM_COMMAND.
         ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, window.left + button.left,
                          window.top + button.bottom + kMenuGap, 0, m_hWnd, nullptr);
@@ -66,60 +64,32 @@ void tarvinGame::ShowFlashDisplaySettings() {
 }
 
 void tarvinGame::HideToNotificationArea() {
-    if (!m_hWnd)
-        return;
-    if (!m_bTrayIconShown) {
-        m_nidTray = {};
-        m_nidTray.cbSize = sizeof(m_nidTray);
-        m_nidTray.hWnd = m_hWnd;
-        m_nidTray.uID = kGameTrayIconId;
-        m_nidTray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-        m_nidTray.uCallbackMessage = WM_KELVO_NOTIFYICON;
-        m_nidTray.hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kGameTrayIconId));
-        std::wcsncpy(m_nidTray.szTip, L"Kelvo", std::size(m_nidTray.szTip) - 1);
-        m_bTrayIconShown = ::Shell_NotifyIconW(NIM_ADD, &m_nidTray) != FALSE;
-    }
-    // Without an icon to bring it back (no notification area), a hidden window would be lost to
-    // the player: it goes to the taskbar instead.
-    ShowWindow(m_bTrayIconShown ? SW_HIDE : SW_MINIMIZE);
+    if (m_hWnd)
+        m_tray.HideWindow(m_hWnd);
 }
 
 LRESULT tarvinGame::OnNotifyIcon(WPARAM wParam, LPARAM lParam) {
-    if (wParam != kGameTrayIconId)
-        return 1;
-    if (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) {
-        ShowWindow(SW_SHOW);
-        RemoveTrayIcon();
-    }
-    return 0;
+    return m_tray.OnNotify(m_hWnd, wParam, lParam);
 }
 
-void tarvinGame::RemoveTrayIcon() {
-    if (m_bTrayIconShown) {
-        ::Shell_NotifyIconW(NIM_DELETE, &m_nidTray);
-        m_bTrayIconShown = false;
-    }
-}
-
-LRESULT tarvinGame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT tarvinGame::OnShowWindow(WPARAM wParam, LPARAM) {
     // The window shown again by any road (a re-entry, the movie) no longer needs its icon.
-    if (message == WM_SHOWWINDOW && wParam)
-        RemoveTrayIcon();
-    // A new notification area (the shell restarted) has lost the icon of the hidden window: it is
-    // added again, or the window comes back to the taskbar.
-    static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
-    if (message == taskbarCreated && taskbarCreated && m_bTrayIconShown &&
-        !::Shell_NotifyIconW(NIM_ADD, &m_nidTray)) {
-        m_bTrayIconShown = false;
-        ShowWindow(SW_SHOWMINNOACTIVE);
-    }
-    return CDialog::WindowProc(message, wParam, lParam);
+    if (wParam)
+        m_tray.Remove();
+    return Default();
+}
+
+LRESULT tarvinGame::OnTaskbarCreated(WPARAM, LPARAM) {
+    m_tray.OnTaskbarCreated();
+    return Default();
 }
 
 void tarvinGame::OnDestroy() {
     // A window that goes while hidden (the movie's lost connection answered Yes, or the end of the
     // program) would otherwise leave its icon behind until the mouse passes over it.
-    RemoveTrayIcon();
+    m_tray.Remove();
+    // The frame's pictures are the window's.
+    m_caption.Close();
     // The control goes before the child windows do: inside one of its own events (the program
     // ending during a leave question) its host window must outlive the event.
     m_flash.RemoveControl(FlashHost::Removal::Destroy);

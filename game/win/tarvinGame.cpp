@@ -4,30 +4,6 @@
 
 namespace {
 
-// One frame picture, loaded from the resources for one paint.
-struct LoadedBitmap {
-    UniqueBitmap bitmap;
-    GameImageSize size;
-};
-
-LoadedBitmap LoadFrameBitmap(int id) {
-    LoadedBitmap loaded;
-    loaded.bitmap.reset(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
-    BITMAP info{};
-    if (loaded.bitmap && ::GetObjectW(loaded.bitmap.get(), sizeof(info), &info))
-        loaded.size = {info.bmWidth, info.bmHeight};
-    return loaded;
-}
-
-// Copies a whole picture, stretched, onto the destination rectangle.
-void DrawStretched(HDC target, HDC memory, const LoadedBitmap& image, const GameRect& dest) {
-    if (!image.bitmap || image.size.width <= 0 || image.size.height <= 0)
-        return;
-    SelectedObject selected(memory, image.bitmap.get());
-    ::StretchBlt(target, dest.left, dest.top, dest.Width(), dest.Height(), memory, 0, 0, image.size.width,
-                 image.size.height, SRCCOPY);
-}
-
 RECT WorkArea() {
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -51,6 +27,9 @@ ON_WM_GETMINMAXINFO()
 ON_WM_MOVE()
 ON_WM_SIZE()
 ON_WM_ERASEBKGND()
+ON_MESSAGE(WM_PAINT, OnDefaultPaint)
+ON_MESSAGE(WM_NCPAINT, OnDefaultPaint)
+ON_MESSAGE(WM_NCACTIVATE, OnDefaultPaint)
 // Commands, notification icon and leaving the game (GameCommands.cpp).
 ON_COMMAND(ID_GAME_REFRESH, RefreshGame)
 ON_COMMAND(ID_GAME_CLEARCACHE, ClearBrowserCache)
@@ -59,6 +38,8 @@ ON_WM_CLOSE()
 ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
 ON_WM_TIMER()
 ON_MESSAGE(WM_KELVO_NOTIFYICON, OnNotifyIcon)
+ON_MESSAGE(WM_SHOWWINDOW, OnShowWindow)
+ON_REGISTERED_MESSAGE(L"TaskbarCreated", OnTaskbarCreated)
 ON_WM_DESTROY()
 // The movie (GameBridge.cpp).
 ON_MESSAGE(WM_KELVO_RELOADMOVIE, OnReloadMovie)
@@ -69,7 +50,7 @@ tarvinGame::tarvinGame(CWnd* pParent) : CDialog(IDD, pParent) {
 }
 
 void tarvinGame::SetCaptionTitle(std::wstring title) {
-    m_strCaptionTitle = std::move(title);
+    m_caption.m_strCaptionTitle = std::move(title);
 }
 
 int tarvinGame::OnCreate(LPCREATESTRUCTW) {
@@ -81,151 +62,55 @@ int tarvinGame::OnCreate(LPCREATESTRUCTW) {
 
 BOOL tarvinGame::OnInitDialog() {
     CDialog::OnInitDialog();
-    // The object outlives its windows: a window closed from its caption keeps the close button hot
-    // and pressed in the object, which must not carry over into the next game window.
-    m_nButtonState = {};
-    m_bPressed = false;
-    m_nHotCode = 0;
     SetIcons(m_hIcon);
-    m_nBorderWidth = kGameBorderWidth;
-    m_nCaptionHeight = kGameCaptionHeight;
-    // "SimSun" by its Chinese name, which is how the face is registered on Chinese systems.
-    m_fontTitle.reset(::CreateFontW(12, 7, 0, 0, 600, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, 0x10, L"\u5B8B\u4F53"));
+    m_caption.Open(m_hWnd);
     PaintFrame();
     return TRUE;
 }
 
-LRESULT tarvinGame::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    const LRESULT result = CDialog::DefWindowProc(message, wParam, lParam);
-    // Default painting of the client area and of the (empty) non-client area may draw over the
-    // frame, the activation change in particular, so the frame goes back on top of it.
-    if ((message == WM_PAINT || message == WM_NCPAINT || message == WM_NCACTIVATE) && m_hWnd &&
-        ::IsWindow(m_hWnd))
+LRESULT tarvinGame::OnDefaultPaint(WPARAM, LPARAM) {
+    const LRESULT result = Default();
+    if (m_hWnd && ::IsWindow(m_hWnd))
         PaintFrame();
     return result;
 }
 
 void tarvinGame::PaintFrame() {
-    if (!m_hWnd)
-        return;
-    RECT window{};
-    ::GetWindowRect(m_hWnd, &window);
-    const RECT work = WorkArea();
-
-    WindowDc dc(m_hWnd, WindowDc::Area::Whole);
-    UniqueMemoryDc memory(dc ? ::CreateCompatibleDC(dc.get()) : nullptr);
-    if (!dc || !memory)
-        return;
-
-    // Every picture is loaded for this paint only; the measured sizes drive the layout.
-    struct Slot {
-        int id;
-        GameImageSize* size;
-    };
-    GameFrameImageSizes sizes;
-    const Slot slots[] = {
-        {kImgCaptionRight, &sizes.captionRight}, {kImgBorderLeft, &sizes.borderLeft},
-        {kImgCaptionLeft, &sizes.captionLeft},   {kImgCaptionMiddle, nullptr},
-        {kImgBorderRight, &sizes.borderRight},   {kImgCornerBottomLeft, &sizes.cornerBottomLeft},
-        {kImgBorderBottom, &sizes.borderBottom}, {kImgCornerBottomRight, &sizes.cornerBottomRight},
-    };
-    std::array<LoadedBitmap, std::size(slots)> images;
-    for (std::size_t i = 0; i < std::size(slots); ++i) {
-        images[i] = LoadFrameBitmap(slots[i].id);
-        if (slots[i].size && images[i].size.width > 0)
-            *slots[i].size = images[i].size;
-    }
-
-    const auto pieces = LayoutGameFrame(window.right - window.left, window.bottom - window.top,
-                                        work.right - work.left, work.bottom - work.top, sizes);
-    for (const GameFramePiece& piece : pieces) {
-        for (std::size_t i = 0; i < std::size(slots); ++i) {
-            if (slots[i].id == piece.imageId)
-                DrawStretched(dc.get(), memory.get(), images[i], piece.dest);
-        }
-    }
-
-    if (!m_strCaptionTitle.empty()) {
-        ::SetBkMode(dc.get(), TRANSPARENT);
-        ::SetTextColor(dc.get(), m_clrTitle);
-        ::SetTextAlign(dc.get(), TA_CENTER | TA_TOP);
-        SelectedObject font(dc.get(), m_fontTitle.get());
-        ::TextOutW(dc.get(), kGameTitleCentreX, m_nCaptionHeight / 3, m_strCaptionTitle.c_str(),
-                   static_cast<int>(m_strCaptionTitle.size()));
-    }
-
-    PaintCaptionButtons();
+    if (m_hWnd)
+        m_caption.Paint(m_bMaximized);
 }
 
 void tarvinGame::PaintCaptionButtons() {
-    if (!m_hWnd)
-        return;
-    RECT window{};
-    ::GetWindowRect(m_hWnd, &window);
-    const CaptionButtonRects rects = LayoutCaptionButtons(window.right - window.left);
-
-    WindowDc dc(m_hWnd, WindowDc::Area::Whole);
-    UniqueMemoryDc memory(dc ? ::CreateCompatibleDC(dc.get()) : nullptr);
-    for (std::size_t i = 0; i < kCaptionButtonCount; ++i) {
-        const GameRect& r = rects[i];
-        m_rcButton[i] = {r.left, r.top, r.right, r.bottom};
-        if (!dc || !memory)
-            continue;
-        const LoadedBitmap image = LoadFrameBitmap(CaptionButtonImage(i, m_nButtonState[i], m_bMaximized));
-        DrawStretched(dc.get(), memory.get(), image, r);
-    }
-}
-
-CaptionButtonRects tarvinGame::ButtonRects() const noexcept {
-    // The places a paint at the current width stores in m_rcButton; taken from the layout so that
-    // tracking is right even before the first paint after a resize.
-    RECT window{};
-    ::GetWindowRect(m_hWnd, &window);
-    return LayoutCaptionButtons(window.right - window.left);
-}
-
-POINT tarvinGame::ToWindow(POINT screen) const noexcept {
-    RECT window{};
-    ::GetWindowRect(m_hWnd, &window);
-    return {screen.x - window.left, screen.y - window.top};
+    if (m_hWnd)
+        m_caption.Paint(m_bMaximized, GameCaption::Part::Buttons);
 }
 
 LRESULT tarvinGame::OnNcHitTest(POINT point) {
-    const LRESULT defaultCode = Default();
-    RECT window{};
-    ::GetWindowRect(m_hWnd, &window);
-    const GameHitResult hit =
-        GameHitTest(point.x, point.y, ToGameRect(window), static_cast<int>(defaultCode));
-    if (hit.clearHot)
-        m_nHotCode = 0;
-    return hit.code;
+    return m_caption.HitTest(point, Default());
 }
 
 void tarvinGame::OnNcMouseMove(UINT, POINT point) {
-    const POINT at = ToWindow(point);
     bool repaint = false;
-    if (m_bPressed) {
-        const CaptionAction action = CaptionButtonsClick(m_nButtonState, m_bPressed, m_nHotCode);
+    if (m_caption.m_bPressed) {
+        const CaptionAction action = m_caption.Click();
         RunCaptionAction(action);
         // The close confirmation may have ended the window; nothing is hot in a window that is gone.
         if (!m_hWnd) {
-            m_nHotCode = 0;
+            m_caption.m_nHotCode = 0;
             return;
         }
         repaint = action != CaptionAction::None;
     } else {
-        repaint = CaptionButtonsHover(m_nButtonState, m_nHotCode, ButtonRects(), at.x, at.y);
+        repaint = m_caption.Hover(point);
     }
-    CaptionButtonsSettle(m_nButtonState, m_nHotCode);
+    m_caption.Settle();
     if (repaint)
         PaintCaptionButtons();
     Default();
 }
 
 void tarvinGame::OnNcLButtonDown(UINT, POINT point) {
-    const POINT at = ToWindow(point);
-    if (CaptionButtonsPress(m_nButtonState, m_bPressed, ButtonRects(), at.x, at.y))
+    if (m_caption.Press(point))
         PaintCaptionButtons();
     // Default processing starts the caption drag or the edge sizing, on a button too.
     Default();
@@ -258,12 +143,12 @@ void tarvinGame::RunCaptionAction(CaptionAction action) {
 }
 
 void tarvinGame::ResetCaptionButtons() {
-    if (CaptionButtonsReset(m_nButtonState, m_bPressed, m_nHotCode))
+    if (m_caption.Reset())
         PaintCaptionButtons();
 }
 
 BOOL tarvinGame::OnSetCursor(HWND, UINT, UINT) {
-    if (m_nHotCode > 0) {
+    if (m_caption.WantsHandCursor()) {
         ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
         return TRUE;
     }
@@ -279,7 +164,8 @@ void tarvinGame::OnGetMinMaxInfo(MINMAXINFO* lpMMI) {
 void tarvinGame::ApplyMaximizedRule() {
     RECT window{};
     ::GetWindowRect(m_hWnd, &window);
-    m_bMaximized = GameStaysMaximized(m_bMaximized, ToGameRect(window), m_nHotCode, IsIconic() != FALSE);
+    m_bMaximized =
+        GameStaysMaximized(m_bMaximized, ToGameRect(window), m_caption.m_nHotCode, IsIconic() != FALSE);
 }
 
 void tarvinGame::OnMove(int, int) {

@@ -9,11 +9,10 @@
 #include "framework/CDialog.h"
 #include "framework/Handles.h"
 #include "game/core/GameFrame.h"
+#include "game/win/GameCaption.h"
 #include "game/win/GameOwner.h"
+#include "game/win/TrayIcon.h"
 
-#include <shellapi.h>
-
-#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,18 +57,11 @@ public:
     void ClearBrowserCache();
     void ShowFlashDisplaySettings();
 
-    // Frame state.
+    // Placement.
     bool m_bMaximized = false;
     RECT m_rcRestore{};
-    int m_nBorderWidth = kGameBorderWidth;
-    int m_nCaptionHeight = kGameCaptionHeight;
-    std::wstring m_strCaptionTitle;
-    COLORREF m_clrTitle = RGB(255, 255, 255);
-    UniqueFont m_fontTitle;
-    std::array<RECT, kCaptionButtonCount> m_rcButton{};
-    CaptionButtonStates m_nButtonState{};
-    bool m_bPressed = false;
-    int m_nHotCode = 0;
+    // The self-drawn frame: pictures, title, caption buttons, hit-test.
+    GameCaption m_caption;
 
     // ---- Flash host (GameBridge.cpp) ----
     // Replaces the Flash control by a new one running the loader movie named by the query.
@@ -90,11 +82,9 @@ public:
     static const wchar_t* const kDefaultLeaveGamePrompt;
 
     // Notification-area icon.
-    NOTIFYICONDATAW m_nidTray{};
+    TrayIcon m_tray;
 
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
     // Only the leave question ends the game window. OK and Cancel, from the dialog keyboard
     // handling (Execute, Escape) or posted by anything, would hide it with the login side hidden.
@@ -111,30 +101,28 @@ protected:
     void OnMove(int x, int y);
     void OnSize(UINT type, int cx, int cy);
     BOOL OnEraseBkgnd(HDC hdc);
+    // WM_PAINT, WM_NCPAINT and WM_NCACTIVATE: default processing may draw over the frame, so the
+    // frame goes back on top of it.
+    LRESULT OnDefaultPaint(WPARAM wParam, LPARAM lParam);
     void OnClose();
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
     LRESULT OnNotifyIcon(WPARAM wParam, LPARAM lParam);
+    LRESULT OnShowWindow(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
 
     DECLARE_MESSAGE_MAP()
     DECLARE_EVENTSINK_MAP()
 
 private:
-    void RemoveTrayIcon();
     void RunCaptionAction(CaptionAction action);
     void ApplyMaximizedRule();
-    CaptionButtonRects ButtonRects() const noexcept;
-    POINT ToWindow(POINT screen) const noexcept;
 
     HICON m_hIcon = nullptr;
     GameOwner* m_pGameOwner = nullptr;
-    // The notification icon is shown: a window destroyed while hidden must take it away.
-    bool m_bTrayIconShown = false;
 };
 
 // Private messages and commands of the game window.
 constexpr UINT WM_KELVO_RELOADMOVIE = kMsgReloadMovie;
-constexpr UINT WM_KELVO_NOTIFYICON = 0x060E;
-constexpr UINT kGameTrayIconId = IDI_KELVO;
 constexpr UINT_PTR kGameReloadTimer = 1;

@@ -9,6 +9,8 @@
 
 namespace {
 
+using enum ButtonState;
+
 const GameFramePiece* Find(const std::vector<GameFramePiece>& pieces, int id) {
     auto it =
         std::find_if(pieces.begin(), pieces.end(), [id](const GameFramePiece& p) { return p.imageId == id; });
@@ -83,7 +85,7 @@ TEST(CaptionButtons, PictureByStateAndMaximisedFlag) {
         {3, 2, true, 207},  {3, -1, true, 206}, {4, 0, true, 154},  {4, 1, false, 155}, {4, 2, false, 164},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(CaptionButtonImage(c.button, c.state, c.maximized), c.expected)
+        EXPECT_EQ(CaptionButtonImage(c.button, static_cast<ButtonState>(c.state), c.maximized), c.expected)
             << "button " << c.button << " state " << c.state << " maximised " << c.maximized;
 }
 
@@ -113,13 +115,13 @@ struct Tracker {
 TEST(CaptionButtons, HoverLightsTheButtonUnderTheMouseAndMakesItHot) {
     Tracker t;
     EXPECT_TRUE(t.Move(930, 10).second);
-    EXPECT_EQ(t.states, (CaptionButtonStates{0, 0, 1, 0, 0}));
+    EXPECT_EQ(t.states, (CaptionButtonStates{Normal, Normal, Hover, Normal, Normal}));
     EXPECT_EQ(t.hot, 1);
     // Staying inside keeps it lit; moving to the neighbour swaps.
     t.Move(945, 25);
-    EXPECT_EQ(t.states, (CaptionButtonStates{0, 0, 1, 0, 0}));
+    EXPECT_EQ(t.states, (CaptionButtonStates{Normal, Normal, Hover, Normal, Normal}));
     t.Move(948, 2);
-    EXPECT_EQ(t.states, (CaptionButtonStates{0, 0, 0, 1, 0}));
+    EXPECT_EQ(t.states, (CaptionButtonStates{Normal, Normal, Normal, Hover, Normal}));
     EXPECT_EQ(t.hot, 2);
     // The gap between buttons, and the right and bottom edges, are outside every button.
     for (const auto& p : {std::pair{946, 10}, {972, 10}, {960, 26}, {960, 1}}) {
@@ -143,7 +145,7 @@ TEST(CaptionButtons, ClickRunsTheHotButtonsActionOnTheNextMove) {
         t.Move(c.x, c.y);
         ASSERT_TRUE(t.Press(c.x, c.y));
         EXPECT_TRUE(t.pressed);
-        EXPECT_EQ(*std::max_element(t.states.begin(), t.states.end()), 2);
+        EXPECT_EQ(*std::max_element(t.states.begin(), t.states.end()), Pressed);
         // The move that follows may be anywhere (after a drag, say): the hot button acts.
         const auto [action, repaint] = t.Move(10, 500);
         EXPECT_EQ(action, c.action);
@@ -159,27 +161,27 @@ TEST(CaptionButtons, TheActionBelongsToTheButtonLastEnteredNotToThePressPoint) {
     t.Move(930, 10); // minimise becomes hot
     // A press straight on close, without a move in between, leaves minimise hot.
     ASSERT_TRUE(t.Press(980, 10));
-    EXPECT_EQ(t.states, (CaptionButtonStates{0, 0, 1, 0, 2}));
+    EXPECT_EQ(t.states, (CaptionButtonStates{Normal, Normal, Hover, Normal, Pressed}));
     EXPECT_EQ(t.hot, 1);
     const auto [action, repaint] = t.Move(980, 10);
     EXPECT_EQ(action, CaptionAction::Minimise);
     // The pressed close button keeps its picture; something is still lit, so the hot code stays
     // until a hover move settles it.
-    EXPECT_EQ(t.states, (CaptionButtonStates{0, 0, 0, 0, 2}));
+    EXPECT_EQ(t.states, (CaptionButtonStates{Normal, Normal, Normal, Normal, Pressed}));
     EXPECT_EQ(t.hot, 1);
 }
 
 TEST(CaptionButtons, APressWhileNothingIsHotShowsPressedButRunsNothing) {
     Tracker t;
     ASSERT_TRUE(t.Press(950, 10));
-    EXPECT_EQ(t.states, (CaptionButtonStates{0, 0, 0, 2, 0}));
+    EXPECT_EQ(t.states, (CaptionButtonStates{Normal, Normal, Normal, Pressed, Normal}));
     const auto [action, repaint] = t.Move(950, 10);
     EXPECT_EQ(action, CaptionAction::None);
     EXPECT_FALSE(repaint);
     EXPECT_FALSE(t.pressed);
     // The picture stays pressed while the mouse stays on the button, and it does not become hot.
     t.Move(955, 12);
-    EXPECT_EQ(t.states, (CaptionButtonStates{0, 0, 0, 2, 0}));
+    EXPECT_EQ(t.states, (CaptionButtonStates{Normal, Normal, Normal, Pressed, Normal}));
     EXPECT_EQ(t.hot, 0);
     t.Move(500, 12);
     EXPECT_EQ(t.states, (CaptionButtonStates{}));
@@ -190,7 +192,7 @@ TEST(CaptionButtons, APressOutsideTheButtonsChangesNothing) {
     t.Move(930, 10);
     EXPECT_FALSE(t.Press(500, 10));
     EXPECT_FALSE(t.pressed);
-    EXPECT_EQ(t.states, (CaptionButtonStates{0, 0, 1, 0, 0}));
+    EXPECT_EQ(t.states, (CaptionButtonStates{Normal, Normal, Hover, Normal, Normal}));
 }
 
 TEST(CaptionButtons, ResetOnlyWhenSomethingIsLit) {
@@ -200,7 +202,7 @@ TEST(CaptionButtons, ResetOnlyWhenSomethingIsLit) {
     EXPECT_FALSE(CaptionButtonsReset(t.states, t.pressed, t.hot));
     EXPECT_EQ(t.hot, 4);
     EXPECT_TRUE(t.pressed);
-    t.states[1] = 2;
+    t.states[1] = Pressed;
     EXPECT_TRUE(CaptionButtonsReset(t.states, t.pressed, t.hot));
     EXPECT_EQ(t.states, (CaptionButtonStates{}));
     EXPECT_FALSE(t.pressed);

@@ -58,6 +58,10 @@ protected:
     }
     LRESULT OnThrow(WPARAM, LPARAM) { throw std::runtime_error("handler failure"); }
     void OnMenuCommand() { log.push_back("command 7"); }
+    LRESULT OnRegistered(WPARAM wp, LPARAM) {
+        log.push_back("registered " + std::to_string(wp));
+        return 40;
+    }
 
     DECLARE_MESSAGE_MAP()
 };
@@ -66,6 +70,7 @@ BEGIN_MESSAGE_MAP(DerivedWindow, BaseWindow)
 ON_MESSAGE(WM_TEST_PROBE, OnProbe)
 ON_MESSAGE(WM_TEST_THROW, OnThrow)
 ON_COMMAND(7, OnMenuCommand)
+ON_REGISTERED_MESSAGE(L"KelvoTestRegistered", OnRegistered)
 END_MESSAGE_MAP()
 
 TEST(FrameworkWindow, BindsFromTheFirstMessageAndUnbindsAtTheLast) {
@@ -87,8 +92,9 @@ TEST(FrameworkWindow, MessageMapsChainFromDerivedToBase) {
     EXPECT_EQ(w.SendMessageW(WM_COMMAND, MAKEWPARAM(8, 0)), 0);
     EXPECT_EQ(w.SendMessageW(WM_COMMAND, MAKEWPARAM(7, 0)), 0);
     EXPECT_EQ(w.SendMessageW(WM_TEST_THROW), 0); // nothing thrown crosses the window procedure
+    EXPECT_EQ(w.SendMessageW(::RegisterWindowMessageW(L"KelvoTestRegistered"), 2), 40);
     EXPECT_TRUE(::IsWindow(w.m_hWnd));
-    EXPECT_EQ(w.log, (std::vector<std::string>{"derived probe 1", "command 7"}));
+    EXPECT_EQ(w.log, (std::vector<std::string>{"derived probe 1", "command 7", "registered 2"}));
 }
 
 TEST(FrameworkWindow, DestructionOfTheObjectDestroysItsWindow) {

@@ -49,7 +49,7 @@ struct EffectRecorder {
     }
     void Record(const CWPRETSTRUCT& m) {
         tarvinGame& game = login->m_game;
-        const std::string state = " title=" + Utf8(game.m_strCaptionTitle) +
+        const std::string state = " title=" + Utf8(game.m_caption.m_strCaptionTitle) +
                                   " query=" + (game.m_flash.m_szGameQuery[0] ? "set" : "empty");
         if (m.message == WM_SHOWWINDOW && !m.wParam && m.hwnd == login->m_hWnd)
             lines.push_back("hide login");
@@ -95,7 +95,7 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     EXPECT_EQ(game.GetOwner(), login->m_hWnd);
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
     EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_EQ(game.m_strCaptionTitle, L"S12");
+    EXPECT_EQ(game.m_caption.m_strCaptionTitle, L"S12");
     EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"12"));
     EXPECT_STREQ(game.m_flash.m_szGameQuery,
                  L"uid=1&serverid=12&gameaddress=S12&mainVersion=1001&resourceHost=http://h/&client=2");
@@ -122,13 +122,13 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     }
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
     EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_EQ(game.m_strCaptionTitle, L"S13");
+    EXPECT_EQ(game.m_caption.m_strCaptionTitle, L"S13");
     EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
     EXPECT_EQ(std::wstring(game.m_flash.m_szGameQuery).find(L"serverid=13&"), 6u);
 
     // An address without the keys keeps the earlier title and re-entry address.
     Complete(kPortal + L"/error?a=1");
-    EXPECT_EQ(game.m_strCaptionTitle, L"S13");
+    EXPECT_EQ(game.m_caption.m_strCaptionTitle, L"S13");
     EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
     EXPECT_STREQ(game.m_flash.m_szGameQuery, L"a=1");
 }
@@ -183,7 +183,7 @@ TEST_F(EntryFixture, AGameWindowThatCannotBeMadeGivesTheLoginSideBack) {
     ASSERT_NE(game.m_hWnd, nullptr);
     EXPECT_TRUE(game.IsWindowVisible());
     EXPECT_FALSE(login->IsWindowVisible());
-    EXPECT_EQ(game.m_strCaptionTitle, L"S13");
+    EXPECT_EQ(game.m_caption.m_strCaptionTitle, L"S13");
 }
 
 // ---- Menu ----
@@ -319,7 +319,7 @@ TEST_F(EntryFixture, NotificationIconHidesAndBringsBackTheWindow) {
     tarvinGame& game = EnterGame();
     game.HideToNotificationArea();
     EXPECT_FALSE(game.IsWindowVisible());
-    const NOTIFYICONDATAW& nid = game.m_nidTray;
+    const NOTIFYICONDATAW& nid = game.m_tray.m_nidTray;
     EXPECT_EQ(nid.cbSize, sizeof(NOTIFYICONDATAW));
     EXPECT_EQ(nid.hWnd, game.m_hWnd);
     EXPECT_EQ(nid.uID, 128u);
@@ -448,7 +448,7 @@ TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
         const RECT r = WindowRect(game.m_hWnd);
         const int x = r.right - 14, y = r.top + 14;
         game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
-        EXPECT_EQ(game.m_nHotCode, 100);
+        EXPECT_EQ(game.m_caption.m_nHotCode, 100);
         game.SendMessageW(WM_NCLBUTTONDOWN, HTCLIENT, MAKELPARAM(x, y));
         game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
         EXPECT_EQ(answer.seen.count, 1);
@@ -458,9 +458,9 @@ TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
     EXPECT_FALSE(game.m_flash.m_bReadyLayoutDone);
     EXPECT_TRUE(login->IsWindowVisible());
     EXPECT_TRUE(frame.IsWindowVisible());
-    EXPECT_EQ(game.m_nHotCode, 0);
-    EXPECT_FALSE(game.m_bPressed);
-    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{}));
+    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_FALSE(game.m_caption.m_bPressed);
+    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
 
     // The next entry opens a new window for the same object.
     EnterGame(L"13");
@@ -483,13 +483,14 @@ TEST_F(EntryFixture, YesWhileTheLoginDialogShowsStillShowsTheFrame) {
 
 TEST(GameCaption, EveryNewWindowStartsWithTheCaptionStatesCleared) {
     tarvinGame game;
-    game.m_nHotCode = 100;
-    game.m_bPressed = true;
-    game.m_nButtonState = {0, 0, 0, 0, 2};
+    game.m_caption.m_nHotCode = 100;
+    game.m_caption.m_bPressed = true;
+    game.m_caption.m_nButtonState = {ButtonState::Normal, ButtonState::Normal, ButtonState::Normal,
+                                     ButtonState::Normal, ButtonState::Pressed};
     ASSERT_TRUE(game.Create(tarvinGame::IDD));
-    EXPECT_EQ(game.m_nHotCode, 0);
-    EXPECT_FALSE(game.m_bPressed);
-    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{}));
+    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_FALSE(game.m_caption.m_bPressed);
+    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
     game.DestroyWindow();
 }
 
@@ -574,11 +575,11 @@ TEST_F(EntryFixture, RightPressesOnTheControlAreDroppedAndMovesResetTheCaption) 
     // A lit caption button goes dark when the mouse comes onto the control.
     const RECT r = WindowRect(game.m_hWnd);
     game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(r.right - 40, r.top + 10));
-    ASSERT_NE(game.m_nHotCode, 0);
+    ASSERT_NE(game.m_caption.m_nHotCode, 0);
     ::PostMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(30, 30));
     PumpThroughFilters();
-    EXPECT_EQ(game.m_nHotCode, 0);
-    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{}));
+    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
 }
 
 } // namespace

@@ -64,11 +64,11 @@ TEST_F(GameFixture, BuiltFromItsTemplateWithoutASystemFrame) {
     EXPECT_EQ(client.right, 800);
     EXPECT_EQ(client.bottom, 600);
 
-    EXPECT_EQ(game.m_nBorderWidth, 3);
-    EXPECT_EQ(game.m_nCaptionHeight, 29);
-    EXPECT_EQ(game.m_clrTitle, RGB(255, 255, 255));
+    EXPECT_EQ(game.m_caption.m_nBorderWidth, 3);
+    EXPECT_EQ(game.m_caption.m_nCaptionHeight, 29);
+    EXPECT_EQ(game.m_caption.m_clrTitle, RGB(255, 255, 255));
     LOGFONTW font{};
-    ASSERT_TRUE(::GetObjectW(game.m_fontTitle.get(), sizeof(font), &font));
+    ASSERT_TRUE(::GetObjectW(game.m_caption.m_fontTitle.get(), sizeof(font), &font));
     EXPECT_EQ(font.lfHeight, 12);
     EXPECT_EQ(font.lfWidth, 7);
     EXPECT_EQ(font.lfWeight, 600);
@@ -115,16 +115,16 @@ TEST_F(GameFixture, HitTestZonesAnswerRealMessages) {
 
 TEST_F(GameFixture, EdgesForgetTheHotButtonSoTheSizingCursorShows) {
     Hover(730, 10); // minimise
-    EXPECT_EQ(game.m_nHotCode, 1);
+    EXPECT_EQ(game.m_caption.m_nHotCode, 1);
     EXPECT_TRUE(game.SendMessageW(WM_SETCURSOR, reinterpret_cast<WPARAM>(game.m_hWnd),
                                   MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
     EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
     HitTest(500, 300); // inside the caption rules: kept
-    EXPECT_EQ(game.m_nHotCode, 1);
+    EXPECT_EQ(game.m_caption.m_nHotCode, 1);
     HitTest(890, 81); // top-right zone: kept
-    EXPECT_EQ(game.m_nHotCode, 1);
+    EXPECT_EQ(game.m_caption.m_nHotCode, 1);
     HitTest(101, 300);
-    EXPECT_EQ(game.m_nHotCode, 0);
+    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
 }
 
 TEST_F(GameFixture, MinimumTrackingSize) {
@@ -177,10 +177,10 @@ TEST_F(GameFixture, ADragAwayFromTheOriginDropsTheMaximisedFlag) {
     EXPECT_TRUE(SameRect(game.m_rcRestore, RECT{40, 30, 1040, 730}));
 
     // A move made while a caption button is hot is the button's own and keeps the flag.
-    game.m_nHotCode = 2;
+    game.m_caption.m_nHotCode = 2;
     Place(40, 30, 1000, 700);
     EXPECT_TRUE(game.m_bMaximized);
-    game.m_nHotCode = 0;
+    game.m_caption.m_nHotCode = 0;
 }
 
 TEST_F(GameFixture, OpenMaximizedFillsTheWorkAreaWithACentredRestorePlace) {
@@ -237,30 +237,36 @@ TEST_F(GameFixture, GameControlKeepsFillingTheFrame) {
 TEST_F(GameFixture, CaptionButtonsFollowNonClientMouseMessages) {
     // W = 800: menu 692-720, tray 665-689, minimise 722-746, maximise 748-772, close 774-798.
     Hover(700, 10);
-    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{1, 0, 0, 0, 0}));
-    EXPECT_EQ(game.m_nHotCode, 3);
-    EXPECT_TRUE(SameRect(game.m_rcButton[0], RECT{692, 2, 720, 26}));
-    EXPECT_TRUE(SameRect(game.m_rcButton[1], RECT{665, 2, 689, 26}));
+    EXPECT_EQ(game.m_caption.m_nButtonState,
+              (CaptionButtonStates{ButtonState::Hover, ButtonState::Normal, ButtonState::Normal,
+                                   ButtonState::Normal, ButtonState::Normal}));
+    EXPECT_EQ(game.m_caption.m_nHotCode, 3);
+    EXPECT_TRUE(SameRect(game.m_caption.m_rcButton[0], RECT{692, 2, 720, 26}));
+    EXPECT_TRUE(SameRect(game.m_caption.m_rcButton[1], RECT{665, 2, 689, 26}));
     Hover(670, 25);
-    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{0, 1, 0, 0, 0}));
-    EXPECT_EQ(game.m_nHotCode, 4);
+    EXPECT_EQ(game.m_caption.m_nButtonState,
+              (CaptionButtonStates{ButtonState::Normal, ButtonState::Hover, ButtonState::Normal,
+                                   ButtonState::Normal, ButtonState::Normal}));
+    EXPECT_EQ(game.m_caption.m_nHotCode, 4);
     Hover(689, 10);
-    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{}));
-    EXPECT_EQ(game.m_nHotCode, 0);
+    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
+    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
     EXPECT_FALSE(game.SendMessageW(WM_SETCURSOR, reinterpret_cast<WPARAM>(game.m_hWnd),
                                    MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
 
     // Maximise through its button: enter, press, and the first move after the press acts.
     Hover(760, 10);
     Press(760, 10);
-    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{0, 0, 0, 2, 0}));
-    EXPECT_TRUE(game.m_bPressed);
+    EXPECT_EQ(game.m_caption.m_nButtonState,
+              (CaptionButtonStates{ButtonState::Normal, ButtonState::Normal, ButtonState::Normal,
+                                   ButtonState::Pressed, ButtonState::Normal}));
+    EXPECT_TRUE(game.m_caption.m_bPressed);
     EXPECT_FALSE(game.m_bMaximized);
     Hover(300, 300);
-    EXPECT_FALSE(game.m_bPressed);
+    EXPECT_FALSE(game.m_caption.m_bPressed);
     EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{}));
-    EXPECT_EQ(game.m_nHotCode, 0);
+    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
+    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
 
     // Minimise through its button.
@@ -275,8 +281,8 @@ TEST_F(GameFixture, CaptionButtonsFollowNonClientMouseMessages) {
     // The mouse leaving the caption downwards into the game control.
     Hover(w - 70, 10);
     game.ResetCaptionButtons();
-    EXPECT_EQ(game.m_nButtonState, (CaptionButtonStates{}));
-    EXPECT_EQ(game.m_nHotCode, 0);
+    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
+    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
 }
 
 // ---- On screen ----
@@ -366,7 +372,7 @@ void SaveIfAsked(const ScreenShot& shot, const char* name) {
 
 TEST_F(GameFixture, PaintedFrameOnScreen) {
     constexpr int W = 700, H = 450;
-    game.m_strCaptionTitle = L"s12.kelvo.test";
+    game.m_caption.m_strCaptionTitle = L"s12.kelvo.test";
     ::SetWindowPos(game.m_hWnd, HWND_TOP, 200, 150, W, H, SWP_SHOWWINDOW);
     ::RedrawWindow(game.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
     Pump(300);

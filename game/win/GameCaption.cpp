@@ -1,0 +1,165 @@
+#include "game/win/GameCaption.h"
+
+#include "framework/CWinApp.h"
+
+#include <iterator>
+
+namespace {
+
+RECT WindowRect(HWND hwnd) noexcept {
+    RECT window{};
+    ::GetWindowRect(hwnd, &window);
+    return window;
+}
+
+// Every picture the frame draws: the frame's own and each caption button's in every look.
+std::vector<int> FramePictureIds() {
+    std::vector<int> ids = {kImgCaptionMiddle, kImgCaptionLeft, kImgCaptionRight,      kImgBorderLeft,
+                            kImgBorderBottom,  kImgBorderRight, kImgCornerBottomRight, kImgCornerBottomLeft};
+    for (const CaptionButtonLayout& b : kCaptionButtonLayouts) {
+        for (int id :
+             {b.normalId, b.hoverId, b.pressedId, b.restoreNormalId, b.restoreHoverId, b.restorePressedId})
+            if (id != 0)
+                ids.push_back(id);
+    }
+    return ids;
+}
+
+} // namespace
+
+void GameCaption::Open(HWND window) {
+    m_hwnd = window;
+    m_nButtonState = {};
+    m_bPressed = false;
+    m_nHotCode = 0;
+    m_nBorderWidth = kGameBorderWidth;
+    m_nCaptionHeight = kGameCaptionHeight;
+    // "SimSun" by its Chinese name, which is how the face is registered on Chinese systems.
+    m_fontTitle.reset(::CreateFontW(12, 7, 0, 0, 600, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, 0x10, L"\u5B8B\u4F53"));
+
+    m_pictures.clear();
+    for (int id : FramePictureIds()) {
+        Picture picture;
+        picture.id = id;
+        picture.bitmap.reset(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
+        BITMAP info{};
+        if (picture.bitmap && ::GetObjectW(picture.bitmap.get(), sizeof(info), &info))
+            picture.size = {info.bmWidth, info.bmHeight};
+        m_pictures.push_back(std::move(picture));
+    }
+    // The layout follows the pictures as they are; one that is missing keeps its made size.
+    m_sizes = {};
+    const struct {
+        int id;
+        GameImageSize GameFrameImageSizes::*size;
+    } measured[] = {
+        {kImgCaptionLeft, &GameFrameImageSizes::captionLeft},
+        {kImgCaptionRight, &GameFrameImageSizes::captionRight},
+        {kImgBorderLeft, &GameFrameImageSizes::borderLeft},
+        {kImgBorderRight, &GameFrameImageSizes::borderRight},
+        {kImgBorderBottom, &GameFrameImageSizes::borderBottom},
+        {kImgCornerBottomLeft, &GameFrameImageSizes::cornerBottomLeft},
+        {kImgCornerBottomRight, &GameFrameImageSizes::cornerBottomRight},
+    };
+    for (const auto& m : measured) {
+        const Picture* picture = Find(m.id);
+        if (picture && picture->size.width > 0)
+            m_sizes.*m.size = picture->size;
+    }
+}
+
+void GameCaption::Close() noexcept {
+    m_hwnd = nullptr;
+    m_pictures.clear();
+    m_fontTitle.reset();
+}
+
+const GameCaption::Picture* GameCaption::Find(int id) const noexcept {
+    for (const Picture& picture : m_pictures) {
+        if (picture.id == id)
+            return picture.bitmap && picture.size.width > 0 && picture.size.height > 0 ? &picture : nullptr;
+    }
+    return nullptr;
+}
+
+void GameCaption::Paint(bool maximized, Part part) {
+    if (!m_hwnd)
+        return;
+    const RECT window = WindowRect(m_hwnd);
+    // The buttons follow the real window width; the frame is clamped to the work area.
+    const CaptionButtonRects rects = LayoutCaptionButtons(window.right - window.left);
+    for (std::size_t i = 0; i < kCaptionButtonCount; ++i)
+        m_rcButton[i] = {rects[i].left, rects[i].top, rects[i].right, rects[i].bottom};
+
+    WindowDc dc(m_hwnd, WindowDc::Area::Whole);
+    UniqueMemoryDc memory(dc ? ::CreateCompatibleDC(dc.get()) : nullptr);
+    if (!dc || !memory)
+        return;
+    // Copies a whole picture, stretched, onto the destination rectangle.
+    const auto draw = [&](int id, const GameRect& dest) {
+        const Picture* picture = Find(id);
+        if (!picture)
+            return;
+        SelectedObject selected(memory.get(), picture->bitmap.get());
+        ::StretchBlt(dc.get(), dest.left, dest.top, dest.Width(), dest.Height(), memory.get(), 0, 0,
+                     picture->size.width, picture->size.height, SRCCOPY);
+    };
+
+    if (part == Part::Whole) {
+        RECT work{};
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        for (const GameFramePiece& piece :
+             LayoutGameFrame(window.right - window.left, window.bottom - window.top, work.right - work.left,
+                             work.bottom - work.top, m_sizes))
+            draw(piece.imageId, piece.dest);
+
+        if (!m_strCaptionTitle.empty()) {
+            ::SetBkMode(dc.get(), TRANSPARENT);
+            ::SetTextColor(dc.get(), m_clrTitle);
+            ::SetTextAlign(dc.get(), TA_CENTER | TA_TOP);
+            SelectedObject font(dc.get(), m_fontTitle.get());
+            ::TextOutW(dc.get(), kGameTitleCentreX, m_nCaptionHeight / 3, m_strCaptionTitle.c_str(),
+                       static_cast<int>(m_strCaptionTitle.size()));
+        }
+    }
+
+    for (std::size_t i = 0; i < kCaptionButtonCount; ++i)
+        draw(CaptionButtonImage(i, m_nButtonState[i], maximized), rects[i]);
+}
+
+CaptionButtonRects GameCaption::ButtonRects() const noexcept {
+    // The places a paint at the current width stores in m_rcButton; taken from the layout so that
+    // tracking is right even before the first paint after a resize.
+    const RECT window = WindowRect(m_hwnd);
+    return LayoutCaptionButtons(window.right - window.left);
+}
+
+POINT GameCaption::ToWindow(POINT screen) const noexcept {
+    const RECT window = WindowRect(m_hwnd);
+    return {screen.x - window.left, screen.y - window.top};
+}
+
+LRESULT GameCaption::HitTest(POINT screen, LRESULT defaultCode) {
+    const RECT window = WindowRect(m_hwnd);
+    const GameHitResult hit =
+        GameHitTest(screen.x, screen.y, {window.left, window.top, window.right, window.bottom},
+                    static_cast<int>(defaultCode));
+    if (hit.clearHot)
+        m_nHotCode = 0;
+    return hit.code;
+}
+
+bool GameCaption::Press(POINT screen) {
+    const POINT at = ToWindow(screen);
+    return CaptionButtonsPress(m_nButtonState, m_bPressed, ButtonRects(), at.x, at.y);
+}
+
+CaptionAction GameCaption::Click() {
+    return CaptionButtonsClick(m_nButtonState, m_bPressed, m_nHotCode);
+}
+
+bool GameCaption::Hover(POINT screen) {
+    const POINT at = ToWindow(screen);
+    return CaptionButtonsHover(m_nButtonState, m_nHotCode, ButtonRects(), at.x, at.y);
+}
