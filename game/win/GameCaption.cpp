@@ -2,7 +2,9 @@
 
 #include "framework/CWinApp.h"
 
+#include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -39,14 +41,43 @@ void GameCaption::Open(HWND window) {
                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, 0x10, L"\u5B8B\u4F53"));
 
     m_pictures.clear();
+    std::vector<UniqueBitmap> loaded;
+    int width = 0, height = 0;
     for (int id : FramePictureIds()) {
         Picture picture;
         picture.id = id;
-        picture.bitmap.reset(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
+        UniqueBitmap bitmap(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
         BITMAP info{};
-        if (picture.bitmap && ::GetObjectW(picture.bitmap.get(), sizeof(info), &info))
+        if (bitmap && ::GetObjectW(bitmap.get(), sizeof(info), &info) && info.bmWidth > 0 &&
+            info.bmHeight > 0) {
             picture.size = {info.bmWidth, info.bmHeight};
-        m_pictures.push_back(std::move(picture));
+            picture.x = width;
+            width += info.bmWidth;
+            height = std::max(height, static_cast<int>(info.bmHeight));
+        }
+        m_pictures.push_back(picture);
+        loaded.push_back(std::move(bitmap));
+    }
+    m_artDc.reset();
+    m_art.reset();
+    WindowDc screen(m_hwnd, WindowDc::Area::Whole);
+    if (screen && width > 0) {
+        m_art.reset(::CreateCompatibleBitmap(screen.get(), width, height));
+        m_artDc.reset(::CreateCompatibleDC(screen.get()));
+        UniqueMemoryDc source(::CreateCompatibleDC(screen.get()));
+        if (!m_art || !m_artDc || !source) {
+            m_artDc.reset();
+            m_art.reset();
+        } else {
+            ::SelectObject(m_artDc.get(), m_art.get());
+            for (std::size_t i = 0; i < m_pictures.size(); ++i) {
+                const Picture& p = m_pictures[i];
+                if (p.size.width <= 0)
+                    continue;
+                SelectedObject selected(source.get(), loaded[i].get());
+                ::BitBlt(m_artDc.get(), p.x, 0, p.size.width, p.size.height, source.get(), 0, 0, SRCCOPY);
+            }
+        }
     }
     // The layout follows the pictures as they are; one that is missing keeps its made size.
     m_sizes = {};
@@ -72,18 +103,20 @@ void GameCaption::Open(HWND window) {
 void GameCaption::Close() noexcept {
     m_hwnd = nullptr;
     m_pictures.clear();
+    m_artDc.reset();
+    m_art.reset();
     m_fontTitle.reset();
 }
 
 const GameCaption::Picture* GameCaption::Find(int id) const noexcept {
     for (const Picture& picture : m_pictures) {
         if (picture.id == id)
-            return picture.bitmap && picture.size.width > 0 && picture.size.height > 0 ? &picture : nullptr;
+            return m_artDc && picture.size.width > 0 && picture.size.height > 0 ? &picture : nullptr;
     }
     return nullptr;
 }
 
-void GameCaption::Paint(bool maximized, Part part) {
+void GameCaption::Paint(bool maximized, Part part, HDC target) {
     if (!m_hwnd)
         return;
     const RECT window = WindowRect(m_hwnd);
@@ -92,17 +125,19 @@ void GameCaption::Paint(bool maximized, Part part) {
     for (std::size_t i = 0; i < kCaptionButtonCount; ++i)
         m_rcButton[i] = {rects[i].left, rects[i].top, rects[i].right, rects[i].bottom};
 
-    WindowDc dc(m_hwnd, WindowDc::Area::Whole);
-    UniqueMemoryDc memory(dc ? ::CreateCompatibleDC(dc.get()) : nullptr);
-    if (!dc || !memory)
+    std::optional<WindowDc> own;
+    if (!target) {
+        own.emplace(m_hwnd, WindowDc::Area::Whole);
+        target = own->get();
+    }
+    if (!target)
         return;
     // Copies a whole picture, stretched, onto the destination rectangle.
     const auto draw = [&](int id, const GameRect& dest) {
         const Picture* picture = Find(id);
         if (!picture)
             return;
-        SelectedObject selected(memory.get(), picture->bitmap.get());
-        ::StretchBlt(dc.get(), dest.left, dest.top, dest.Width(), dest.Height(), memory.get(), 0, 0,
+        ::StretchBlt(target, dest.left, dest.top, dest.Width(), dest.Height(), m_artDc.get(), picture->x, 0,
                      picture->size.width, picture->size.height, SRCCOPY);
     };
 
@@ -115,11 +150,11 @@ void GameCaption::Paint(bool maximized, Part part) {
             draw(piece.imageId, piece.dest);
 
         if (!m_strCaptionTitle.empty()) {
-            ::SetBkMode(dc.get(), TRANSPARENT);
-            ::SetTextColor(dc.get(), m_clrTitle);
-            ::SetTextAlign(dc.get(), TA_CENTER | TA_TOP);
-            SelectedObject font(dc.get(), m_fontTitle.get());
-            ::TextOutW(dc.get(), kGameTitleCentreX, m_nCaptionHeight / 3, m_strCaptionTitle.c_str(),
+            ::SetBkMode(target, TRANSPARENT);
+            ::SetTextColor(target, m_clrTitle);
+            ::SetTextAlign(target, TA_CENTER | TA_TOP);
+            SelectedObject font(target, m_fontTitle.get());
+            ::TextOutW(target, kGameTitleCentreX, m_nCaptionHeight / 3, m_strCaptionTitle.c_str(),
                        static_cast<int>(m_strCaptionTitle.size()));
         }
     }

@@ -25,7 +25,8 @@ public:
     enum class Part { Whole, Buttons };
     // Draws straight onto the whole window: the frame, the title and the caption buttons, or the
     // buttons alone when only their states changed. Stores the buttons' places in m_rcButton.
-    void Paint(bool maximized, Part part = Part::Whole);
+    // Draws through `target` when given (a paint's own device context), else through the window's.
+    void Paint(bool maximized, Part part = Part::Whole, HDC target = nullptr);
 
     // WM_NCHITTEST for a screen point, given default processing's answer. The edges forget the
     // hot button, so that the sizing cursor shows there.
@@ -55,9 +56,10 @@ public:
     int m_nHotCode = 0;
 
 private:
+    // A picture's place in the art: side by side in one bitmap, x from the left, at the top.
     struct Picture {
         int id = 0;
-        UniqueBitmap bitmap;
+        int x = 0;
         GameImageSize size;
     };
 
@@ -67,6 +69,10 @@ private:
 
     HWND m_hwnd = nullptr;
     std::vector<Picture> m_pictures;
+    // Every picture in one bitmap, kept selected in one memory device context for the window's
+    // life: a paint draws from it straight away (the context goes before the bitmap).
+    UniqueBitmap m_art;
+    UniqueMemoryDc m_artDc;
     // The measured sizes of the pictures that enter the layout.
     GameFrameImageSizes m_sizes;
 };

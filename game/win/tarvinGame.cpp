@@ -27,9 +27,8 @@ ON_WM_GETMINMAXINFO()
 ON_WM_MOVE()
 ON_WM_SIZE()
 ON_WM_ERASEBKGND()
-ON_MESSAGE(WM_PAINT, OnDefaultPaint)
-ON_MESSAGE(WM_NCPAINT, OnDefaultPaint)
-ON_MESSAGE(WM_NCACTIVATE, OnDefaultPaint)
+ON_WM_PAINT()
+ON_MESSAGE(WM_NCACTIVATE, OnNcActivate)
 // Commands, notification icon and leaving the game (GameCommands.cpp).
 ON_COMMAND(ID_GAME_REFRESH, RefreshGame)
 ON_COMMAND(ID_GAME_CLEARCACHE, ClearBrowserCache)
@@ -68,11 +67,23 @@ BOOL tarvinGame::OnInitDialog() {
     return TRUE;
 }
 
-LRESULT tarvinGame::OnDefaultPaint(WPARAM, LPARAM) {
-    const LRESULT result = Default();
-    if (m_hWnd && ::IsWindow(m_hWnd))
-        PaintFrame();
-    return result;
+void tarvinGame::OnPaint() {
+    // The window has no non-client area: its client area is the whole window, and the paint's own
+    // device context draws the frame where it is invalid. Nothing else paints here (the background
+    // is never erased), so no default processing has to run first.
+    PaintDc dc(m_hWnd);
+    if (dc.get())
+        m_caption.Paint(m_bMaximized, GameCaption::Part::Whole, dc.get());
+}
+
+LRESULT tarvinGame::OnNcActivate(WPARAM wParam, LPARAM) {
+    // The frame looks the same active and inactive, and the window has no non-client area of its
+    // own: an activation change needs no drawing. -1 keeps default processing from repainting the
+    // non-client area, so nothing is drawn over the frame that would have to be drawn again. A
+    // minimised window gets the default.
+    if (IsIconic())
+        return Default();
+    return DefWindowProc(WM_NCACTIVATE, wParam, static_cast<LPARAM>(-1));
 }
 
 void tarvinGame::PaintFrame() {

@@ -101,9 +101,8 @@ protected:
     void OnMove(int x, int y);
     void OnSize(UINT type, int cx, int cy);
     BOOL OnEraseBkgnd(HDC hdc);
-    // WM_PAINT, WM_NCPAINT and WM_NCACTIVATE: default processing may draw over the frame, so the
-    // frame goes back on top of it.
-    LRESULT OnDefaultPaint(WPARAM wParam, LPARAM lParam);
+    void OnPaint();
+    LRESULT OnNcActivate(WPARAM wParam, LPARAM lParam);
     void OnClose();
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
