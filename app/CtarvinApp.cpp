@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace kelvo {
+
 CtarvinApp::CtarvinApp() noexcept {
     m_dwRestartManagerSupportFlags = AFX_RESTART_MANAGER_SUPPORT_RESTART;
 }
@@ -38,3 +40,5 @@ int CtarvinApp::ExitInstance() {
     m_gdiplus.reset();
     return CWinApp::ExitInstance();
 }
+
+} // namespace kelvo

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace kelvo {
+
 class CtarvinApp : public CWinApp {
 public:
     CtarvinApp() noexcept;
@@ -17,3 +19,5 @@ public:
 private:
     std::optional<GdiplusSession> m_gdiplus;
 };
+
+} // namespace kelvo

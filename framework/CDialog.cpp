@@ -2,6 +2,8 @@
 
 #include "framework/CWinApp.h"
 
+namespace kelvo {
+
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
 ON_MESSAGE(WM_INITDIALOG, HandleInitDialog)
 ON_COMMAND(IDOK, OnOK)
@@ -133,3 +135,5 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
     }
     return ::IsDialogMessageW(m_hWnd, pMsg);
 }
+
+} // namespace kelvo

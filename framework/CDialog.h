@@ -5,6 +5,8 @@
 
 #include "framework/CWnd.h"
 
+namespace kelvo {
+
 class CDialog : public CWnd {
 public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr) noexcept;
@@ -39,3 +41,5 @@ private:
     bool m_bContinueModal = false;
     INT_PTR m_nModalResult = -1;
 };
+
+} // namespace kelvo

@@ -5,6 +5,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+namespace kelvo {
+
 namespace {
 CWinApp* g_pApp = nullptr;
 }
@@ -114,3 +116,5 @@ CShellManager::~CShellManager() {
     if (m_pMalloc)
         m_pMalloc->Release();
 }
+
+} // namespace kelvo

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace kelvo {
+
 // Restart support flag word of the application object.
 constexpr DWORD AFX_RESTART_MANAGER_SUPPORT_RESTART = 0x01;
 
@@ -55,3 +57,5 @@ public:
 private:
     struct IMalloc* m_pMalloc = nullptr;
 };
+
+} // namespace kelvo

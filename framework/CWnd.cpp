@@ -6,6 +6,8 @@
 
 #include <unordered_map>
 
+namespace kelvo {
+
 namespace {
 
 std::unordered_map<HWND, CWnd*>& HandleMap() {
@@ -366,3 +368,5 @@ LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam
     pWnd->m_current = saved;
     return result;
 }
+
+} // namespace kelvo

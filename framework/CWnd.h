@@ -10,6 +10,8 @@
 #include <memory>
 #include <span>
 
+namespace kelvo {
+
 class CWnd {
 public:
     CWnd() noexcept;
@@ -127,3 +129,5 @@ private:
     CurrentMessage m_current{};
     std::unique_ptr<ControlSite> m_pCtrlSite;
 };
+
+} // namespace kelvo

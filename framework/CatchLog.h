@@ -10,6 +10,8 @@
 #include <cwchar>
 #include <iterator>
 
+namespace kelvo {
+
 inline void LogCaught(const char* file, int line) noexcept {
     char text[512];
     const std::size_t n = DescribeCaught(text, sizeof(text), file, line, CaughtWhat());
@@ -28,3 +30,5 @@ inline void LogFailedResult(const wchar_t* what, HRESULT hr) noexcept {
 }
 
 #define KELVO_LOG_CAUGHT() LogCaught(__FILE__, __LINE__)
+
+} // namespace kelvo

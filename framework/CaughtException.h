@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <exception>
 
+namespace kelvo {
+
 // What the exception being handled says: its what() text for a standard exception, otherwise
 // "unknown exception". Meant for a catch block; outside one it gives "no exception".
 inline const char* CaughtWhat() noexcept {
@@ -64,3 +66,5 @@ inline std::size_t DescribeCaught(char* out, std::size_t size, const char* file,
     out[n] = '\0';
     return n;
 }
+
+} // namespace kelvo

@@ -2,6 +2,8 @@
 
 #include "framework/Handles.h"
 
+namespace kelvo {
+
 namespace {
 bool g_initialized = false;
 }
@@ -19,3 +21,5 @@ void Initialize() noexcept {
 }
 
 } // namespace ControlHost
+
+} // namespace kelvo

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace kelvo {
+
 namespace ControlHost {
 // Initialises OLE for the user-interface thread once; later calls do nothing.
 void Initialize() noexcept;
@@ -10,3 +12,5 @@ void Initialize() noexcept;
 // not available.
 bool LoadHostLibrary() noexcept;
 } // namespace ControlHost
+
+} // namespace kelvo

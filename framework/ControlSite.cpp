@@ -8,6 +8,8 @@
 
 #include <vector>
 
+namespace kelvo {
+
 namespace {
 
 // The object that the control's connection point calls: forwards each event to the owner's map
@@ -392,3 +394,5 @@ HRESULT AttachControl(IUnknown* control, HWND hostWindow) noexcept {
 }
 
 } // namespace ControlHost
+
+} // namespace kelvo

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelvo {
+
 class CWnd;
 
 // One entry of an event-sink map: an event of one control, by control id and DISPID.
@@ -173,3 +175,5 @@ HRESULT GetHostedControl(HWND hostWindow, IUnknown** control) noexcept;
 // embeddable control.
 HRESULT AttachControl(IUnknown* control, HWND hostWindow) noexcept;
 } // namespace ControlHost
+
+} // namespace kelvo

@@ -4,3 +4,5 @@
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
+
+namespace kelvo {} // namespace kelvo

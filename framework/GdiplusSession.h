@@ -4,6 +4,8 @@
 
 #include "framework/GdiplusHeaders.h"
 
+namespace kelvo {
+
 class GdiplusSession {
 public:
     GdiplusSession() noexcept {
@@ -21,3 +23,5 @@ public:
 private:
     ULONG_PTR m_token = 0;
 };
+
+} // namespace kelvo

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <utility>
 
+namespace kelvo {
+
 // The owner of one handle of type H, freed with Close. Invalid is the value that stands for no
 // handle, as a number: 0 for most handles, -1 (INVALID_HANDLE_VALUE) for files.
 template <typename H, auto Close, std::intptr_t Invalid = 0>
@@ -221,3 +223,5 @@ public:
 private:
     VARIANT m_v;
 };
+
+} // namespace kelvo

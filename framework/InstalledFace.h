@@ -7,6 +7,8 @@
 
 #include <initializer_list>
 
+namespace kelvo {
+
 // A font enumeration callback (a lambda would not have the callback's calling convention).
 inline int CALLBACK InstalledFaceSeen(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM seen) {
     *reinterpret_cast<bool*>(seen) = true;
@@ -27,3 +29,5 @@ inline const wchar_t* FirstInstalledFace(std::initializer_list<const wchar_t*> c
     }
     return nullptr;
 }
+
+} // namespace kelvo

@@ -6,4 +6,8 @@
 
 #include <wininet.h>
 
+namespace kelvo {
+
 using InternetHandle = UniqueHandle<HINTERNET, &::InternetCloseHandle>;
+
+} // namespace kelvo

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <iterator>
 
+namespace kelvo {
+
 class CWnd;
 
 struct MessageEntry {
@@ -160,3 +162,5 @@ protected:                                                                      
     KELVO_ON_CTLCOLOR(WM_CTLCOLORDLG, CTLCOLOR_DLG)                                                          \
     KELVO_ON_CTLCOLOR(WM_CTLCOLORSCROLLBAR, CTLCOLOR_SCROLLBAR)                                              \
     KELVO_ON_CTLCOLOR(WM_CTLCOLORSTATIC, CTLCOLOR_STATIC)
+
+} // namespace kelvo

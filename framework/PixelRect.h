@@ -1,6 +1,8 @@
 // A rectangle in pixels, shared by the portable layout code of the windows (no Windows headers).
 #pragma once
 
+namespace kelvo {
+
 struct PixelRect {
     int left = 0;
     int top = 0;
@@ -13,3 +15,5 @@ struct PixelRect {
     int Height() const noexcept { return bottom - top; }
     friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
+
+} // namespace kelvo

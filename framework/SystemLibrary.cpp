@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+namespace kelvo {
+
 UniqueModule LoadSystemLibrary(const wchar_t* name) noexcept {
     if (UniqueModule module{::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)})
         return module;
@@ -16,3 +18,5 @@ UniqueModule LoadSystemLibrary(const wchar_t* name) noexcept {
     std::wmemcpy(path + folder + 1, name, length + 1);
     return UniqueModule{::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)};
 }
+
+} // namespace kelvo

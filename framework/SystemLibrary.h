@@ -5,6 +5,8 @@
 
 #include "framework/Handles.h"
 
+namespace kelvo {
+
 // Loads the system library `name` (for example L"atl.dll") from the system folder, or nothing.
 UniqueModule LoadSystemLibrary(const wchar_t* name) noexcept;
 
@@ -16,3 +18,5 @@ Fn ProcAddress(HMODULE module, const char* name) noexcept {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
                   : nullptr;
 }
+
+} // namespace kelvo

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelvo {
+
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 code units");
 
 inline std::wstring ToWide(std::u16string_view text) {
@@ -14,3 +16,5 @@ inline std::wstring ToWide(std::u16string_view text) {
 inline std::u16string ToU16(std::wstring_view text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
 }
+
+} // namespace kelvo

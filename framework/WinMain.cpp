@@ -2,5 +2,5 @@
 #include "framework/CWinApp.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
-    return AfxWinMain(hInstance);
+    return kelvo::AfxWinMain(hInstance);
 }

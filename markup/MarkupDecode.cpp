@@ -9,7 +9,7 @@
 #include <climits>
 #include <iterator>
 
-namespace kelvo::markup {
+namespace kelvo {
 
 namespace {
 
@@ -208,4 +208,4 @@ void AppendDecoded(std::u16string& out, const char16_t* first, const char16_t* l
     out.append(run, last);
 }
 
-} // namespace kelvo::markup
+} // namespace kelvo

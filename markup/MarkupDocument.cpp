@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-using namespace kelvo::markup;
+namespace kelvo {
 
 namespace {
 
@@ -48,8 +48,6 @@ bool IsNameDelimiter(char16_t c) {
 }
 
 } // namespace
-
-namespace kelvo::markup {
 
 // The keys of the open elements' names, for end tags that have to look deep below the innermost
 // open element: each key ("a", "a=1", ...) leads to the innermost open element holding it. An end
@@ -171,8 +169,6 @@ private:
     std::vector<Slot> m_slots;
     std::size_t m_nUsedSlots = 0;
 };
-
-} // namespace kelvo::markup
 
 // The open elements (start tag read, end tag still to come) are the current parent and its
 // ancestors, innermost first; they are not kept anywhere else. While an element is open its length
@@ -1079,3 +1075,5 @@ std::u16string MarkupDocument::ElementText() const {
     }
     return out;
 }
+
+} // namespace kelvo

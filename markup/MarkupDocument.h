@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace kelvo {
+
 class MarkupDocument {
 public:
     MarkupDocument();
@@ -103,3 +105,5 @@ private:
     std::int32_t m_nChild = 0;
     std::uint32_t m_nMode = 0; // case folding, whitespace trimming: never set in this system
 };
+
+} // namespace kelvo

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace kelvo {
+
 struct MarkupDocumentProbe {
     static constexpr std::uint32_t kUnended = 0x100000;
     static constexpr std::uint32_t kIllFormed = 0x800000;
@@ -46,3 +48,5 @@ struct MarkupDocumentProbe {
     static std::int32_t Current(const MarkupDocument& d) { return d.m_nCurrent; }
     static std::int32_t Child(const MarkupDocument& d) { return d.m_nChild; }
 };
+
+} // namespace kelvo

@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-namespace kelvo::markup {
+namespace kelvo {
 
 // Unit classes, looked up with Class(); every unit from U+0080 up shares the entry of U+007F.
 enum : std::uint16_t {
@@ -224,4 +224,4 @@ char16_t LookupEntity(std::u16string_view foldedName);
 inline constexpr int kEntityCount = 253;
 inline constexpr int kEntityBuckets = 130;
 
-} // namespace kelvo::markup
+} // namespace kelvo

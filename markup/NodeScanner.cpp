@@ -4,7 +4,7 @@
 #include <climits>
 #include <stdexcept>
 
-namespace kelvo::markup {
+namespace kelvo {
 
 using namespace std::string_view_literals;
 
@@ -403,4 +403,4 @@ const char16_t* NodeScanner::ScanDocumentType(const char16_t* p, NodeInfo& info)
     return q;
 }
 
-} // namespace kelvo::markup
+} // namespace kelvo

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 class BenchApp : public CWinApp {};
 BenchApp g_app;

@@ -25,6 +25,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 class BenchApp : public CWinApp {};
 BenchApp g_app;

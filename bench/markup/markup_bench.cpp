@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -7,9 +7,11 @@
 #include <cstring>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
-class MemoryTransport final : public kelvo::update::DownloadTransport {
+class MemoryTransport final : public kelvo::DownloadTransport {
 public:
     explicit MemoryTransport(const std::vector<std::byte>& body) : m_body(body) {}
     bool Send() override { return true; }
@@ -40,7 +42,7 @@ void BM_RunDownload64MB(benchmark::State& state) {
     const std::vector<std::byte> body(64u << 20, std::byte{0x5A});
     for (auto _ : state) {
         MemoryTransport transport(body);
-        benchmark::DoNotOptimize(kelvo::update::RunDownload(transport));
+        benchmark::DoNotOptimize(kelvo::RunDownload(transport));
         benchmark::DoNotOptimize(transport.sum());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *

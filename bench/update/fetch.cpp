@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+using namespace kelvo;
+
 namespace {
 
 class FetchApp : public CWinApp {};

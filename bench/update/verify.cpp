@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 double Now() {
@@ -56,7 +58,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: kelvo_verify FILE KEY.pem SIGNATURE VERSION [RUNS]\n", stderr);
         return 2;
     }
-    using namespace kelvo::update;
+    using namespace kelvo;
     const std::wstring path = argv[1];
     std::ifstream pemFile(argv[2], std::ios::binary);
     const std::string pem((std::istreambuf_iterator<char>(pemFile)), std::istreambuf_iterator<char>());

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <optional>
 
+namespace kelvo {
+
 namespace {
 
 enum class HostFunction { None, Reload, SetReloadTips, SetWindowMax, Disconnection };
@@ -154,3 +156,5 @@ void HandleFlashCall(const std::u16string& request, FlashBridgeHost& host) {
     document.RewindLevel();
     DispatchRequestElements(document, host);
 }
+
+} // namespace kelvo

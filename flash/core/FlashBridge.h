@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelvo {
+
 class MarkupDocument;
 
 // What the bridge asks of the game window, and where its trace goes.
@@ -40,3 +42,5 @@ void DispatchRequestElements(MarkupDocument& document, FlashBridgeHost& host);
 
 // "setReloadTips": the raw inner markup of the invoke element without the argument wrappers.
 std::u16string ReloadTipsPrompt(std::u16string_view innerMarkup);
+
+} // namespace kelvo

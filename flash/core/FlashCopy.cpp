@@ -2,9 +2,11 @@
 
 #include "update/core/ExecutableImage.h"
 
+namespace kelvo {
+
 namespace {
 
-using kelvo::update::ImageVerdict;
+using kelvo::ImageVerdict;
 
 std::u16string Hex(std::uint32_t code) {
     std::u16string text = u"0x00000000";
@@ -15,9 +17,9 @@ std::u16string Hex(std::uint32_t code) {
 
 std::u16string_view BuildName(std::uint16_t machine) noexcept {
     switch (machine) {
-    case kelvo::update::kMachineI386:
+    case kelvo::kMachineI386:
         return u"32-bit (x86)";
-    case kelvo::update::kMachineAmd64:
+    case kelvo::kMachineAmd64:
         return u"64-bit (x64)";
     default:
         return u"ARM64";
@@ -28,7 +30,7 @@ std::u16string_view BuildName(std::uint16_t machine) noexcept {
 
 FlashCopyFault CheckFlashCopyImage(std::span<const std::byte> head, std::uint64_t fileSize,
                                    std::uint16_t machine) noexcept {
-    switch (kelvo::update::CheckExecutableImage(head, fileSize, machine, kelvo::update::ImageKind::Library)) {
+    switch (kelvo::CheckExecutableImage(head, fileSize, machine, kelvo::ImageKind::Library)) {
     case ImageVerdict::Runnable:
         return FlashCopyFault::None;
     case ImageVerdict::WrongMachine:
@@ -78,3 +80,5 @@ std::u16string FlashCopyNote(FlashCopyFault fault, std::u16string_view path, std
         reason += u" (" + Hex(code) + u")";
     return u"Flash control: not using " + std::u16string(path) + u": " + reason + u"\n";
 }
+
+} // namespace kelvo

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelvo {
+
 // The copy's file name, in the folder of the running program (never the current directory, which
 // the update works in and which may be any folder).
 inline constexpr std::u16string_view kFlashCopyName = u"flash.ocx";
@@ -45,3 +47,5 @@ FlashControlSource ChooseFlashControl(FlashCopyFault copy, bool registeredCreate
 // copy: most players have none, and there is nothing to tell them.
 std::u16string FlashCopyNote(FlashCopyFault fault, std::u16string_view path, std::uint32_t code,
                              std::uint16_t machine);
+
+} // namespace kelvo

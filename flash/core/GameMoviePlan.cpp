@@ -2,6 +2,8 @@
 
 #include "flash/core/QueryParameter.h"
 
+namespace kelvo {
+
 std::optional<std::u16string> MainVersion(std::u16string_view query) {
     return QueryParameter(query, kMainVersionKey, KeyAtStart::Counts);
 }
@@ -19,3 +21,5 @@ GameMoviePlan PlanGameMovie(std::u16string_view query) {
     plan.movieUrl = ResourceHost(query) + u"GameLoader_" + *version + u".swf";
     return plan;
 }
+
+} // namespace kelvo

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelvo {
+
 inline constexpr std::u16string_view kMainVersionKey = u"&mainVersion=";
 inline constexpr std::u16string_view kResourceHostKey = u"&resourceHost=";
 // Private message to the game window, from any sender: reload the movie from the stored query.
@@ -30,3 +32,5 @@ std::optional<std::u16string> MainVersion(std::u16string_view query);
 // The resource host: as the main version, but a marker at position 0 counts as absent, and an
 // absent marker gives an empty host (a relative movie address).
 std::u16string ResourceHost(std::u16string_view query);
+
+} // namespace kelvo

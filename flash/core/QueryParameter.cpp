@@ -1,5 +1,7 @@
 #include "flash/core/QueryParameter.h"
 
+namespace kelvo {
+
 std::optional<std::u16string> QueryParameter(std::u16string_view query, std::u16string_view key,
                                              KeyAtStart atStart) {
     const std::size_t at = query.find(key);
@@ -11,3 +13,5 @@ std::optional<std::u16string> QueryParameter(std::u16string_view query, std::u16
         return std::u16string();
     return std::u16string(query.substr(start, end - start));
 }
+
+} // namespace kelvo

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelvo {
+
 // Whether a key at the very start of the query counts. Most do not: the query is then taken to lack
 // the parameter.
 enum class KeyAtStart { Absent, Counts };
@@ -16,3 +18,5 @@ enum class KeyAtStart { Absent, Counts };
 // value when no "&" follows, so that a value is only ever taken whole.
 std::optional<std::u16string> QueryParameter(std::u16string_view query, std::u16string_view key,
                                              KeyAtStart atStart = KeyAtStart::Absent);
+
+} // namespace kelvo

@@ -5,6 +5,8 @@
 #include "framework/Text.h"
 #include "update/core/ExecutableImage.h"
 
+namespace kelvo {
+
 // {D27CDB6E-AE6D-11CF-96B8-444553540000}
 const CLSID CLSID_KelvoShockwaveFlash = {
     0xD27CDB6E, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
@@ -30,8 +32,7 @@ BOOL CShockwaveflash1::Create(LPCWSTR, DWORD style, const RECT& rect, CWnd* pPar
     std::uint32_t code = 0;
     const FlashCopyFault fault = CreateFromCopy(copy, style, rect, pParentWnd, id, &code);
     try {
-        const std::u16string note =
-            FlashCopyNote(fault, ToU16(copy.Path()), code, kelvo::update::kBuildMachine);
+        const std::u16string note = FlashCopyNote(fault, ToU16(copy.Path()), code, kelvo::kBuildMachine);
         if (!note.empty())
             ::OutputDebugStringW(ToWide(note).c_str());
     } catch (...) {
@@ -122,3 +123,5 @@ std::wstring CShockwaveflash1::CallFunction(const std::wstring& request) {
         return {};
     return std::wstring(reply.get()->bstrVal, ::SysStringLen(reply.get()->bstrVal));
 }
+
+} // namespace kelvo

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace kelvo {
+
 class FlashCopyLibrary;
 
 class CShockwaveflash1 : public CWnd {
@@ -47,3 +49,5 @@ extern const IID DIID_KelvoShockwaveFlashEvents;
 // Event DISPIDs of the Flash control.
 inline constexpr DISPID kDispidFlashCall = 197;
 inline constexpr DISPID kDispidFlashReadyStateChange = -609;
+
+} // namespace kelvo

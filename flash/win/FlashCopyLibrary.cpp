@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace kelvo {
+
 FlashCopyLibrary::FlashCopyLibrary(std::wstring path) noexcept : m_path(std::move(path)) {
     Load();
 }
@@ -56,7 +58,7 @@ void FlashCopyLibrary::Load() noexcept {
         std::vector<std::byte> head;
         try {
             head.resize(static_cast<std::size_t>(
-                std::min<LONGLONG>(size.QuadPart, static_cast<LONGLONG>(kelvo::update::kImageHeadLimit))));
+                std::min<LONGLONG>(size.QuadPart, static_cast<LONGLONG>(kelvo::kImageHeadLimit))));
         } catch (...) {
             KELVO_LOG_CAUGHT();
             m_fault = FlashCopyFault::Unreadable;
@@ -70,8 +72,7 @@ void FlashCopyLibrary::Load() noexcept {
             return;
         }
         head.resize(read);
-        m_fault = CheckFlashCopyImage(head, static_cast<std::uint64_t>(size.QuadPart),
-                                      kelvo::update::kBuildMachine);
+        m_fault = CheckFlashCopyImage(head, static_cast<std::uint64_t>(size.QuadPart), kelvo::kBuildMachine);
         if (m_fault != FlashCopyFault::None)
             return;
     }
@@ -111,3 +112,5 @@ HRESULT FlashCopyLibrary::CreateObject(REFCLSID clsid, IUnknown** object) const 
         hr = E_NOINTERFACE;
     return hr;
 }
+
+} // namespace kelvo

@@ -12,6 +12,8 @@
 
 #include <string>
 
+namespace kelvo {
+
 class FlashCopyLibrary {
 public:
     // Checks and loads the file at `path` (a full path).
@@ -40,3 +42,5 @@ private:
     std::uint32_t m_code = 0;
     HRESULT(STDAPICALLTYPE* m_getClassObject)(REFCLSID, REFIID, void**) = nullptr;
 };
+
+} // namespace kelvo

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace kelvo {
+
 void FlashHost::Load(CWnd& parent, std::wstring query, const RECT& place, bool reloadable) {
     // The keyboard was the game's (the old control had it, or lost it with the window active):
     // the new control takes it over, so that F5 and the game's own keys work without a click.
@@ -86,3 +88,5 @@ bool FlashHost::ReadyStateChanged() noexcept {
     m_bReadyLayoutDone = true;
     return true;
 }
+
+} // namespace kelvo

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+namespace kelvo {
+
 class FlashHost {
 public:
     enum class Removal {
@@ -43,3 +45,5 @@ public:
     // Shown in the control's place when no control could be created.
     std::unique_ptr<CFlashNotice> m_pFlashNotice;
 };
+
+} // namespace kelvo

@@ -2,6 +2,8 @@
 
 #include "framework/InstalledFace.h"
 
+namespace kelvo {
+
 namespace {
 
 const wchar_t kNoticeClass[] = L"KelvoFlashNotice";
@@ -94,3 +96,5 @@ void CFlashNotice::OnPaint() {
     ::DrawTextW(dc.get(), m_strText.c_str(), static_cast<int>(m_strText.size()), &text,
                 DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }
+
+} // namespace kelvo

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace kelvo {
+
 class CFlashNotice : public CWnd {
 public:
     // A visible child of the parent with the given rectangle and id. `reloadable`: F5 can enter
@@ -33,3 +35,5 @@ private:
     UniqueFont m_fontText;
     std::wstring m_strText;
 };
+
+} // namespace kelvo

@@ -2,6 +2,8 @@
 
 #include "res/resource.h"
 
+namespace kelvo {
+
 // Tabs first (their order decides which of two overlapping tabs takes a press), then minimise
 // and close.
 const std::array<FrameButtonLayout, kFrameButtonCount> kFrameButtonLayouts = {{
@@ -86,3 +88,5 @@ std::u16string FrameLinkAddress(FrameAction action, const FrameHosts& hosts) {
 std::u16string FrameLinkParameters(const std::u16string& address) {
     return u"url.dll,FileProtocolHandler " + address;
 }
+
+} // namespace kelvo

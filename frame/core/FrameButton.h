@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <string>
 
+namespace kelvo {
+
 using FrameButtonState = ButtonState;
 
 enum class FrameAction { None, OpenNews, OpenPayment, OpenForum, OpenService, Minimise, Close };
@@ -63,3 +65,5 @@ struct FrameHosts {
 std::u16string FrameLinkAddress(FrameAction action, const FrameHosts& hosts);
 // The "rundll32.exe" parameters that open an address with the system's handler for its protocol.
 std::u16string FrameLinkParameters(const std::u16string& address);
+
+} // namespace kelvo

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kelvo {
+
 namespace {
 
 // x * a / 255 rounded, exact for 8-bit operands.
@@ -144,3 +146,5 @@ PixelRect ChangedButtonsRegion(const FrameButtons& shown, const FrameButtons& no
     }
     return Intersect(region, {0, 0, width, height});
 }
+
+} // namespace kelvo

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace kelvo {
+
 // A decoded picture: top-down rows of premultiplied B, G, R, A bytes (one uint32_t per pixel, as
 // 0xAARRGGBB), the layout that per-pixel-alpha windows take.
 struct PixelImage {
@@ -55,3 +57,5 @@ void ComposeFrameRegion(std::uint32_t* target, int width, int height, const Pixe
 // and now, clipped to width × height; empty (all zero) when none differs.
 PixelRect ChangedButtonsRegion(const FrameButtons& shown, const FrameButtons& now, int width,
                                int height) noexcept;
+
+} // namespace kelvo

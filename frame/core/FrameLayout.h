@@ -3,6 +3,8 @@
 
 #include "framework/PixelRect.h"
 
+namespace kelvo {
+
 struct FramePoint {
     int x = 0;
     int y = 0;
@@ -19,3 +21,5 @@ constexpr FramePoint kLoginDialogOffset{362, 154};
 constexpr FramePoint LoginDialogOrigin(FramePoint frameOrigin) noexcept {
     return {frameOrigin.x + kLoginDialogOffset.x, frameOrigin.y + kLoginDialogOffset.y};
 }
+
+} // namespace kelvo

@@ -10,6 +10,8 @@
 
 #include <cstring>
 
+namespace kelvo {
+
 namespace {
 
 // The frame picture's size, also used when the picture itself is missing so that the frame keeps
@@ -316,3 +318,5 @@ BOOL bgDialog::PreTranslateMessage(MSG* pMsg) {
         return *key;
     return CDialog::PreTranslateMessage(pMsg);
 }
+
+} // namespace kelvo

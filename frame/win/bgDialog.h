@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 
+namespace kelvo {
+
 class CtarvinDlg;
 
 // Decodes PNG resource id of the custom type "PNG" from the program's resources, or nothing when
@@ -95,3 +97,5 @@ private:
     POINT m_ptShown{};
     bool m_bShown = false;
 };
+
+} // namespace kelvo

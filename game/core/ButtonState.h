@@ -2,4 +2,8 @@
 // launcher frame's buttons.
 #pragma once
 
+namespace kelvo {
+
 enum class ButtonState : int { Normal = 0, Hover = 1, Pressed = 2 };
+
+} // namespace kelvo

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+namespace kelvo {
+
 namespace {
 
 // The drag and sizing zones of the hit-test: corner squares and edge strips.
@@ -180,3 +182,5 @@ std::optional<GameRect> GameControlRect(int windowWidth, int windowHeight, int w
     return GameRect{kGameBorderWidth, kGameCaptionHeight, kGameBorderWidth + width,
                     kGameCaptionHeight + height};
 }
+
+} // namespace kelvo

@@ -16,6 +16,8 @@
 #include <optional>
 #include <vector>
 
+namespace kelvo {
+
 using GameRect = PixelRect;
 
 constexpr int kGameBorderWidth = 3;
@@ -173,3 +175,5 @@ GameRect GameDefaultRestoreRect(int workWidth, int workHeight);
 // Where the game control goes inside the frame, or nothing when the window is too small for it
 // (minimised, for example) and the control should stay where it is.
 std::optional<GameRect> GameControlRect(int windowWidth, int windowHeight, int workWidth, int workHeight);
+
+} // namespace kelvo

@@ -6,6 +6,8 @@
 #include "framework/Text.h"
 #include "game/win/tarvinGame.h"
 
+namespace kelvo {
+
 namespace {
 
 constexpr UINT kReloadDelayMs = 200;
@@ -82,9 +84,11 @@ LRESULT tarvinGame::OnReloadMovie(WPARAM, LPARAM) {
 void tarvinGame::HandleFlashCall(const std::wstring& request) noexcept {
     try {
         GameBridgeHost host(*this);
-        ::HandleFlashCall(ToU16(request), host);
+        kelvo::HandleFlashCall(ToU16(request), host);
     } catch (...) {
         KELVO_LOG_CAUGHT();
         // A request too large for the memory left is dropped; the game goes on.
     }
 }
+
+} // namespace kelvo

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <optional>
 
+namespace kelvo {
+
 namespace {
 
 RECT WindowRect(HWND hwnd) noexcept {
@@ -198,3 +200,5 @@ bool GameCaption::Hover(POINT screen) {
     const POINT at = ToWindow(screen);
     return CaptionButtonsHover(m_nButtonState, m_nHotCode, ButtonRects(), at.x, at.y);
 }
+
+} // namespace kelvo

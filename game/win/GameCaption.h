@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace kelvo {
+
 class GameCaption {
 public:
     // A new window: its pictures and the title font are loaded and every button is normal. The
@@ -76,3 +78,5 @@ private:
     // The measured sizes of the pictures that enter the layout.
     GameFrameImageSizes m_sizes;
 };
+
+} // namespace kelvo

@@ -5,6 +5,8 @@
 
 #include "framework/CWinApp.h"
 
+namespace kelvo {
+
 namespace {
 
 // The movie's own display settings dialog, asked for through ExternalInterface.
@@ -145,3 +147,5 @@ BOOL tarvinGame::PreTranslateMessage(MSG* pMsg) {
     }
     return CDialog::PreTranslateMessage(pMsg);
 }
+
+} // namespace kelvo

@@ -2,6 +2,8 @@
 // from the stored re-entry address, and taking the player back once the game window has gone.
 #pragma once
 
+namespace kelvo {
+
 class GameOwner {
 public:
     // A re-entry address is known: refresh, F5 and the movie's reload timer can enter again.
@@ -14,3 +16,5 @@ public:
 protected:
     ~GameOwner() = default;
 };
+
+} // namespace kelvo

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <iterator>
 
+namespace kelvo {
+
 void TrayIcon::HideWindow(HWND window) {
     if (!window)
         return;
@@ -45,3 +47,5 @@ void TrayIcon::Remove() noexcept {
         m_bShown = false;
     }
 }
+
+} // namespace kelvo

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+namespace kelvo {
+
 // The icon's callback message and its id among the window's icons.
 constexpr UINT WM_KELVO_NOTIFYICON = 0x060E;
 constexpr UINT kGameTrayIconId = IDI_KELVO;
@@ -39,3 +41,5 @@ public:
 private:
     bool m_bShown = false;
 };
+
+} // namespace kelvo

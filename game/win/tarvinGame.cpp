@@ -2,6 +2,8 @@
 
 #include "framework/CWinApp.h"
 
+namespace kelvo {
+
 namespace {
 
 RECT WorkArea() {
@@ -250,3 +252,5 @@ void tarvinGame::LayoutGameControl() {
             ::MoveWindow(child, place->left, place->top, place->Width(), place->Height(), TRUE);
     }
 }
+
+} // namespace kelvo

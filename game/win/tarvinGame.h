@@ -17,6 +17,8 @@
 #include <optional>
 #include <string>
 
+namespace kelvo {
+
 class tarvinGame : public CDialog {
 public:
     enum { IDD = IDD_GAME };
@@ -125,3 +127,5 @@ private:
 // Private messages and commands of the game window.
 constexpr UINT WM_KELVO_RELOADMOVIE = kMsgReloadMovie;
 constexpr UINT_PTR kGameReloadTimer = 1;
+
+} // namespace kelvo

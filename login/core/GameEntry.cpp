@@ -2,6 +2,8 @@
 
 #include "res/resource.h"
 
+namespace kelvo {
+
 CompletedPage ClassifyCompletedAddress(std::u16string_view address) {
     // The control's own pages (its error pages too) begin like the placeholder's address; they
     // all lead back to the login page and are never taken for a game entry.
@@ -75,3 +77,5 @@ void HandleLoginPageRetryDue(std::u16string_view portalHost, LoginPageRetry& ret
     if (retry.OnDelayElapsed())
         steps.Navigate(LoginPageAddress(portalHost));
 }
+
+} // namespace kelvo

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelvo {
+
 enum class CompletedPage { Placeholder, GameEntry, Other };
 
 CompletedPage ClassifyCompletedAddress(std::u16string_view address);
@@ -69,3 +71,5 @@ void HandleCompletedAddress(std::u16string_view address, std::u16string_view por
 
 // The retry's delay has passed: the login page is asked for, unless a page completed meanwhile.
 void HandleLoginPageRetryDue(std::u16string_view portalHost, LoginPageRetry& retry, GameEntrySteps& steps);
+
+} // namespace kelvo

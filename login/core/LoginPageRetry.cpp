@@ -1,5 +1,7 @@
 #include "login/core/LoginPageRetry.h"
 
+namespace kelvo {
+
 unsigned LoginPageRetry::OnOwnPageCompleted() noexcept {
     if (!m_bPlaceholderDone) {
         // Nothing has failed yet: the placeholder only stands in until the login page arrives.
@@ -24,3 +26,5 @@ bool LoginPageRetry::OnDelayElapsed() noexcept {
     m_bWaiting = false;
     return wasWaiting;
 }
+
+} // namespace kelvo

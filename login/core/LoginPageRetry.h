@@ -7,6 +7,8 @@
 // cancels a repetition still waiting.
 #pragma once
 
+namespace kelvo {
+
 class LoginPageRetry {
 public:
     static constexpr unsigned kFirstDelayMs = 500;
@@ -26,3 +28,5 @@ private:
     bool m_bWaiting = false;
     unsigned m_nNextDelayMs = kFirstDelayMs;
 };
+
+} // namespace kelvo

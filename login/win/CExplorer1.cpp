@@ -2,6 +2,8 @@
 
 #include "framework/CatchLog.h"
 
+namespace kelvo {
+
 // {8856F961-340A-11D0-A96B-00C04FD705A2}
 const CLSID CLSID_KelvoWebBrowser = {
     0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
@@ -46,3 +48,5 @@ ComPtr<IDispatch> CExplorer1::get_Document() {
         return {};
     return ComPtr<IDispatch>(result.get()->pdispVal);
 }
+
+} // namespace kelvo

@@ -3,6 +3,8 @@
 
 #include "framework/CWnd.h"
 
+namespace kelvo {
+
 class CExplorer1 : public CWnd {
 public:
     // Creates the control as a child window with the given style, rectangle, parent and id.
@@ -19,3 +21,5 @@ public:
 // The web browser control's class and its event interface.
 extern const CLSID CLSID_KelvoWebBrowser;
 extern const IID DIID_KelvoWebBrowserEvents2;
+
+} // namespace kelvo

@@ -8,6 +8,8 @@
 
 #include <mshtml.h>
 
+namespace kelvo {
+
 namespace {
 
 constexpr DISPID kDispidDocumentComplete = 259;
@@ -265,3 +267,5 @@ std::optional<BOOL> TranslateEnterEscape(MSG* pMsg, CtarvinDlg* pLogin) {
         return pLogin && pLogin->m_game.m_hWnd ? FALSE : TRUE;
     return std::nullopt;
 }
+
+} // namespace kelvo

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+namespace kelvo {
+
 class CtarvinDlg : public CDialog, private GameOwner {
 public:
     enum { IDD = IDD_LOGIN };
@@ -78,3 +80,5 @@ constexpr UINT_PTR kLoginPageRetryTimer = 2;
 // to the game window when one is open and are dropped otherwise. So none ever ends a modal run.
 // The pre-translation result for those keys, nothing for every other message.
 std::optional<BOOL> TranslateEnterEscape(MSG* pMsg, CtarvinDlg* pLogin);
+
+} // namespace kelvo

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 // Every trace piece as it is, every host action as "<action>". The prompt is kept as the game

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kelvo;
+
 namespace {
 
 PixelImage Solid(int w, int h, std::uint32_t pixel) {

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+using namespace kelvo;
+
 namespace {
 
 std::string Describe(std::size_t size, const char* file, int line, const char* what) {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+using namespace kelvo;
+
 namespace {
 
 using enum ButtonState;

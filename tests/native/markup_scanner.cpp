@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-using namespace kelvo::markup;
+using namespace kelvo;
 using markup_test::Narrow;
 
 namespace {

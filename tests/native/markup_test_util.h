@@ -6,6 +6,8 @@
 
 #include <string>
 
+using namespace kelvo;
+
 namespace markup_test {
 
 inline std::string Narrow(std::u16string_view text) {

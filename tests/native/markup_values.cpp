@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kelvo;
+
 using markup_test::Narrow;
 using Probe = MarkupDocumentProbe;
 
@@ -294,13 +296,13 @@ TEST(MarkupDecoding, References) {
     for (const auto& c : cases) {
         std::u16string out;
         const std::u16string_view in(c.in);
-        kelvo::markup::AppendDecoded(out, in.data(), in.data() + in.size());
+        kelvo::AppendDecoded(out, in.data(), in.data() + in.size());
         EXPECT_EQ(Narrow(out), Narrow(c.out)) << Narrow(c.in);
     }
 }
 
 TEST(MarkupDecoding, EntityTable) {
-    using kelvo::markup::LookupEntity;
+    using kelvo::LookupEntity;
     EXPECT_EQ(LookupEntity(u"apos"), u'\'');
     EXPECT_EQ(LookupEntity(u"nbsp"), 0xA0);
     EXPECT_EQ(LookupEntity(u"thorn"), 0xDE);

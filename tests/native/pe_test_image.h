@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace kelvo;
+
 namespace pe_test {
 
 // Text as bytes, for files that are no image.
@@ -19,7 +21,7 @@ inline std::vector<std::byte> Bytes(std::string_view text) {
 }
 
 struct ImageLayout {
-    std::uint16_t machine = kelvo::update::kBuildMachine;
+    std::uint16_t machine = kelvo::kBuildMachine;
     std::uint32_t peOffset = 0x80;
     std::uint16_t characteristics = 0x0102; // executable image, 32-bit words
     std::uint16_t magic = 0;                // 0: the one that fits the machine
@@ -40,7 +42,7 @@ inline void Put32(std::vector<std::byte>& b, std::size_t at, std::uint32_t v) {
 // Headers padded to 0x400, then every section's data.
 inline std::vector<std::byte> MakeImage(const ImageLayout& layout = {}) {
     const std::uint16_t magic =
-        layout.magic ? layout.magic : (layout.machine == kelvo::update::kMachineI386 ? 0x10B : 0x20B);
+        layout.magic ? layout.magic : (layout.machine == kelvo::kMachineI386 ? 0x10B : 0x20B);
     const std::uint16_t optionalSize =
         layout.optionalSize ? layout.optionalSize : (magic == 0x10B ? 224 : 240);
     const std::size_t headers = 0x400;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-using namespace kelvo::update;
+using namespace kelvo;
 
 namespace {
 
@@ -158,9 +158,8 @@ TEST(UpdateFlow, StaleDownloadIsDeletedAtStart) {
 // Whatever arrived with status 200 but cannot run here, and a file that cannot be made durable:
 // nothing moves, no message, no restart; the old launcher stays.
 TEST(UpdateFlow, RefusedDownloadsMoveNothing) {
-    const std::uint16_t other = kelvo::update::kBuildMachine == kelvo::update::kMachineI386
-                                    ? kelvo::update::kMachineAmd64
-                                    : kelvo::update::kMachineI386;
+    const std::uint16_t other =
+        kelvo::kBuildMachine == kelvo::kMachineI386 ? kelvo::kMachineAmd64 : kelvo::kMachineI386;
     std::vector<std::byte> html;
     for (char c : std::string_view("<html><body>Sign in to continue</body></html>"))
         html.push_back(static_cast<std::byte>(c));

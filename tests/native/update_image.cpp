@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-using namespace kelvo::update;
+using namespace kelvo;
 using pe_test::Bytes;
 using pe_test::ImageLayout;
 using pe_test::MakeImage;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-using namespace kelvo::update;
+using namespace kelvo;
 
 namespace {
 

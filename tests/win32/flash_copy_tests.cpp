@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 constexpr wchar_t kExpectMark[] = L"KELVO_FLASH_COPY_EXPECT";
@@ -29,9 +31,8 @@ bool WriteText(const std::wstring& path) {
 // A library of the other architecture, as far as its headers go: the machine is checked before the
 // loader sees the file.
 bool WriteOtherArchitecture(const std::wstring& path) {
-    const std::uint16_t other = kelvo::update::kBuildMachine == kelvo::update::kMachineI386
-                                    ? kelvo::update::kMachineAmd64
-                                    : kelvo::update::kMachineI386;
+    const std::uint16_t other =
+        kelvo::kBuildMachine == kelvo::kMachineI386 ? kelvo::kMachineAmd64 : kelvo::kMachineI386;
     const std::vector<std::byte> image = pe_test::MakeImage({.machine = other, .characteristics = kLibrary});
     return WriteFileBytes(path, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
 }
@@ -73,9 +74,9 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
         {"the stand-in", CopyOf(build + L"tools\\kelvo_standins.dll"), L"", FlashCopyFault::None, 0},
     };
     // The other build's stand-in, where it has been built too.
-    const std::wstring otherBuild = build + (kelvo::update::kBuildMachine == kelvo::update::kMachineI386
-                                                 ? L"..\\win64\\tools\\kelvo_standins.dll"
-                                                 : L"..\\win32\\tools\\kelvo_standins.dll");
+    const std::wstring otherBuild =
+        build + (kelvo::kBuildMachine == kelvo::kMachineI386 ? L"..\\win64\\tools\\kelvo_standins.dll"
+                                                             : L"..\\win32\\tools\\kelvo_standins.dll");
     if (::GetFileAttributesW(otherBuild.c_str()) != INVALID_FILE_ATTRIBUTES)
         cases.push_back(
             {"the other build's stand-in", CopyOf(otherBuild), L"", FlashCopyFault::OtherArchitecture, 0});

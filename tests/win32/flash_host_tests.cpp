@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 using namespace movietest;

@@ -11,6 +11,8 @@
 
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 constexpr UINT WM_TEST_STEP = WM_APP + 10;

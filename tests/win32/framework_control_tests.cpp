@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 // A dialog hosting the browser with id 1000 and sinking its DocumentComplete by DISPID.

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 constexpr UINT WM_TEST_PROBE = WM_APP + 1;

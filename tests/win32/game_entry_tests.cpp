@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 using namespace gametest;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kelvo;
+
 namespace {
 
 class RecordingOwner final : public GameOwner {

@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+using namespace kelvo;
+
 namespace gametest {
 
 inline const std::wstring kPortal = L"http://127.0.0.1:18601";

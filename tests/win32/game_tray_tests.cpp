@@ -10,6 +10,8 @@
 
 #include <optional>
 
+using namespace kelvo;
+
 namespace {
 
 // The icon of the window with the game's id, touched from outside as the shell would see it.

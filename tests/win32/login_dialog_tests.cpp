@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kelvo;
+
 namespace {
 
 RECT ClientRectOf(HWND child, HWND parent) {

@@ -6,6 +6,8 @@
 #include "framework/GdiplusSession.h"
 #include <gtest/gtest.h>
 
+using namespace kelvo;
+
 namespace {
 class TestApp : public CWinApp {};
 TestApp g_app;

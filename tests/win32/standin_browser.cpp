@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 // Records every DocumentComplete with the shape of its arguments.

@@ -11,6 +11,8 @@
 #include <cwctype>
 #include <string>
 
+using namespace kelvo;
+
 namespace {
 
 constexpr wchar_t kChildMark[] = L"KELVO_PLANTED_CHILD";

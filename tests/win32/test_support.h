@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace kelvo;
+
 inline RECT WindowRect(HWND hwnd) {
     RECT r{};
     ::GetWindowRect(hwnd, &r);

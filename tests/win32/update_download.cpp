@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kelvo;
+
 using update_test::MessageBoxAnswerer;
 
 namespace {
@@ -109,7 +111,7 @@ TEST_F(UpdateDownload, StatusOtherThan200ShowsTheMessageOnceAndLeavesTheFile) {
         const auto boxes = answerer.boxes();
         ASSERT_EQ(boxes.size(), 1u) << status;
         EXPECT_EQ(boxes[0].caption, L"kelvo_win_tests");
-        EXPECT_EQ(boxes[0].text, ToWide(kelvo::update::kDownloadFailedText));
+        EXPECT_EQ(boxes[0].text, ToWide(kelvo::kDownloadFailedText));
         EXPECT_EQ(ReadAll(m_path), "previous");
     }
 }
@@ -171,7 +173,7 @@ TEST_F(UpdateDownload, LongDestinationPath) {
 namespace {
 
 // The real file, profile and download work; the shell's part recorded instead of done.
-class ShellRecorder final : public kelvo::update::UpdateEnvironment {
+class ShellRecorder final : public kelvo::UpdateEnvironment {
 public:
     std::uint32_t TickCount() override { return m_real.TickCount(); }
     std::u16string CurrentDirectory() override { return m_real.CurrentDirectory(); }
@@ -187,7 +189,7 @@ public:
                                  std::u16string_view key) override {
         return m_real.ReadIniString(path, section, key);
     }
-    std::optional<kelvo::update::FileHead> ReadHead(const std::u16string& path, std::size_t limit) override {
+    std::optional<kelvo::FileHead> ReadHead(const std::u16string& path, std::size_t limit) override {
         return m_real.ReadHead(path, limit);
     }
     bool FlushFile(const std::u16string& path) override { return m_real.FlushFile(path); }
@@ -201,7 +203,7 @@ public:
     std::vector<std::u16string> shell;
 
 private:
-    kelvo::update::WinUpdateEnvironment m_real{nullptr};
+    kelvo::WinUpdateEnvironment m_real{nullptr};
 };
 
 TEST(UpdateInstall, LongCurrentDirectory) {
@@ -230,11 +232,11 @@ TEST(UpdateInstall, LongCurrentDirectory) {
     if (!::SetCurrentDirectoryW(dir.c_str()))
         GTEST_SKIP() << "the system keeps the current directory below MAX_PATH";
     ShellRecorder env;
-    const auto outcome = kelvo::update::CheckForUpdate(
+    const auto outcome = kelvo::CheckForUpdate(
         env, ToU16(server.Url(L"/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini")), 1001);
     ::SetCurrentDirectoryW(saved);
 
-    EXPECT_EQ(outcome, kelvo::update::UpdateOutcome::Installed);
+    EXPECT_EQ(outcome, kelvo::UpdateOutcome::Installed);
     EXPECT_TRUE(ReadAll(extended + L"\\kelvo.exe") == fresh);
     EXPECT_EQ(ReadAll(extended + L"\\kelvo_.exe"), "old launcher");
     EXPECT_EQ(ReadAll(extended + L"\\kelvo_new.exe"), "<missing>");

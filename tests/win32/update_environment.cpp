@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
-using kelvo::update::WinUpdateEnvironment;
+using namespace kelvo;
+
+using kelvo::WinUpdateEnvironment;
 
 namespace {
 
@@ -36,7 +38,7 @@ TEST(UpdateEnvironment, ManifestValues) {
     const std::string longUrl = "http://h/kelvo.exe?" + std::string(10240, 'q');
     WriteFileBytes(ini, "[LoginUpdate]\r\nVersionId=1002\r\ndownloadUrl=" + longUrl + "\r\n");
     const std::u16string read = env.ReadIniString(ToU16(ini), u"LoginUpdate", u"downloadUrl");
-    EXPECT_EQ(read.size(), kelvo::update::kMaxUrlLength);
+    EXPECT_EQ(read.size(), kelvo::kMaxUrlLength);
     EXPECT_EQ(read, ToU16(std::wstring(longUrl.begin(), longUrl.begin() + 259)));
     ::DeleteFileW(ini.c_str());
 }

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace kelvo::update;
+using namespace kelvo;
 
 namespace {
 

@@ -4,6 +4,8 @@
 
 #include <oleauto.h>
 
+using namespace kelvo;
+
 namespace standins {
 
 // The first installed face that has Chinese glyphs, so that GB2312 pages show their text.

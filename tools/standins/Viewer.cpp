@@ -8,6 +8,8 @@
 
 #include <string>
 
+using namespace kelvo;
+
 namespace {
 
 using AtlAxWinInitFn = BOOL(WINAPI*)();

@@ -3,7 +3,7 @@
 #include <limits>
 #include <vector>
 
-namespace kelvo::update {
+namespace kelvo {
 
 std::chrono::milliseconds SteadyNow() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -77,4 +77,4 @@ std::optional<std::uint64_t> ParseContentLength(std::u16string_view text) {
     return value;
 }
 
-} // namespace kelvo::update
+} // namespace kelvo

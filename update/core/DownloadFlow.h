@@ -11,7 +11,7 @@
 #include <span>
 #include <string_view>
 
-namespace kelvo::update {
+namespace kelvo {
 
 // The body passes through one block of this size; memory does not grow with the file.
 inline constexpr std::size_t kReadBlockSize = 10240;
@@ -74,4 +74,4 @@ bool RunDownload(DownloadTransport& transport);
 // beyond 64 bits, counts as not announced.
 std::optional<std::uint64_t> ParseContentLength(std::u16string_view text);
 
-} // namespace kelvo::update
+} // namespace kelvo

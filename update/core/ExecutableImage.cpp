@@ -1,6 +1,7 @@
 #include "update/core/ExecutableImage.h"
 
-namespace kelvo::update {
+namespace kelvo {
+
 namespace {
 
 // Header layout (all fields little-endian):
@@ -71,4 +72,4 @@ ImageVerdict CheckExecutableImage(std::span<const std::byte> head, std::uint64_t
     return ImageVerdict::Runnable;
 }
 
-} // namespace kelvo::update
+} // namespace kelvo

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <span>
 
-namespace kelvo::update {
+namespace kelvo {
 
 inline constexpr std::uint16_t kMachineI386 = 0x014C;
 inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
@@ -48,4 +48,4 @@ enum class ImageVerdict {
 ImageVerdict CheckExecutableImage(std::span<const std::byte> head, std::uint64_t fileSize,
                                   std::uint16_t machine, ImageKind kind = ImageKind::Program) noexcept;
 
-} // namespace kelvo::update
+} // namespace kelvo

@@ -1,6 +1,6 @@
 #include "update/core/LongPath.h"
 
-namespace kelvo::update {
+namespace kelvo {
 
 std::u16string ToFileApiPath(const std::u16string& path) {
     if (path.size() < kClassicPathLimit)
@@ -16,4 +16,4 @@ std::u16string ToFileApiPath(const std::u16string& path) {
     return path;
 }
 
-} // namespace kelvo::update
+} // namespace kelvo

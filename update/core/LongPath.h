@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace kelvo::update {
+namespace kelvo {
 
 inline constexpr std::size_t kClassicPathLimit = 260; // MAX_PATH, terminator included
 
@@ -12,4 +12,4 @@ inline constexpr std::size_t kClassicPathLimit = 260; // MAX_PATH, terminator in
 // "\\?\" (or "\\?\UNC\") form; anything else is returned as it is.
 std::u16string ToFileApiPath(const std::u16string& path);
 
-} // namespace kelvo::update
+} // namespace kelvo

@@ -2,7 +2,7 @@
 
 #include "update/core/ExecutableImage.h"
 
-namespace kelvo::update {
+namespace kelvo {
 
 std::u16string TickSuffix(std::uint32_t ticks) {
     // After 2^31 ms of uptime the count reads as negative, as "%d" of a DWORD would print it.
@@ -127,4 +127,4 @@ bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, cons
     return true;
 }
 
-} // namespace kelvo::update
+} // namespace kelvo

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kelvo::update {
+namespace kelvo {
 
 inline constexpr std::u16string_view kManifestPath = u"/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini";
 inline constexpr std::u16string_view kLauncherName = u"kelvo.exe";
@@ -127,4 +127,4 @@ bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, cons
 // Unsigned, with the default bounds.
 bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, const std::u16string& url);
 
-} // namespace kelvo::update
+} // namespace kelvo

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-namespace kelvo::update {
+namespace kelvo {
+
 namespace {
 
 // The DER of a SubjectPublicKeyInfo for an uncompressed P-256 point up to the point's X:
@@ -139,4 +140,4 @@ std::u16string_view RefusalReason(SignatureVerdict verdict) {
     return u"kelvo update refused: the Signature does not match this version, file and key";
 }
 
-} // namespace kelvo::update
+} // namespace kelvo

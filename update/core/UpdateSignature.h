@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kelvo::update {
+namespace kelvo {
 
 inline constexpr std::u16string_view kSignatureKey = u"Signature";
 
@@ -72,4 +72,4 @@ SignatureVerdict CheckUpdateSignature(SignatureChecker& checker, std::string_vie
 // The debug line for a refusal.
 std::u16string_view RefusalReason(SignatureVerdict verdict);
 
-} // namespace kelvo::update
+} // namespace kelvo

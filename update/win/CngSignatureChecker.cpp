@@ -9,7 +9,8 @@
 #include <cstring>
 #include <vector>
 
-namespace kelvo::update {
+namespace kelvo {
+
 namespace {
 
 void CloseAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
@@ -124,4 +125,4 @@ void CngSignatureChecker::Refused(std::u16string_view reason) {
     ::OutputDebugStringW(ToWide(reason).c_str());
 }
 
-} // namespace kelvo::update
+} // namespace kelvo

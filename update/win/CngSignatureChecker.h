@@ -3,7 +3,7 @@
 
 #include "update/core/UpdateSignature.h"
 
-namespace kelvo::update {
+namespace kelvo {
 
 class CngSignatureChecker final : public SignatureChecker {
 public:
@@ -13,4 +13,4 @@ public:
     void Refused(std::u16string_view reason) override;
 };
 
-} // namespace kelvo::update
+} // namespace kelvo

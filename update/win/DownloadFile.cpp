@@ -14,7 +14,8 @@
 #include <algorithm>
 #include <cwchar>
 
-namespace kelvo::update {
+namespace kelvo {
+
 namespace {
 
 class WinInetTransport final : public DownloadTransport {
@@ -147,11 +148,8 @@ private:
 };
 
 } // namespace
-} // namespace kelvo::update
 
-bool DownloadFile(const std::wstring& url, const std::wstring& path,
-                  const kelvo::update::DownloadLimits& limits) {
-    using namespace kelvo::update;
+bool DownloadFile(const std::wstring& url, const std::wstring& path, const kelvo::DownloadLimits& limits) {
     try {
         DownloadOutcome outcome = DownloadOutcome::Failed;
         {
@@ -171,5 +169,7 @@ bool DownloadFile(const std::wstring& url, const std::wstring& path,
 }
 
 bool DownloadFile(const std::wstring& url, const std::wstring& path) {
-    return DownloadFile(url, path, kelvo::update::kExecutableLimits);
+    return DownloadFile(url, path, kelvo::kExecutableLimits);
 }
+
+} // namespace kelvo

@@ -14,7 +14,8 @@
 
 #include <algorithm>
 
-namespace kelvo::update {
+namespace kelvo {
+
 namespace {
 
 std::wstring FileApiPath(const std::u16string& path) {
@@ -65,12 +66,12 @@ void WinUpdateEnvironment::DeleteFile(const std::u16string& path) {
 }
 
 bool WinUpdateEnvironment::Download(const std::u16string& url, const std::u16string& path) {
-    return ::DownloadFile(ToWide(url), ToWide(path));
+    return kelvo::DownloadFile(ToWide(url), ToWide(path));
 }
 
 bool WinUpdateEnvironment::BoundedDownload(const std::u16string& url, const std::u16string& path,
                                            const DownloadLimits& limits) {
-    return ::DownloadFile(ToWide(url), ToWide(path), limits);
+    return kelvo::DownloadFile(ToWide(url), ToWide(path), limits);
 }
 
 std::int32_t WinUpdateEnvironment::ReadIniInt(const std::u16string& path, std::u16string_view section,
@@ -135,10 +136,7 @@ void WinUpdateEnvironment::PostClose() {
     ::PostMessageW(m_hOwner, WM_CLOSE, 0, 0);
 }
 
-} // namespace kelvo::update
-
 void CheckForUpdate(HWND hOwner) {
-    using namespace kelvo::update;
     WinUpdateEnvironment env(hOwner);
     CngSignatureChecker signatures;
     UpdateSettings settings;
@@ -147,9 +145,11 @@ void CheckForUpdate(HWND hOwner) {
     settings.publicKeyPem = KELVO_UPDATE_KEY_PEM;
     settings.signatures = &signatures;
     try {
-        kelvo::update::CheckForUpdate(env, ManifestUrl(KELVO_RESOURCE_HOST), KELVO_VERSION, settings);
+        kelvo::CheckForUpdate(env, ManifestUrl(KELVO_RESOURCE_HOST), KELVO_VERSION, settings);
     } catch (...) {
         KELVO_LOG_CAUGHT();
         // Out of memory at most; the login goes on with the running version.
     }
 }
+
+} // namespace kelvo

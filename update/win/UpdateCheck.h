@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace kelvo {
+
 // Cleans up after an earlier update, fetches the manifest and installs a newer launcher when one is
 // announced; in that case it starts the new launcher and posts WM_CLOSE to hOwner before returning.
 void CheckForUpdate(HWND hOwner);
@@ -14,7 +16,8 @@ void CheckForUpdate(HWND hOwner);
 // Fetches url (http or https) into path. True when the server answered 200 and the whole body was
 // written within limits; a status other than 200 is shown to the user, other failures are silent.
 // A download stopped at a bound leaves no file.
-bool DownloadFile(const std::wstring& url, const std::wstring& path,
-                  const kelvo::update::DownloadLimits& limits);
+bool DownloadFile(const std::wstring& url, const std::wstring& path, const kelvo::DownloadLimits& limits);
 // Within the executable's bounds.
 bool DownloadFile(const std::wstring& url, const std::wstring& path);
+
+} // namespace kelvo

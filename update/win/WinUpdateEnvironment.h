@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace kelvo::update {
+namespace kelvo {
 
 class WinUpdateEnvironment final : public UpdateEnvironment {
 public:
@@ -34,4 +34,4 @@ private:
     HWND m_hOwner;
 };
 
-} // namespace kelvo::update
+} // namespace kelvo
