@@ -44,8 +44,6 @@ void FlashHost::Load(CWnd& parent, std::wstring query, const RECT& place, bool r
         }
         return;
     }
-    ::MoveWindow(m_pFlashCtrl->m_hWnd, place.left, place.top, place.right - place.left,
-                 place.bottom - place.top, TRUE);
     m_pFlashCtrl->ShowWindow(SW_SHOW);
     if (hadKeyboard)
         ::SetFocus(m_pFlashCtrl->m_hWnd);

@@ -2,6 +2,7 @@
 
 #include "BuildConfig.h"
 #include "framework/CWinApp.h"
+#include "framework/ScreenRect.h"
 #include "framework/Text.h"
 #include "login/win/CtarvinDlg.h"
 
@@ -121,8 +122,7 @@ int bgDialog::OnCreate(LPCREATESTRUCTW) {
     }
     LoadButtons();
 
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT work = WorkArea();
     const FramePoint origin =
         CentreInWorkArea({work.left, work.top, work.right, work.bottom}, m_nWidth, m_nHeight);
     ::SetWindowPos(m_hWnd, nullptr, origin.x, origin.y, m_nWidth, m_nHeight, SWP_NOZORDER | SWP_NOACTIVATE);

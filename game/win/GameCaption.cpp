@@ -1,6 +1,7 @@
 #include "game/win/GameCaption.h"
 
 #include "framework/CWinApp.h"
+#include "framework/ScreenRect.h"
 
 #include <algorithm>
 #include <iterator>
@@ -9,12 +10,6 @@
 namespace kelvo {
 
 namespace {
-
-RECT WindowRect(HWND hwnd) noexcept {
-    RECT window{};
-    ::GetWindowRect(hwnd, &window);
-    return window;
-}
 
 // Every picture the frame draws: the frame's own and each caption button's in every look.
 std::vector<int> FramePictureIds() {
@@ -144,8 +139,7 @@ void GameCaption::Paint(bool maximized, Part part, HDC target) {
     };
 
     if (part == Part::Whole) {
-        RECT work{};
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        const RECT work = WorkArea();
         for (const GameFramePiece& piece :
              LayoutGameFrame(window.right - window.left, window.bottom - window.top, work.right - work.left,
                              work.bottom - work.top, m_sizes))

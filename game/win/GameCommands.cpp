@@ -4,6 +4,7 @@
 #include "game/win/tarvinGame.h"
 
 #include "framework/CWinApp.h"
+#include "framework/ScreenRect.h"
 
 namespace kelvo {
 
@@ -25,8 +26,7 @@ void tarvinGame::ShowGameMenu() {
     UniqueMenu menu(::LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_GAME_MENU)));
     HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
     if (popup) {
-        RECT window{};
-        ::GetWindowRect(m_hWnd, &window);
+        const RECT window = WindowRect(m_hWnd);
         const RECT& button = m_caption.m_rcButton[0];
         // Returns when the menu closes; a chosen item arrives afterwards as WM_COMMAND.
         ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, window.left + button.left,

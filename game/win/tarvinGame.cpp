@@ -1,16 +1,11 @@
 #include "game/win/tarvinGame.h"
 
 #include "framework/CWinApp.h"
+#include "framework/ScreenRect.h"
 
 namespace kelvo {
 
 namespace {
-
-RECT WorkArea() {
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
-}
 
 GameRect ToGameRect(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
@@ -175,10 +170,8 @@ void tarvinGame::OnGetMinMaxInfo(MINMAXINFO* lpMMI) {
 }
 
 void tarvinGame::ApplyMaximizedRule() {
-    RECT window{};
-    ::GetWindowRect(m_hWnd, &window);
-    m_bMaximized =
-        GameStaysMaximized(m_bMaximized, ToGameRect(window), m_caption.m_nHotCode, IsIconic() != FALSE);
+    m_bMaximized = GameStaysMaximized(m_bMaximized, ToGameRect(WindowRect(m_hWnd)), m_caption.m_nHotCode,
+                                      IsIconic() != FALSE);
 }
 
 void tarvinGame::OnMove(int, int) {
@@ -209,7 +202,7 @@ void tarvinGame::ToggleMaximized() {
         m_bMaximized = false;
     } else {
         ShowWindow(SW_RESTORE);
-        ::GetWindowRect(m_hWnd, &m_rcRestore);
+        m_rcRestore = WindowRect(m_hWnd);
         const RECT work = WorkArea();
         ::MoveWindow(m_hWnd, work.left, work.top, work.right - work.left, work.bottom - work.top, TRUE);
         m_bMaximized = true;
@@ -231,8 +224,7 @@ void tarvinGame::OpenMaximized() {
 std::optional<GameRect> tarvinGame::GameControlPlace() const noexcept {
     if (!m_hWnd)
         return std::nullopt;
-    RECT window{};
-    ::GetWindowRect(m_hWnd, &window);
+    const RECT window = WindowRect(m_hWnd);
     const RECT work = WorkArea();
     return GameControlRect(window.right - window.left, window.bottom - window.top, work.right - work.left,
                            work.bottom - work.top);

@@ -2,6 +2,7 @@
 
 #include "BuildConfig.h"
 #include "framework/CWinApp.h"
+#include "framework/ScreenRect.h"
 #include "framework/Text.h"
 #include "login/core/GameEntry.h"
 #include "update/win/UpdateCheck.h"
@@ -72,8 +73,7 @@ public:
     bool CreateGameWindow() override {
         if (!m_dlg.m_game.Create(tarvinGame::IDD, &m_dlg))
             return false;
-        RECT work{};
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        const RECT work = WorkArea();
         ::MoveWindow(m_dlg.m_game.m_hWnd, work.left, work.top, work.right - work.left, work.bottom - work.top,
                      TRUE);
         return true;

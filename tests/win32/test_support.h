@@ -3,6 +3,7 @@
 
 #include "framework/CWnd.h"
 #include "framework/Handles.h"
+#include "framework/ScreenRect.h"
 
 #include <windows.h>
 #include <mshtml.h>
@@ -21,20 +22,8 @@
 
 using namespace kelvo;
 
-inline RECT WindowRect(HWND hwnd) {
-    RECT r{};
-    ::GetWindowRect(hwnd, &r);
-    return r;
-}
-
 inline bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-inline RECT WorkArea() {
-    RECT r{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
-    return r;
 }
 
 // How a pumped message is handed out: straight to its window, or first offered to the
