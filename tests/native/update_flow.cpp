@@ -35,6 +35,7 @@ public:
     bool flushFails = false;
     std::optional<std::int32_t> version = 1002;
     std::optional<std::u16string> url = u"http://h/kelvo.exe";
+    std::optional<std::u16string> signature;
     std::vector<std::string> log;
 
     std::uint32_t TickCount() override { return ticks; }
@@ -53,12 +54,15 @@ public:
     std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
                             std::int32_t fallback) override {
         log.push_back("int " + Narrow(path) + " [" + Narrow(section) + "] " + Narrow(key));
-        return version.value_or(fallback);
+        return key == kVersionKey ? version.value_or(fallback) : fallback;
     }
     std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
                                  std::u16string_view key) override {
         log.push_back("string " + Narrow(path) + " [" + Narrow(section) + "] " + Narrow(key));
-        return url.value_or(u"");
+        const std::optional<std::u16string>& value = key == kUrlKey         ? url
+                                                     : key == kSignatureKey ? signature
+                                                                            : std::nullopt;
+        return value.value_or(u"");
     }
     std::optional<FileHead> ReadHead(const std::u16string& path, std::size_t limit) override {
         log.push_back("head " + Narrow(path));
@@ -305,7 +309,7 @@ TEST(UpdateFlow, ManifestUrl) {
 class SigningRecorder final : public SignatureChecker {
 public:
     explicit SigningRecorder(std::vector<std::string>& log) : m_log(log) {}
-    bool accepts = true;
+    std::int32_t validFor = 1002; // the version the manifest's signature was made for
     std::vector<std::u16string> reasons;
     std::optional<Sha256Digest> HashFile(const std::u16string& path) override {
         m_log.push_back("hash " + Narrow(path));
@@ -313,7 +317,8 @@ public:
     }
     bool Verify(const PublicKey&, std::string_view message, const Signature&) override {
         m_log.push_back("verify " + std::string(message.substr(0, 18)));
-        return accepts;
+        const std::string signedFor = "kelvo-update\n" + std::to_string(validFor) + "\n";
+        return message.substr(0, signedFor.size()) == signedFor;
     }
     void Refused(std::u16string_view reason) override { reasons.emplace_back(reason); }
 
@@ -331,22 +336,22 @@ TEST(UpdateFlow, SignedInstall) {
     struct Case {
         const char* name;
         std::u16string signature;
-        bool accepts;
+        std::int32_t validFor;
         std::u16string reason; // empty: installed
     };
     const Case cases[] = {
-        {"valid", good, true, u""},
-        {"wrong", good, false,
+        {"valid", good, 1002, u""},
+        {"another version's", good, 1001,
          u"kelvo update refused: the Signature does not match this version, file and key"},
-        {"missing", u"", true, u"kelvo update refused: the manifest carries no Signature"},
-        {"malformed", u"*" + good.substr(1), true, u"kelvo update refused: the Signature is not base64"},
-        {"short", good.substr(4), true, u"kelvo update refused: the Signature is not 64 bytes"},
+        {"missing", u"", 1002, u"kelvo update refused: the manifest carries no Signature"},
+        {"malformed", u"*" + good.substr(1), 1002, u"kelvo update refused: the Signature is not base64"},
+        {"short", good.substr(4), 1002, u"kelvo update refused: the Signature is not 64 bytes"},
     };
     for (const Case& c : cases) {
         Recorder r;
         r.files = {u"C:\\game\\kelvo.exe"};
         SigningRecorder checker(r.log);
-        checker.accepts = c.accepts;
+        checker.validFor = c.validFor;
         const UpdateSettings settings{.publicKeyPem = kTestKeyPem, .signatures = &checker};
         const bool installed =
             InstallUpdate(r, u"C:\\game", u"http://h/kelvo.exe", settings, 1002, c.signature);
@@ -373,24 +378,45 @@ TEST(UpdateFlow, SignedInstall) {
     }
 }
 
-// The check reads the signature while the manifest is still there; a build without a key reads
-// nothing new (InstallsInOrder), and one with a key it cannot read installs nothing.
+// The check reads the signature while the manifest is still there and verifies it for the manifest's
+// version, not the running build's; a build without a key reads nothing new (InstallsInOrder), and
+// one with a key it cannot read installs nothing.
 TEST(UpdateFlow, SignedCheckReadsTheSignature) {
-    Recorder r; // every string key reads as the address, which is no base64
-    SigningRecorder checker(r.log);
-    const UpdateSettings settings{.publicKeyPem = kTestKeyPem, .signatures = &checker};
-    EXPECT_EQ(CheckForUpdate(r, ManifestUrl(u"res:8080"), 1001, settings), UpdateOutcome::NotInstalled);
-    const std::vector<std::string> head(r.log.begin() + 4, r.log.begin() + 9);
-    const std::vector<std::string> expected = {
-        "int C:\\game\\kelvoupdate.ini [LoginUpdate] VersionId",
-        "string C:\\game\\kelvoupdate.ini [LoginUpdate] downloadUrl",
-        "string C:\\game\\kelvoupdate.ini [LoginUpdate] Signature",
-        "delete C:\\game\\kelvoupdate.ini",
-        "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe",
+    const std::u16string good = std::u16string(86, u'A') + u"==";
+    struct Case {
+        const char* name;
+        std::u16string signature;
+        std::int32_t validFor;
+        std::u16string reason; // empty: installed
     };
-    EXPECT_EQ(head, expected);
-    EXPECT_EQ(checker.reasons,
-              std::vector<std::u16string>{u"kelvo update refused: the Signature is not base64"});
+    const Case cases[] = {
+        {"not base64", u"http://h/kelvo.exe", 1002, u"kelvo update refused: the Signature is not base64"},
+        {"made for the manifest's version", good, 1002, u""},
+        {"made for the built-in version", good, 1001,
+         u"kelvo update refused: the Signature does not match this version, file and key"},
+    };
+    for (const Case& c : cases) {
+        Recorder r;
+        r.signature = c.signature;
+        SigningRecorder checker(r.log);
+        checker.validFor = c.validFor;
+        const UpdateSettings settings{.publicKeyPem = kTestKeyPem, .signatures = &checker};
+        EXPECT_EQ(CheckForUpdate(r, ManifestUrl(u"res:8080"), 1001, settings),
+                  c.reason.empty() ? UpdateOutcome::Installed : UpdateOutcome::NotInstalled)
+            << c.name;
+        const std::vector<std::string> head(r.log.begin() + 4, r.log.begin() + 9);
+        const std::vector<std::string> expected = {
+            "int C:\\game\\kelvoupdate.ini [LoginUpdate] VersionId",
+            "string C:\\game\\kelvoupdate.ini [LoginUpdate] downloadUrl",
+            "string C:\\game\\kelvoupdate.ini [LoginUpdate] Signature",
+            "delete C:\\game\\kelvoupdate.ini",
+            "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe",
+        };
+        EXPECT_EQ(head, expected) << c.name;
+        EXPECT_EQ(checker.reasons,
+                  c.reason.empty() ? std::vector<std::u16string>{} : std::vector<std::u16string>{c.reason})
+            << c.name;
+    }
 
     for (const std::string_view pem : {std::string_view("-----BEGIN PUBLIC KEY-----"), kTestKeyPem}) {
         Recorder unkeyed;

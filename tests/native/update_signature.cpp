@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -173,6 +175,7 @@ TEST(UpdateSignature, ChecksInOrder) {
         {"65 bytes", kPem, long65, true, true, SignatureVerdict::WrongLength, {}},
         {"key unreadable", "-----BEGIN PUBLIC KEY-----\n", good, true, true, SignatureVerdict::NoKey, {}},
     };
+    std::map<SignatureVerdict, std::u16string_view> reasons;
     for (const Case& c : cases) {
         FakeChecker checker;
         checker.readable = c.readable;
@@ -181,8 +184,16 @@ TEST(UpdateSignature, ChecksInOrder) {
                   c.verdict)
             << c.name;
         EXPECT_EQ(checker.log, c.calls) << c.name;
-        EXPECT_FALSE(RefusalReason(c.verdict).empty());
+        // A refusal says so, and which one it is: no two verdicts share a line.
+        EXPECT_EQ(RefusalReason(c.verdict).starts_with(u"kelvo update refused: "),
+                  c.verdict != SignatureVerdict::Valid)
+            << c.name;
+        reasons[c.verdict] = RefusalReason(c.verdict);
     }
+    std::set<std::u16string_view> distinct;
+    for (const auto& [verdict, reason] : reasons)
+        distinct.insert(reason);
+    EXPECT_EQ(distinct.size(), reasons.size());
 }
 
 } // namespace
