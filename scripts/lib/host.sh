@@ -114,9 +114,23 @@ kelvo_wine() { "$WINELOADER" "$@"; }
 # server, for good. So a persistent server starts them at once, with nothing to hold; otherwise a
 # later program run with a pipe (CTest's test listing, a $(...) in a script) keeps the reader
 # waiting for an end of output that never comes. The server itself holds nothing either.
+# A server of the prefix that is still running holds the prefix's lock, and a new server then exits
+# at once, quietly (status 2). Every server the loader starts here is one of those while it ends:
+# Debian's wineserver script gives it -p0, so it stops with its last program, after the background
+# processes. A program run just before (a `wine reg add`) would thus leave the prefix without a
+# persistent server, each later program would start and stop the background processes anew, and
+# one started while they stop can die at once without a word. So -p first waits for that server.
 kelvo_wineserver() {
     if [ "${1:-}" = -p ]; then
-        "${WINESERVER:-wineserver}" "$@" </dev/null >/dev/null 2>&1 || return
+        if ! timeout 60 "${WINESERVER:-wineserver}" -w; then
+            echo "kelvo_wineserver -p: a Wine server of $WINEPREFIX still serves programs after 60 s;" \
+                "end them first (kelvo_wineserver -k)." >&2
+            return 1
+        fi
+        if ! "${WINESERVER:-wineserver}" "$@" </dev/null >/dev/null 2>&1; then
+            echo "kelvo_wineserver -p: no persistent Wine server could be started for $WINEPREFIX." >&2
+            return 1
+        fi
         kelvo_wine cmd /c exit </dev/null >/dev/null 2>&1
         return 0
     fi

@@ -39,12 +39,20 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}rundll32.exe=n"
 # The menu's and the question's Chinese text (a prefix made before the font link lacks it).
 kelvo_link_cjk_font
 
-# Top-level windows titled exactly TITLE that are shown: one "ID X Y W H" line each.
+# Top-level windows titled exactly TITLE that are shown: one "ID X Y W H" line each. Fails when the
+# X server gave no answer (a listing that failed or ran out of time, a window query that ran out of
+# time), so that "no such window" is never read from a query that did not answer.
 shown_windows() {
-    local id
-    for id in $(xwininfo -root -children 2>/dev/null | awk -v t="\"$1\":" '$2 == t { print $1 }'); do
-        xwininfo -id "$id" 2>/dev/null | grep 'Map State: IsViewable' >/dev/null && echo "$id $(e2e_geometry "$id")"
+    local id list info status
+    list=$(xwininfo -root -children 2>/dev/null) || return 1
+    for id in $(awk -v t="\"$1\":" '$2 == t { print $1 }' <<<"$list"); do
+        info=$(xwininfo -id "$id" 2>/dev/null)
+        status=$?
+        # 124: timed out; any other failure: the window went meanwhile.
+        [ "$status" -eq 124 ] && return 1
+        [ "$status" -eq 0 ] && grep 'Map State: IsViewable' >/dev/null <<<"$info" && echo "$id $(e2e_geometry "$id")"
     done
+    return 0
 }
 # Succeeds when a shown window titled TITLE has (want "is") or has not (want "not") the size
 # W x H; its line is then in $window_line.
@@ -59,6 +67,18 @@ wait_window_sized() { wait_window "$1" "$2" "$3" "${4:-20}" is; }
 # The question box beside the game window.
 wait_window_not_sized() { wait_window "$1" "$2" "$3" "${4:-20}" not; }
 count_shown() { shown_windows "$1" | wc -l; }
+# Succeeds when exactly N shown windows are titled TITLE, as the X server answered.
+shown_count_is() {
+    local lines
+    lines=$(shown_windows "$2") || return 1
+    [ "$(grep -c . <<<"$lines")" = "$1" ]
+}
+# Succeeds when no shown window titled TITLE has the size W x H, as the X server answered.
+no_window_sized() {
+    local lines
+    lines=$(shown_windows "$1") || return 1
+    ! awk -v w="$2" -v h="$3" '$4 == w && $5 == h { found = 1 } END { exit !found }' <<<"$lines"
+}
 # A caption-button click: enter the button, press, and the first move after the press acts.
 caption_click() {
     xdotool mousemove "$1" "$2"
@@ -103,7 +123,7 @@ game_line=$(wait_window_sized Kelvo "$sw" "$sh" 20)
 e2e_check "game window fills the work area: $game_line" test -n "$game_line"
 read -r game gx gy gw gh <<<"$game_line"
 e2e_check "game window at the origin" test "${gx:-x}.${gy:-x}" = 0.0
-e2e_check "frame and login dialog hidden (shown Kelvo windows: $(count_shown Kelvo))" test "$(count_shown Kelvo)" = 1
+e2e_check "frame and login dialog hidden (shown Kelvo windows: $(count_shown Kelvo))" shown_count_is 1 Kelvo
 e2e_check "web view sent back to the login page" \
     e2e_wait_line "$E2E_STANDIN_LOG" '^navigate http://127\.0\.0\.1:18601/games/kelvo/dlq/$' 10
 movie='GET /front_resource/kelvo/GameLoader_1001.swf'
@@ -114,7 +134,9 @@ e2e_check "the movie calls setReloadTips" \
 traced() { grep -qF "$1" "$E2E_DIR/run/kelvo.log"; }
 if [ -n "$flash_copy" ]; then
     e2e_check "the launcher says it uses the copy beside it" traced 'Flash control: using '
-    e2e_check "the stand-in was loaded from flash.ocx" traced 'flash.ocx'
+    run_win=$(kelvo_wine winepath.exe -w "$E2E_DIR/run" 2>/dev/null | tr -d '\r')
+    e2e_check "the stand-in records that it was loaded from $run_win\\flash.ocx" \
+        grep -qixF "flash module $run_win\\flash.ocx" "$E2E_STANDIN_LOG"
 fi
 e2e_check "trace: the request" traced '<invoke name=\"setReloadTips\" returntype=\"xml\">'
 e2e_check "trace: the invoke element" traced 'Tag(invoke) = '
@@ -166,7 +188,7 @@ e2e_check "clear cache runs the history cleaning: $(cat "$E2E_DIR/run/links.txt"
 
 # Hiding to the notification area and back.
 caption_click $((gw - 135 + 12)) 14
-e2e_check "hidden to the notification area" test "$(count_shown Kelvo)" = 0
+e2e_wait_until "hidden to the notification area" 5 shown_count_is 0 Kelvo
 sleep 1
 e2e_screenshot "$shots/game-4-tray.png"
 tray_shown() { tray=$(xwininfo -root -children | grep -F '"Wine System Tray"' | awk '{ print $1; exit }'); [ -n "$tray" ]; }
@@ -200,11 +222,11 @@ xdotool key --window "$box_id" Tab
 xdotool key --window "$box_id" Return 2>/dev/null
 sleep 1
 e2e_check "No keeps the game" test -n "$(wait_window_sized Kelvo "$sw" "$sh" 5)"
-e2e_check "No: the question is gone" test "$(count_shown Kelvo)" = 1
+e2e_check "No: the question is gone" shown_count_is 1 Kelvo
 
 # Yes: the frame and the login page come back.
 leave_game
-e2e_check "Yes: the game window is gone" test -z "$(wait_window_sized Kelvo "$sw" "$sh" 1)"
+e2e_wait_until "Yes: the game window is gone" 5 no_window_sized Kelvo "$sw" "$sh"
 e2e_check "Yes: the frame is shown again" test -n "$(shown_windows Kelvo | awk -v f="$frame" '$1 == f')"
 e2e_screenshot "$shots/game-6-left.png"
 light() { set -- $1; [ "$1" -gt 200 ] && [ "$2" -gt 200 ] && [ "$3" -gt 200 ]; }
@@ -232,7 +254,7 @@ sleep 1.5
 e2e_check "only one re-entry for the three calls ($(reentries13))" test "$(reentries13)" = 1
 e2e_screenshot "$shots/game-7-reloaded.png"
 leave_game
-e2e_check "left the second game" test -z "$(wait_window_sized Kelvo "$sw" "$sh" 1)"
+e2e_wait_until "left the second game" 5 no_window_sized Kelvo "$sw" "$sh"
 
 e2e_click $((fx + 1071)) $((fy + 121))
 e2e_wait_exit "$KELVO_PID" 20

@@ -101,14 +101,17 @@ upd_answer "提示" 3 >/dev/null
 e2e_wait_exit "$KELVO_PID" 30
 e2e_check "the old launcher ends after OK (status $E2E_STATUS)" test "$E2E_STATUS" = 0
 manifests() { grep -c "^GET $UPD_MANIFEST" "$E2E_DIR/portal.log"; }
-e2e_poll 30 e2e_at_least 2 manifests
+e2e_wait_until "the new launcher asks for the manifest" 30 e2e_at_least 2 manifests
 e2e_check "the new launcher started in the install folder" test -n "$(upd_pids_in "$inst")"
 echo "my notes" >"$inst/notes.txt"
 
 echo "== 3. install again while the launcher runs"
-kelvo_wine "$E2E_DIR/setup-1002.exe" /S &
+# Wine's file channel shows the setup's opens of kelvo.exe for writing that the running launcher
+# refuses: a second refusal is the sign that the setup is in its wait, not merely slow to start.
+WINEDEBUG=-all,warn+file "$WINELOADER" "$E2E_DIR/setup-1002.exe" /S 2>"$E2E_DIR/setup-1002.log" &
 setup=$!
-sleep 4
+refused_opens() { grep -cE 'Unable to create file L"[^"]*\\kelvo\.exe"' "$E2E_DIR/setup-1002.log"; }
+e2e_wait_until "setup finds kelvo.exe in use and tries again" 30 e2e_at_least 2 refused_opens
 e2e_check "setup waits while the launcher runs" kill -0 "$setup"
 e2e_check "kelvo.exe untouched while it runs" upd_same "$inst/kelvo.exe" "$UPD_NEW"
 upd_stop_in "$inst"

@@ -10,6 +10,8 @@ e2e_init standin
 BUILD=$KELVO_BUILD
 PORT=18671
 export KELVO_STANDIN_LOG=$E2E_DIR/standin.log
+# e2e_finish fails the run on a fault the stand-ins recorded.
+export E2E_STANDIN_LOG=$KELVO_STANDIN_LOG
 
 standin_tests() { (cd "$BUILD" && kelvo_wine kelvo_win_tests.exe --gtest_filter='StandinBrowser.*' 2>&1); }
 

@@ -87,7 +87,12 @@ protected:
         log.reset();
     }
 
-    std::vector<std::wstring> Log() const { return log->Lines(); }
+    // The record without the once-per-process line of the file the control was loaded from.
+    std::vector<std::wstring> Log() const {
+        std::vector<std::wstring> lines = log->Lines();
+        std::erase_if(lines, [](const std::wstring& line) { return line.rfind(L"flash module ", 0) == 0; });
+        return lines;
+    }
     std::size_t Count(const std::wstring& line) const { return static_cast<std::size_t>(log->Count(line)); }
     // Pumps until the record holds `line` at least n times.
     bool WaitFor(const std::wstring& line, std::size_t n = 1) {

@@ -1,8 +1,9 @@
-// The game window's notification icon as one owner, on a plain window: added when the window
-// hides, taken away when it shows again, added anew by a restarted shell, gone with its owner, and
-// a window that cannot get an icon minimised instead of lost. Each step is a row of what the
-// window and the notification area show afterwards.
-#include "game/win/TrayIcon.h"
+// The game window's notification icon: added when the window hides, taken away when the window
+// shows again by any road, added anew by a restarted shell, gone with the window, and a window that
+// cannot get an icon minimised instead of lost. Each step acts on the window as the player, the
+// shell or the program would, and is a row of what the window and the notification area show
+// afterwards.
+#include "game/win/tarvinGame.h"
 
 #include "test_support.h"
 
@@ -36,24 +37,29 @@ enum class Step {
     ShellRestarts,
     ReleaseOnIcon,
     ShownElsewhere,
-    OwnerGoes,
+    WindowGoes,
     IdTakenThenHide,
-    ShellRestartsRefusingIcon,
-    Restore
+    Restore,
+    IdFreedThenHide,
+    ShellRestartsRefusingIcon
 };
 
 TEST(GameTray, IconFollowsTheWindowAndTheShell) {
-    const HWND hwnd = ::CreateWindowExW(0, L"STATIC", L"tray", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300,
-                                        200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    ASSERT_TRUE(hwnd);
-    std::optional<TrayIcon> tray(std::in_place);
-    NOTIFYICONDATAW raw = Raw(hwnd);
-    tray->HideWindow(hwnd);
+    std::optional<tarvinGame> game(std::in_place);
+    ASSERT_TRUE(game->Create(tarvinGame::IDD));
+    ::SetWindowPos(game->m_hWnd, HWND_TOP, 50, 50, 300, 200, SWP_SHOWWINDOW);
+    HWND hwnd = game->m_hWnd;
+    const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    const auto iconMessage = [&](WPARAM id, LPARAM mouse) {
+        return ::SendMessageW(hwnd, WM_KELVO_NOTIFYICON, id, mouse);
+    };
+    game->HideToNotificationArea();
     if (!IconPresent(hwnd)) {
-        ::DestroyWindow(hwnd);
+        game->DestroyWindow();
         GTEST_SKIP() << "no notification area in this session";
     }
-    tray->OnNotify(hwnd, kGameTrayIconId, WM_LBUTTONUP);
+    iconMessage(kGameTrayIconId, WM_LBUTTONUP);
+    NOTIFYICONDATAW raw = Raw(hwnd);
 
     const struct {
         Step step;
@@ -68,11 +74,12 @@ TEST(GameTray, IconFollowsTheWindowAndTheShell) {
         {Step::Hide, 0, false, false, true, true},
         {Step::ShownElsewhere, 0, true, false, false, false},
         {Step::Hide, 0, false, false, true, true},
-        {Step::OwnerGoes, 0, false, false, false, false},
-        // The fallbacks: the id is in use, so no icon can be added for the window.
+        {Step::WindowGoes, 0, false, false, false, false},
+        // The fallbacks: another icon holds the id, so none can be added for the window.
         {Step::IdTakenThenHide, 0, true, true, false, true},
-        {Step::Restore, 0, true, false, false, false},
-        {Step::Hide, 0, false, false, true, true},
+        // The other icon is not the window's to take away.
+        {Step::Restore, 0, true, false, false, true},
+        {Step::IdFreedThenHide, 0, false, false, true, true},
         {Step::ShellRestartsRefusingIcon, 0, true, true, false, true},
     };
     for (const auto& row : rows) {
@@ -80,49 +87,55 @@ TEST(GameTray, IconFollowsTheWindowAndTheShell) {
         LRESULT result = 0;
         switch (row.step) {
         case Step::Hide:
-            tray->HideWindow(hwnd);
+            game->HideToNotificationArea();
             break;
         case Step::OtherIconClick:
-            result = tray->OnNotify(hwnd, kGameTrayIconId + 1, WM_LBUTTONUP);
+            result = iconMessage(kGameTrayIconId + 1, WM_LBUTTONUP);
             break;
         case Step::MoveOverIcon:
-            result = tray->OnNotify(hwnd, kGameTrayIconId, WM_MOUSEMOVE);
+            result = iconMessage(kGameTrayIconId, WM_MOUSEMOVE);
             break;
         case Step::ShellRestarts:
             ::Shell_NotifyIconW(NIM_DELETE, &raw);
-            tray->OnTaskbarCreated();
+            ::SendMessageW(hwnd, taskbarCreated, 0, 0);
             break;
         case Step::ReleaseOnIcon:
-            result = tray->OnNotify(hwnd, kGameTrayIconId, WM_RBUTTONUP);
+            result = iconMessage(kGameTrayIconId, WM_RBUTTONUP);
             break;
         case Step::ShownElsewhere:
             ::ShowWindow(hwnd, SW_SHOW);
-            tray->Remove();
             break;
-        case Step::OwnerGoes:
-            tray.reset();
+        case Step::WindowGoes:
+            game->DestroyWindow();
             break;
         case Step::IdTakenThenHide:
+            game.emplace();
+            ASSERT_TRUE(game->Create(tarvinGame::IDD));
+            ::SetWindowPos(game->m_hWnd, HWND_TOP, 50, 50, 300, 200, SWP_SHOWWINDOW);
+            hwnd = game->m_hWnd;
+            raw = Raw(hwnd);
             ::Shell_NotifyIconW(NIM_ADD, &raw);
-            tray.emplace();
-            tray->HideWindow(hwnd);
+            game->HideToNotificationArea();
             break;
         case Step::Restore:
-            ::Shell_NotifyIconW(NIM_DELETE, &raw);
             ::ShowWindow(hwnd, SW_RESTORE);
             break;
+        case Step::IdFreedThenHide:
+            ::Shell_NotifyIconW(NIM_DELETE, &raw);
+            game->HideToNotificationArea();
+            break;
         case Step::ShellRestartsRefusingIcon:
-            tray->OnTaskbarCreated();
+            ::SendMessageW(hwnd, taskbarCreated, 0, 0);
             break;
         }
         EXPECT_EQ(result, row.result) << step;
         EXPECT_EQ(::IsWindowVisible(hwnd) != FALSE, row.visible) << step;
         EXPECT_EQ(::IsIconic(hwnd) != FALSE, row.iconic) << step;
-        EXPECT_EQ(tray && tray->Shown(), row.shown) << step;
+        EXPECT_EQ(game->m_tray.Shown(), row.shown) << step;
         EXPECT_EQ(IconPresent(hwnd), row.icon) << step;
     }
     ::Shell_NotifyIconW(NIM_DELETE, &raw);
-    ::DestroyWindow(hwnd);
+    game->DestroyWindow();
 }
 
 } // namespace

@@ -167,9 +167,16 @@ inline std::wstring ProgramFolder() {
     return program.substr(0, program.rfind(L'\\') + 1);
 }
 
+// Set in a child run of RunChildTests: main() fails such a run when it ran no test or skipped one.
+inline constexpr wchar_t kChildRunMark[] = L"KELVO_TEST_CHILD_RUN";
+inline bool IsChildRun() {
+    return ::GetEnvironmentVariableW(kChildRunMark, nullptr, 0) != 0;
+}
+
 // Runs the tests matching `filter` in a child run of this program with the environment variable
 // `mark` set to `value` (the child's tests skip without it); its exit status, or -1 when it could
-// not be run within two minutes. Its output goes to this program's output.
+// not be run within two minutes. Its output goes to this program's output. The child run fails
+// unless it ran at least one test and skipped none.
 inline int RunChildTests(const std::wstring& filter, const wchar_t* mark, const wchar_t* value = L"1") {
     const std::wstring program = ProgramPath();
     std::wstring command = L"\"" + program + L"\" --gtest_filter=" + filter;
@@ -177,8 +184,10 @@ inline int RunChildTests(const std::wstring& filter, const wchar_t* mark, const 
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION child{};
     ::SetEnvironmentVariableW(mark, value);
+    ::SetEnvironmentVariableW(kChildRunMark, L"1");
     const BOOL started = ::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
                                           nullptr, nullptr, &startup, &child);
+    ::SetEnvironmentVariableW(kChildRunMark, nullptr);
     ::SetEnvironmentVariableW(mark, nullptr);
     if (!started)
         return -1;

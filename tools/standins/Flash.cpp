@@ -8,6 +8,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace standins {
 
@@ -112,6 +113,14 @@ public:
     Flash()
         : ControlBase(CLSID_ShockwaveFlashStandin, DIID_ShockwaveFlashEvents, kViewClass, kWorkClass,
                       L"flash") {
+        // Once per loaded copy of the server: the file the control's code runs from (a registered
+        // server, or a copy beside the launcher loaded by its path).
+        static bool s_moduleLogged = false;
+        if (!std::exchange(s_moduleLogged, true)) {
+            wchar_t path[MAX_PATH] = L"";
+            ::GetModuleFileNameW(ModuleInstance(), path, MAX_PATH);
+            LogLine(std::wstring(L"flash module ") + path);
+        }
         LogLine(L"flash created");
         // The host connects its events after creation; the posted state reaches it then.
         PostWork(kMsgCreated);
