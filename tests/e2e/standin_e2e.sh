@@ -13,7 +13,12 @@ export KELVO_STANDIN_LOG=$E2E_DIR/standin.log
 # e2e_finish fails the run on a fault the stand-ins recorded.
 export E2E_STANDIN_LOG=$KELVO_STANDIN_LOG
 
-standin_tests() { (cd "$BUILD" && kelvo_wine kelvo_win_tests.exe --gtest_filter='StandinBrowser.*' 2>&1); }
+# Through a file, not straight into $(...): Wine's background processes, started by the first
+# program of the prefix, inherit its output and would hold the pipe open long after the tests end.
+standin_tests() {
+    (cd "$BUILD" && kelvo_wine kelvo_win_tests.exe --gtest_filter='StandinBrowser.*' >"$E2E_DIR/tests.log" 2>&1)
+    cat "$E2E_DIR/tests.log"
+}
 
 before=$(standin_tests)
 e2e_check "tests skip while the class id is the system's" grep -q 'SKIPPED \] 10 tests' <<<"$before"
