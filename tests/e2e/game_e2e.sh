@@ -30,12 +30,27 @@ e2e_start_portal --port 18601
 shots=${E2E_SHOTS:-$KELVO_ROOT/out/e2e${flash_copy:+/flash-copy}}
 mkdir -p "$shots"
 
-# The history cleaning is run as "rundll32.exe"; a recorder of that name beside the program is
-# found first and writes its command line to links.txt. Wine runs its own rundll32 for that name
-# unless told to take the file it finds.
+# The history cleaning runs the system folder's rundll32.exe: a recorder takes its place there
+# until the test ends and writes its command line to links.txt beside itself. Another recorder of
+# that name lies in the current directory, beside the program, and must never be started. Wine
+# runs its own rundll32 unless told to take the file it finds.
 mkdir -p "$E2E_DIR/run"
+system_dir=$WINEPREFIX/drive_c/windows/system32
+cp "$system_dir/rundll32.exe" "$E2E_DIR/rundll32.exe.wine" || exit 1
+trap 'cp "$E2E_DIR/rundll32.exe.wine" "$system_dir/rundll32.exe"; rm -f "$system_dir/links.txt"; e2e_cleanup' EXIT
+cp "$KELVO_BUILD/tools/kelvo_urlrecorder.exe" "$system_dir/rundll32.exe"
+rm -f "$system_dir/links.txt"
 cp "$KELVO_BUILD/tools/kelvo_urlrecorder.exe" "$E2E_DIR/run/rundll32.exe"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}rundll32.exe=n"
+# Empty libraries under the names of system libraries that are not protected everywhere, beside
+# the program and in its current directory, preferred to Wine's own: each leaves a mark when it is
+# loaded. (With the copy beside kelvo.exe, the Flash control's own folder is the publisher's.)
+if [ -z "$flash_copy" ]; then
+    for dll in wininet bcrypt gdiplus; do
+        cp "$KELVO_BUILD/planted/kelvo_planted_library.dll" "$E2E_DIR/run/$dll.dll"
+    done
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wininet,bcrypt,gdiplus=n,b"
+fi
 # The menu's and the question's Chinese text (a prefix made before the font link lacks it).
 kelvo_link_cjk_font
 
@@ -160,9 +175,10 @@ e2e_check "menu opens at (W - 108, 34): $menu_line" test -n "$menu_line"
 read -r _ mx my mw mh <<<"$menu_line"
 # The second item, "清空缓存".
 e2e_click $((mx + mw / 2)) $((my + mh * 3 / 4))
-e2e_poll 10 test -s "$E2E_DIR/run/links.txt"
-e2e_check "clear cache runs the history cleaning: $(cat "$E2E_DIR/run/links.txt" 2>/dev/null)" \
-    grep -qxF 'InetCpl.cpl,ClearMyTracksByProcess 8' "$E2E_DIR/run/links.txt"
+e2e_poll 10 test -s "$system_dir/links.txt"
+e2e_check "clear cache runs the history cleaning: $(cat "$system_dir/links.txt" 2>/dev/null)" \
+    grep -qxF 'InetCpl.cpl,ClearMyTracksByProcess 8' "$system_dir/links.txt"
+e2e_check "the rundll32.exe in the current directory is not started" test ! -e "$E2E_DIR/run/links.txt"
 
 # Hiding to the notification area and back.
 caption_click $((gw - 135 + 12)) 14
@@ -237,5 +253,9 @@ e2e_check "left the second game" test -z "$(wait_window_sized Kelvo "$sw" "$sh" 
 e2e_click $((fx + 1071)) $((fy + 121))
 e2e_wait_exit "$KELVO_PID" 20
 e2e_check "program ends with status 0 (got $E2E_STATUS)" test "$E2E_STATUS" = 0
+if [ -z "$flash_copy" ]; then
+    e2e_check "no library planted beside the program was loaded: $(cd "$E2E_DIR/run" && echo *.loaded)" \
+        bash -c '! ls "$1"/*.loaded >/dev/null 2>&1' _ "$E2E_DIR/run"
+fi
 
 e2e_finish
