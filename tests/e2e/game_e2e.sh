@@ -2,12 +2,14 @@
 # The road of a game entry with the real kelvo.exe under Wine, the browser stand-in and the demo
 # portal: a click on a server in the login page opens the game window on the work area and hides
 # the login side; F5 re-enters through the portal; the settings menu shows its two items and its
-# clear-cache item starts the history cleaning; the window hides to the notification area and
+# clear-cache item starts the history cleaning (the system folder's rundll32.exe, never the one in
+# the current directory); the window hides to the notification area and
 # comes back; closing asks the leave-game question, No keeps the game, Yes brings the login page
 # back. The movie's calls on the way: the loader movie named by the entry is fetched, its
 # "setReloadTips" is traced on the debug output channel and sets the leave question; server 13's
 # movie calls "reload" three times and one re-entry follows, about 200 ms after the last. The
-# program then ends with status 0. Screenshots of each stage go to $E2E_SHOTS (out/e2e), game-*.png.
+# program then ends with status 0, and none of the empty wininet, bcrypt and gdiplus libraries
+# planted beside it was ever loaded. Screenshots of each stage go to $E2E_SHOTS (out/e2e), game-*.png.
 #
 # With --flash-copy the Flash class id is not registered in the prefix: the Flash stand-in is only
 # a copy beside kelvo.exe named flash.ocx, which the launcher uses without registration (its debug
