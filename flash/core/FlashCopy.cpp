@@ -1,5 +1,6 @@
 #include "flash/core/FlashCopy.h"
 
+#include "BuildConfig.h"
 #include "update/core/ExecutableImage.h"
 
 namespace kelvo {
@@ -40,6 +41,33 @@ FlashCopyFault CheckFlashCopyImage(std::span<const std::byte> head, std::uint64_
     }
 }
 
+std::u16string_view BuiltInFlashCopyPin() noexcept {
+    return KELVO_FLASH_COPY_SHA256;
+}
+
+bool MatchesFlashCopyPin(std::u16string_view pin, std::span<const std::byte, 32> digest) noexcept {
+    if (pin.empty())
+        return true;
+    if (pin.size() != digest.size() * 2)
+        return false;
+    const auto nibble = [](char16_t c) -> int {
+        if (c >= u'0' && c <= u'9')
+            return c - u'0';
+        if (c >= u'a' && c <= u'f')
+            return c - u'a' + 10;
+        if (c >= u'A' && c <= u'F')
+            return c - u'A' + 10;
+        return -1;
+    };
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        const int high = nibble(pin[2 * i]);
+        const int low = nibble(pin[2 * i + 1]);
+        if (high < 0 || low < 0 || ((high << 4) | low) != std::to_integer<int>(digest[i]))
+            return false;
+    }
+    return true;
+}
+
 FlashControlSource ChooseFlashControl(FlashCopyFault copy, bool registeredCreated) noexcept {
     if (copy == FlashCopyFault::None)
         return FlashControlSource::OwnCopy;
@@ -62,6 +90,9 @@ std::u16string FlashCopyNote(FlashCopyFault fault, std::u16string_view path, std
         break;
     case FlashCopyFault::OtherArchitecture:
         reason = u"it is not a " + std::u16string(BuildName(machine)) + u" DLL, as this launcher needs";
+        break;
+    case FlashCopyFault::NotPublishers:
+        reason = u"not the publisher's copy";
         break;
     case FlashCopyFault::NotLoaded:
         reason = u"Windows does not load it";

@@ -18,13 +18,14 @@ namespace kelvo {
 inline constexpr std::u16string_view kFlashCopyName = u"flash.ocx";
 
 // Why the copy gave no control. The Windows side finds these in this order: the file, its
-// headers, the loader, the export, the class factory, the site.
+// headers, its hash, the loader, the export, the class factory, the site.
 enum class FlashCopyFault {
     None,              // the copy gave the control
     Absent,            // no file of that name
     Unreadable,        // the file cannot be opened or read
     NotALibrary,       // not a complete Windows library (a text file, a program, a cut-off file)
     OtherArchitecture, // a library for the other architecture (a 32-bit control for a 64-bit launcher)
+    NotPublishers,     // the build pins the publisher's copy by its hash, and this is another file
     NotLoaded,         // the loader refused it (a library it needs is missing, say)
     NoClassFactory,    // no DllGetClassObject export
     ClassRefused,      // its class factory fails, or does not know the Flash class id
@@ -32,6 +33,14 @@ enum class FlashCopyFault {
 };
 
 enum class FlashControlSource { OwnCopy, Registered, Notice };
+
+// The SHA-256 (hex) of the copy the publisher ships with this build (KELVO_FLASH_COPY_SHA256);
+// empty: any copy is used.
+std::u16string_view BuiltInFlashCopyPin() noexcept;
+
+// Whether a file of this SHA-256 digest is the copy `pin` names: any file when the pin is empty;
+// otherwise the pin must be the digest's 64 hex digits, in either case.
+bool MatchesFlashCopyPin(std::u16string_view pin, std::span<const std::byte, 32> digest) noexcept;
 
 // The verdict on the copy's first bytes (up to kImageHeadLimit) and its size: None, NotALibrary
 // or OtherArchitecture. `machine` is the machine of this build.

@@ -22,4 +22,14 @@ GameMoviePlan PlanGameMovie(std::u16string_view query) {
     return plan;
 }
 
+GameMoviePlan PlanGameMovie(std::u16string_view query, const TrustedHosts& trusted, std::u16string& refusal) {
+    GameMoviePlan plan = PlanGameMovie(query);
+    refusal.clear();
+    if (plan.movieUrl && !trusted.Trusts(*plan.movieUrl)) {
+        refusal = TrustedHosts::RefusalNote(u"movie", *plan.movieUrl);
+        return {};
+    }
+    return plan;
+}
+
 } // namespace kelvo

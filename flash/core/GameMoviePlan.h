@@ -3,6 +3,8 @@
 // they stand, without decoding.
 #pragma once
 
+#include "flash/core/TrustedHosts.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -25,6 +27,9 @@ struct GameMoviePlan {
 };
 
 GameMoviePlan PlanGameMovie(std::u16string_view query);
+// The same, where a movie address that `trusted` refuses gives neither FlashVars nor a movie, as a
+// query without "&mainVersion=" does; `refusal` then receives the debug line naming its host.
+GameMoviePlan PlanGameMovie(std::u16string_view query, const TrustedHosts& trusted, std::u16string& refusal);
 
 // The main version: the text after the first "&mainVersion=" (at any position, the very start
 // included) up to the next "&"; empty when no "&" follows. Nothing when the marker is missing.

@@ -3,13 +3,15 @@
 #include "framework/CatchLog.h"
 #include "framework/Handles.h"
 #include "update/core/ExecutableImage.h"
+#include "update/win/CngSignatureChecker.h"
 
 #include <vector>
 
 namespace kelvo {
 
-FlashCopyLibrary::FlashCopyLibrary(std::wstring path) noexcept : m_path(std::move(path)) {
-    Load();
+FlashCopyLibrary::FlashCopyLibrary(std::wstring path, std::u16string_view pin) noexcept
+    : m_path(std::move(path)) {
+    Load(pin);
 }
 
 FlashCopyLibrary& FlashCopyLibrary::BesideProgram() noexcept {
@@ -32,7 +34,7 @@ FlashCopyLibrary& FlashCopyLibrary::BesideProgram() noexcept {
     return copy;
 }
 
-void FlashCopyLibrary::Load() noexcept {
+void FlashCopyLibrary::Load(std::u16string_view pin) noexcept {
     if (m_path.empty())
         return;
     const DWORD attributes = ::GetFileAttributesW(m_path.c_str());
@@ -45,10 +47,11 @@ void FlashCopyLibrary::Load() noexcept {
         return;
     }
     // The headers first: a file of the other architecture or no library at all is named as such,
-    // and never reaches the loader.
+    // and never reaches the loader. The file stays open, shared for reading only, until it is
+    // loaded: nobody can write, replace or rename it between the checks and the loader.
+    UniqueFile file(::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     {
-        UniqueFile file(::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size{};
         if (!file || !::GetFileSizeEx(file.get(), &size)) {
             m_fault = FlashCopyFault::Unreadable;
@@ -76,12 +79,32 @@ void FlashCopyLibrary::Load() noexcept {
         if (m_fault != FlashCopyFault::None)
             return;
     }
-    // By its full path, and the libraries it needs looked for beside it first. No error box: a
-    // failure falls back to the registered control. Never freed (see the header).
+    // A pinned build takes the publisher's file only, not one dropped beside the launcher.
+    if (!pin.empty()) {
+        const std::optional<Sha256Digest> digest = HashOpenFile(file.get());
+        if (!digest) {
+            m_fault = FlashCopyFault::Unreadable;
+            m_code = ::GetLastError();
+            return;
+        }
+        if (!MatchesFlashCopyPin(pin, *digest)) {
+            m_fault = FlashCopyFault::NotPublishers;
+            return;
+        }
+    }
+    // By its full path, the libraries it needs looked for beside it and in the system folder only.
+    // A loader without those flags (Windows 7 without KB2533623) refuses them; there the search
+    // starts beside the file, and the current directory has already left it (WinMain). No error
+    // box: a failure falls back to the registered control. Never freed (see the header).
     DWORD previousMode = 0;
     const BOOL quiet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
-    const HMODULE module = ::LoadLibraryExW(m_path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    const DWORD error = ::GetLastError();
+    HMODULE module = ::LoadLibraryExW(m_path.c_str(), nullptr,
+                                      LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    DWORD error = ::GetLastError();
+    if (!module && error == ERROR_INVALID_PARAMETER) {
+        module = ::LoadLibraryExW(m_path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        error = ::GetLastError();
+    }
     if (quiet)
         ::SetThreadErrorMode(previousMode, nullptr);
     if (!module) {

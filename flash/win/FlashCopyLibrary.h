@@ -16,8 +16,9 @@ namespace kelvo {
 
 class FlashCopyLibrary {
 public:
-    // Checks and loads the file at `path` (a full path).
-    explicit FlashCopyLibrary(std::wstring path) noexcept;
+    // Checks and loads the file at `path` (a full path); with a `pin`, only the file of that
+    // SHA-256 (hex).
+    explicit FlashCopyLibrary(std::wstring path, std::u16string_view pin = BuiltInFlashCopyPin()) noexcept;
     FlashCopyLibrary(const FlashCopyLibrary&) = delete;
     FlashCopyLibrary& operator=(const FlashCopyLibrary&) = delete;
 
@@ -35,7 +36,7 @@ public:
     HRESULT CreateObject(REFCLSID clsid, IUnknown** object) const noexcept;
 
 private:
-    void Load() noexcept;
+    void Load(std::u16string_view pin) noexcept;
 
     std::wstring m_path;
     FlashCopyFault m_fault = FlashCopyFault::Absent;

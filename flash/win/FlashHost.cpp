@@ -58,7 +58,10 @@ void FlashHost::Load(CWnd& parent, std::wstring query, const RECT& place, bool r
     call([](CShockwaveflash1& f) { f.AllowScriptAccess(L"always"); });
     call([](CShockwaveflash1& f) { f.WMode(L"direct"); });
     call([](CShockwaveflash1& f) { f.BackgroundColor(0); });
-    const GameMoviePlan plan = PlanGameMovie(ToU16(m_strGameQuery));
+    std::u16string refusal;
+    const GameMoviePlan plan = PlanGameMovie(ToU16(m_strGameQuery), BuiltInTrustedHosts(), refusal);
+    if (!refusal.empty())
+        ::OutputDebugStringW(ToWide(refusal).c_str());
     if (plan.flashVars && plan.movieUrl) {
         call([&](CShockwaveflash1& f) { f.FlashVars(ToWide(*plan.flashVars)); });
         call([&](CShockwaveflash1& f) { f.LoadMovie(0, ToWide(*plan.movieUrl)); });

@@ -3,11 +3,11 @@
 #include "BuildConfig.h"
 #include "framework/CWinApp.h"
 #include "framework/ScreenRect.h"
+#include "framework/SystemLibrary.h"
 #include "framework/Text.h"
 #include "login/win/CtarvinDlg.h"
 
 #include "framework/GdiplusHeaders.h"
-#include <shellapi.h>
 
 #include <cstring>
 
@@ -80,7 +80,7 @@ std::optional<PixelImage> LoadPngResource(UINT id) {
 
 void OpenLink(const std::wstring& address) {
     const std::wstring parameters = ToWide(FrameLinkParameters(ToU16(address)));
-    ::ShellExecuteW(nullptr, L"open", L"rundll32.exe", parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    StartSystemProgram(L"rundll32.exe", parameters.c_str());
 }
 
 BEGIN_MESSAGE_MAP(bgDialog, CDialog)

@@ -5,6 +5,7 @@
 
 #include "framework/CWinApp.h"
 #include "framework/ScreenRect.h"
+#include "framework/SystemLibrary.h"
 
 namespace kelvo {
 
@@ -54,8 +55,7 @@ void tarvinGame::OnTimer(UINT_PTR) {
 
 void tarvinGame::ClearBrowserCache() {
     // Nothing waits for the cleaning and nothing is reloaded.
-    ::ShellExecuteW(nullptr, L"open", L"rundll32.exe", L"InetCpl.cpl,ClearMyTracksByProcess 8", nullptr,
-                    SW_SHOWNORMAL);
+    StartSystemProgram(L"rundll32.exe", L"InetCpl.cpl,ClearMyTracksByProcess 8");
 }
 
 void tarvinGame::ShowFlashDisplaySettings() {

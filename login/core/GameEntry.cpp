@@ -37,8 +37,13 @@ std::u16string PlaceholderAddress(std::u16string_view applicationName) {
 }
 
 void HandleCompletedAddress(std::u16string_view address, std::u16string_view portalHost,
-                            LoginPageRetry& retry, GameEntrySteps& steps) {
-    const CompletedPage page = ClassifyCompletedAddress(address);
+                            const TrustedHosts& trusted, LoginPageRetry& retry, GameEntrySteps& steps) {
+    CompletedPage page = ClassifyCompletedAddress(address);
+    // Any frame of any page completes here; only the publisher's hosts may start the game.
+    if (page == CompletedPage::GameEntry && !trusted.Trusts(address)) {
+        steps.Note(TrustedHosts::RefusalNote(u"game entry", address));
+        page = CompletedPage::Other;
+    }
     if (page == CompletedPage::Placeholder) {
         if (const unsigned delayMs = retry.OnOwnPageCompleted())
             steps.ScheduleLoginPageRetry(delayMs);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "flash/core/QueryParameter.h"
+#include "flash/core/TrustedHosts.h"
 #include "login/core/LoginPageRetry.h"
 
 #include <optional>
@@ -60,14 +61,17 @@ public:
     virtual void SetCaptionTitle(const std::u16string& title) = 0;
     virtual void OpenMaximized() = 0;
     virtual void LoadGameMovie(const std::u16string& query) = 0;
+    // One line on the debug output channel.
+    virtual void Note(const std::u16string& line) = 0;
 };
 
 // Runs the hand-off for one completed address: the placeholder (or any page of the control's own)
 // leads to the login page, at once or after the retry's delay; a game entry resets the web view,
 // hides the login side, opens the game window and loads the movie with the address's query; every
-// other page is left alone. Every page that is not the control's own restarts the retry.
+// other page is left alone, and so is an entry from a host that `trusted` refuses (with a note).
+// Every page that is not the control's own restarts the retry.
 void HandleCompletedAddress(std::u16string_view address, std::u16string_view portalHost,
-                            LoginPageRetry& retry, GameEntrySteps& steps);
+                            const TrustedHosts& trusted, LoginPageRetry& retry, GameEntrySteps& steps);
 
 // The retry's delay has passed: the login page is asked for, unless a page completed meanwhile.
 void HandleLoginPageRetryDue(std::u16string_view portalHost, LoginPageRetry& retry, GameEntrySteps& steps);

@@ -93,6 +93,8 @@ public:
 
     void LoadGameMovie(const std::u16string& query) override { m_dlg.m_game.LoadGameMovie(ToWide(query)); }
 
+    void Note(const std::u16string& line) override { ::OutputDebugStringW(ToWide(line).c_str()); }
+
 private:
     CtarvinDlg& m_dlg;
 };
@@ -214,7 +216,7 @@ void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {
     const std::u16string completed =
         ToU16(std::wstring_view(address->bstrVal, ::SysStringLen(address->bstrVal)));
     LoginGameEntry steps(*this);
-    HandleCompletedAddress(completed, KELVO_PORTAL_HOST, m_loginRetry, steps);
+    HandleCompletedAddress(completed, KELVO_PORTAL_HOST, BuiltInTrustedHosts(), m_loginRetry, steps);
 }
 
 void CtarvinDlg::OnTimer(UINT_PTR id) {

@@ -2,12 +2,14 @@
 # The road of a game entry with the real kelvo.exe under Wine, the browser stand-in and the demo
 # portal: a click on a server in the login page opens the game window on the work area and hides
 # the login side; F5 re-enters through the portal; the settings menu shows its two items and its
-# clear-cache item starts the history cleaning; the window hides to the notification area and
+# clear-cache item starts the history cleaning (the system folder's rundll32.exe, never the one in
+# the current directory); the window hides to the notification area and
 # comes back; closing asks the leave-game question, No keeps the game, Yes brings the login page
 # back. The movie's calls on the way: the loader movie named by the entry is fetched, its
 # "setReloadTips" is traced on the debug output channel and sets the leave question; server 13's
 # movie calls "reload" three times and one re-entry follows, about 200 ms after the last. The
-# program then ends with status 0. Screenshots of each stage go to $E2E_SHOTS (out/e2e), game-*.png.
+# program then ends with status 0, and none of the empty wininet, bcrypt and gdiplus libraries
+# planted beside it was ever loaded. Screenshots of each stage go to $E2E_SHOTS (out/e2e), game-*.png.
 #
 # With --flash-copy the Flash class id is not registered in the prefix: the Flash stand-in is only
 # a copy beside kelvo.exe named flash.ocx, which the launcher uses without registration (its debug
@@ -30,12 +32,27 @@ e2e_start_portal --port 18601
 shots=${E2E_SHOTS:-$KELVO_ROOT/out/e2e${flash_copy:+/flash-copy}}
 mkdir -p "$shots"
 
-# The history cleaning is run as "rundll32.exe"; a recorder of that name beside the program is
-# found first and writes its command line to links.txt. Wine runs its own rundll32 for that name
-# unless told to take the file it finds.
+# The history cleaning runs the system folder's rundll32.exe: a recorder takes its place there
+# until the test ends and writes its command line to links.txt beside itself. Another recorder of
+# that name lies in the current directory, beside the program, and must never be started. Wine
+# runs its own rundll32 unless told to take the file it finds.
 mkdir -p "$E2E_DIR/run"
+system_dir=$WINEPREFIX/drive_c/windows/system32
+cp "$system_dir/rundll32.exe" "$E2E_DIR/rundll32.exe.wine" || exit 1
+trap 'cp "$E2E_DIR/rundll32.exe.wine" "$system_dir/rundll32.exe"; rm -f "$system_dir/links.txt"; e2e_cleanup' EXIT
+cp "$KELVO_BUILD/tools/kelvo_urlrecorder.exe" "$system_dir/rundll32.exe"
+rm -f "$system_dir/links.txt"
 cp "$KELVO_BUILD/tools/kelvo_urlrecorder.exe" "$E2E_DIR/run/rundll32.exe"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}rundll32.exe=n"
+# Empty libraries under the names of system libraries that are not protected everywhere, beside
+# the program and in its current directory, preferred to Wine's own: each leaves a mark when it is
+# loaded. (With the copy beside kelvo.exe, the Flash control's own folder is the publisher's.)
+if [ -z "$flash_copy" ]; then
+    for dll in wininet bcrypt gdiplus; do
+        cp "$KELVO_BUILD/planted/kelvo_planted_library.dll" "$E2E_DIR/run/$dll.dll"
+    done
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wininet,bcrypt,gdiplus=n,b"
+fi
 # The menu's and the question's Chinese text (a prefix made before the font link lacks it).
 kelvo_link_cjk_font
 
@@ -182,9 +199,10 @@ e2e_check "menu opens at (W - 108, 34): $menu_line" test -n "$menu_line"
 read -r _ mx my mw mh <<<"$menu_line"
 # The second item, "清空缓存".
 e2e_click $((mx + mw / 2)) $((my + mh * 3 / 4))
-e2e_poll 10 test -s "$E2E_DIR/run/links.txt"
-e2e_check "clear cache runs the history cleaning: $(cat "$E2E_DIR/run/links.txt" 2>/dev/null)" \
-    grep -qxF 'InetCpl.cpl,ClearMyTracksByProcess 8' "$E2E_DIR/run/links.txt"
+e2e_poll 10 test -s "$system_dir/links.txt"
+e2e_check "clear cache runs the history cleaning: $(cat "$system_dir/links.txt" 2>/dev/null)" \
+    grep -qxF 'InetCpl.cpl,ClearMyTracksByProcess 8' "$system_dir/links.txt"
+e2e_check "the rundll32.exe in the current directory is not started" test ! -e "$E2E_DIR/run/links.txt"
 
 # Hiding to the notification area and back.
 caption_click $((gw - 135 + 12)) 14
@@ -259,5 +277,9 @@ e2e_wait_until "left the second game" 5 no_window_sized Kelvo "$sw" "$sh"
 e2e_click $((fx + 1071)) $((fy + 121))
 e2e_wait_exit "$KELVO_PID" 20
 e2e_check "program ends with status 0 (got $E2E_STATUS)" test "$E2E_STATUS" = 0
+if [ -z "$flash_copy" ]; then
+    e2e_check "no library planted beside the program was loaded: $(cd "$E2E_DIR/run" && echo *.loaded)" \
+        bash -c '! ls "$1"/*.loaded >/dev/null 2>&1' _ "$E2E_DIR/run"
+fi
 
 e2e_finish

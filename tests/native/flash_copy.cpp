@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -76,6 +77,8 @@ TEST(FlashCopy, OneLineSaysWhetherAndWhyNot) {
         {FlashCopyFault::OtherArchitecture, 0, kMachineAmd64,
          u"Flash control: not using C:\\Games\\Kelvo\\flash.ocx: it is not a 64-bit (x64) DLL, as this "
          u"launcher needs\n"},
+        {FlashCopyFault::NotPublishers, 0, kMachineI386,
+         u"Flash control: not using C:\\Games\\Kelvo\\flash.ocx: not the publisher's copy\n"},
         {FlashCopyFault::NotLoaded, 126, kMachineI386,
          u"Flash control: not using C:\\Games\\Kelvo\\flash.ocx: Windows does not load it (0x0000007E)\n"},
         {FlashCopyFault::NoClassFactory, 0, kMachineI386,
@@ -89,6 +92,33 @@ TEST(FlashCopy, OneLineSaysWhetherAndWhyNot) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(FlashCopyNote(c.fault, path, c.code, c.machine), c.line) << static_cast<int>(c.fault);
+}
+
+TEST(FlashCopy, OnlyThePinnedDigestIsThePublishersCopy) {
+    std::array<std::byte, 32> digest{};
+    for (std::size_t i = 0; i < digest.size(); ++i)
+        digest[i] = static_cast<std::byte>((i * 9 + 0xA0) & 0xFF);
+    const std::u16string hex = u"a0a9b2bbc4cdd6dfe8f1fa030c151e273039424b545d666f78818a939ca5aeb7";
+    const std::u16string upper = u"A0A9B2BBC4CDD6DFE8F1FA030C151E273039424B545D666F78818A939CA5AEB7";
+    const struct {
+        const char* what;
+        std::u16string pin;
+        bool matches;
+    } cases[] = {
+        {"no pin: any copy", u"", true},
+        {"the digest", hex, true},
+        {"in capitals", upper, true},
+        {"in mixed case", u"A0a9" + hex.substr(4), true},
+        {"the last digit differs", hex.substr(0, 63) + u"6", false},
+        {"the first digit differs", u"b" + hex.substr(1), false},
+        {"one digit short", hex.substr(0, 63), false},
+        {"one digit long", hex + u"0", false},
+        {"half of it", hex.substr(0, 32), false},
+        {"not hex", u"g" + hex.substr(1), false},
+        {"blanks around it", u" " + hex.substr(1), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MatchesFlashCopyPin(c.pin, digest), c.matches) << c.what;
 }
 
 } // namespace

@@ -47,6 +47,33 @@ TEST(GameMovie, AddressAndFlashVarsFromTheQuery) {
     }
 }
 
+TEST(GameMovie, OnlyATrustedHostGivesTheMovie) {
+    const TrustedHosts anyHost(u"", u"p:1");
+    const TrustedHosts listed(u"127.0.0.1", u"p:1");
+    const struct {
+        const TrustedHosts& hosts;
+        std::u16string query;
+        bool loaded;
+        std::u16string refusal;
+    } cases[] = {
+        {anyHost, u"a&mainVersion=1&resourceHost=http://127.0.0.2/r/&s=SECRET", true, u""},
+        {anyHost, u"a&mainVersion=1&s=SECRET", true, u""},
+        {listed, u"a&mainVersion=1&resourceHost=http://127.0.0.1/r/&s=SECRET", true, u""},
+        {listed, u"a&mainVersion=1&resourceHost=http://127.0.0.2/r/&s=SECRET", false,
+         u"Trusted hosts: refused the movie from http://127.0.0.2\n"},
+        {listed, u"a&mainVersion=1&s=SECRET", false,
+         u"Trusted hosts: refused the movie from no host (not an absolute http or https address)\n"},
+        {listed, u"a&s=SECRET", false, u""},
+    };
+    for (const auto& c : cases) {
+        std::u16string refusal = u"old";
+        const GameMoviePlan plan = PlanGameMovie(c.query, c.hosts, refusal);
+        EXPECT_EQ(plan.movieUrl.has_value(), c.loaded) << std::string(c.query.begin(), c.query.end());
+        EXPECT_EQ(plan.flashVars.has_value(), c.loaded);
+        EXPECT_EQ(refusal, c.refusal);
+    }
+}
+
 TEST(GameMovie, LongQueryIsGivenWhole) {
     // Longer than the game window's fixed copy: the derivation works on the whole text.
     const std::u16string tail(kGameQueryCapacity * 2, u'x');

@@ -111,6 +111,7 @@ public:
     void SetCaptionTitle(const std::u16string& title) override { lines.push_back("title " + Ascii(title)); }
     void OpenMaximized() override { lines.push_back("maximize"); }
     void LoadGameMovie(const std::u16string& query) override { lines.push_back("load " + Ascii(query)); }
+    void Note(const std::u16string& line) override { lines.push_back("note " + Ascii(line)); }
 
 private:
     bool m_hasWindow;
@@ -125,6 +126,7 @@ struct HandOffCase {
     WebViewReset reset;
     std::vector<std::string> expected;
     bool creatable = true;
+    const char16_t* trustedHosts = u""; // besides the portal, p:1
 };
 
 constexpr char kLogin[] = "navigate http://p:1/games/kelvo/dlq/";
@@ -207,11 +209,47 @@ TEST(GameEntryHandOff, StepsInTheirOrder) {
          WebViewReset::HandlerCleared,
          {"clear", kLogin, "hide login", "create", "show login"},
          false},
+        {"a trusted host's entry",
+         u"HTTP://H:80/error.php?a=1&serverid=12&x",
+         true,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "show", reentry("12"), "maximize", "load a=1&serverid=12&x"},
+         true,
+         u"h"},
+        {"the portal's entry",
+         u"http://p:1/error?a",
+         true,
+         WebViewReset::HandlerCleared,
+         {"clear", kLogin, "hide login", "show", "maximize", "load a"},
+         true,
+         u"h"},
+        {"an untrusted host's entry is left alone",
+         u"http://h:81/error.php?a=1&serverid=12&session=S",
+         true,
+         WebViewReset::HandlerCleared,
+         {"note Trusted hosts: refused the game entry from http://h:81\n"},
+         true,
+         u"h"},
+        {"an entry that is no http address",
+         u"res:/error?a",
+         true,
+         WebViewReset::HandlerCleared,
+         {"note Trusted hosts: refused the game entry from no host (not an absolute http or https "
+          "address)\n"},
+         true,
+         u"h"},
+        {"the placeholder stays the placeholder",
+         u"res://kelvo.exe/208?error",
+         false,
+         WebViewReset::HandlerCleared,
+         {kLogin},
+         true,
+         u"h"},
     };
     for (const HandOffCase& c : cases) {
         StepRecorder steps(c.hasWindow, c.reset, c.creatable);
         LoginPageRetry retry;
-        HandleCompletedAddress(c.address, u"p:1", retry, steps);
+        HandleCompletedAddress(c.address, u"p:1", TrustedHosts(c.trustedHosts, u"p:1"), retry, steps);
         EXPECT_EQ(steps.lines, c.expected) << c.name;
     }
 }
@@ -267,7 +305,7 @@ TEST(GameEntryHandOff, LoginPageRetriesBackOffAndStartAgainAfterAPage) {
             if (event == kDue)
                 HandleLoginPageRetryDue(u"p:1", retry, steps);
             else
-                HandleCompletedAddress(event, u"p:1", retry, steps);
+                HandleCompletedAddress(event, u"p:1", TrustedHosts(u"", u"p:1"), retry, steps);
         }
         EXPECT_EQ(steps.lines, c.expected) << c.name;
     }

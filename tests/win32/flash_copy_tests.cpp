@@ -6,6 +6,7 @@
 #include "flash/win/FlashCopyLibrary.h"
 #include "game/win/tarvinGame.h"
 #include "tests/native/pe_test_image.h"
+#include "update/win/CngSignatureChecker.h"
 
 #include "game_support.h"
 #include "test_support.h"
@@ -14,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,21 @@ std::function<bool(const std::wstring&)> CopyOf(std::wstring source) {
         [source](const std::wstring& path) { return ::CopyFileW(source.c_str(), path.c_str(), FALSE) != 0; };
 }
 
+// The same library with one byte more at its end: still loadable, but another file.
+std::function<bool(const std::wstring&)> LongerCopyOf(std::wstring source) {
+    return [source](const std::wstring& path) {
+        const std::optional<std::string> bytes = ReadFileBytes(source);
+        return bytes && WriteFileBytes(path, *bytes + '\0');
+    };
+}
+
+// The SHA-256 of a file in hex, as the publisher pins it.
+std::u16string PinOf(const std::wstring& path) {
+    const auto digest = CngSignatureChecker().HashFile(std::u16string(path.begin(), path.end()));
+    const std::string hex = digest ? ToHex(*digest) : std::string();
+    return std::u16string(hex.begin(), hex.end());
+}
+
 // Files planted beside the program or in a scratch folder, gone again at the end.
 struct Planted {
     std::vector<std::wstring> paths;
@@ -59,7 +76,11 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
         const wchar_t* factoryMode;
         FlashCopyFault fault;
         std::uint32_t code;
+        std::u16string pin = u""; // the build's: none
     };
+    const std::wstring standin = build + L"tools\\kelvo_standins.dll";
+    const std::u16string standinPin = PinOf(standin);
+    ASSERT_EQ(standinPin.size(), 64u);
     std::vector<Case> cases = {
         {"no file", nullptr, L"", FlashCopyFault::Absent, 0},
         {"a text file", &WriteText, L"", FlashCopyFault::NotALibrary, 0},
@@ -71,7 +92,11 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
          L"refuse", FlashCopyFault::ClassRefused, static_cast<std::uint32_t>(CLASS_E_CLASSNOTAVAILABLE)},
         {"an object that is no control", CopyOf(build + L"planted\\kelvo_test_factory.dll"), L"bare",
          FlashCopyFault::NotPlaced, 0},
-        {"the stand-in", CopyOf(build + L"tools\\kelvo_standins.dll"), L"", FlashCopyFault::None, 0},
+        {"the stand-in", CopyOf(standin), L"", FlashCopyFault::None, 0},
+        {"the stand-in, pinned by its hash", CopyOf(standin), L"", FlashCopyFault::None, 0, standinPin},
+        {"the stand-in with a byte appended", LongerCopyOf(standin), L"", FlashCopyFault::None, 0},
+        {"the stand-in with a byte appended, pinned by the stand-in's hash", LongerCopyOf(standin), L"",
+         FlashCopyFault::NotPublishers, 0, standinPin},
     };
     // The other build's stand-in (scripts/test builds it); without it the test ends as skipped.
     const std::wstring otherBuild =
@@ -99,7 +124,7 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
             planted.paths.push_back(path);
         }
         ::SetEnvironmentVariableW(L"KELVO_TEST_FACTORY", c.factoryMode);
-        const FlashCopyLibrary copy(path);
+        const FlashCopyLibrary copy(path, c.pin);
         game.m_flash.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
         game.m_flash.m_bReadyLayoutDone = false;
         std::uint32_t code = 0;
@@ -115,8 +140,9 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
         // Calls reach it and its events reach the game window, as for a registered control.
         ASSERT_NE(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr);
         EXPECT_EQ(game.GetDlgItem(1001), game.m_flash.m_pFlashCtrl->m_hWnd);
+        const int menus = log.Count(L"put Menu false");
         EXPECT_EQ(game.m_flash.m_pFlashCtrl->Menu(false), S_OK);
-        EXPECT_EQ(log.Count(L"put Menu false"), 1);
+        EXPECT_EQ(log.Count(L"put Menu false"), menus + 1);
         EXPECT_TRUE(PumpUntil([&] { return game.m_flash.m_bReadyLayoutDone; }))
             << "no ready-state change arrived";
         game.m_flash.m_pFlashCtrl.reset();

@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <cwctype>
+#include <optional>
+#include <set>
 #include <string>
 
 using namespace kelvo;
@@ -60,6 +64,50 @@ TEST(SystemLibraries, APlantedCopyBesideTheProgramIsNeverLoaded) {
     } unplant{planted};
     EXPECT_EQ(RunChildTests(L"SystemLibraryChild.*", kChildMark), 0)
         << "the child run failed: its output is above";
+}
+
+// The libraries kelvo.exe imports when it starts: KnownDLLs of Windows 7 and Windows 10, which the
+// loader takes from the system folder whatever lies beside the program, and the common controls,
+// which the manifest takes from WinSxS. Everything else is delay-loaded from the system folder.
+TEST(SystemLibraries, TheLauncherImportsOnlyProtectedLibraries) {
+    const std::optional<std::string> file = ReadFileBytes(ProgramFolder() + L"kelvo.exe");
+    ASSERT_TRUE(file) << "no kelvo.exe beside the tests";
+    const std::string& image = *file;
+    const auto at = [&](std::size_t offset, auto value) {
+        if (offset + sizeof value <= image.size())
+            std::memcpy(&value, image.data() + offset, sizeof value);
+        return value;
+    };
+    const std::size_t nt = at(offsetof(IMAGE_DOS_HEADER, e_lfanew), LONG{});
+    const auto headers = at(nt, IMAGE_NT_HEADERS{});
+    ASSERT_EQ(headers.Signature, IMAGE_NT_SIGNATURE);
+    const std::size_t sections =
+        nt + offsetof(IMAGE_NT_HEADERS, OptionalHeader) + headers.FileHeader.SizeOfOptionalHeader;
+    const auto fileOffset = [&](DWORD rva) -> std::size_t {
+        for (WORD i = 0; i < headers.FileHeader.NumberOfSections; ++i) {
+            const auto section = at(sections + i * sizeof(IMAGE_SECTION_HEADER), IMAGE_SECTION_HEADER{});
+            if (rva >= section.VirtualAddress && rva < section.VirtualAddress + section.SizeOfRawData)
+                return rva - section.VirtualAddress + section.PointerToRawData;
+        }
+        return image.size();
+    };
+    const std::set<std::wstring> allowed = {L"kernel32.dll", L"user32.dll", L"gdi32.dll",
+                                            L"advapi32.dll", L"ole32.dll",  L"oleaut32.dll",
+                                            L"shell32.dll",  L"msvcrt.dll", L"comctl32.dll"};
+    std::set<std::wstring> imported;
+    const DWORD table = headers.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (std::size_t entry = fileOffset(table);; entry += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto descriptor = at(entry, IMAGE_IMPORT_DESCRIPTOR{});
+        if (descriptor.Name == 0)
+            break;
+        const std::size_t name = fileOffset(descriptor.Name);
+        ASSERT_LT(name, image.size());
+        imported.insert(Lower(FromUtf8(image.c_str() + name)));
+    }
+    EXPECT_TRUE(imported.count(L"kernel32.dll")) << "the import table was not read";
+    for (const std::wstring& name : imported)
+        EXPECT_TRUE(allowed.count(name)) << "kelvo.exe imports " << gametest::Utf8(name)
+                                         << " when it starts: a copy beside it would be loaded";
 }
 
 } // namespace

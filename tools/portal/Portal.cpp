@@ -77,11 +77,12 @@ std::string Page(const std::string& title, const std::string& body) {
 // The server's game-entry address. "error" in the path marks it for the launcher; the launcher takes
 // each value up to the next "&", so every parameter it reads is followed by another one. The movie's
 // address is resourceHost + "GameLoader_" + mainVersion + ".swf".
-std::string EntryAddress(const std::string& host, const std::string& serverId) {
+std::string EntryAddress(const std::string& host, const std::string& resourceHost,
+                         const std::string& serverId) {
     const std::string version = serverId == "13" ? "1002" : "1001";
     return "http://" + host + "/games/kelvo/enter/error.php?uid=1001&serverid=" + serverId +
-           "&gameaddress=S" + serverId + "&mainVersion=" + version + "&resourceHost=http://" + host +
-           "/front_resource/kelvo/&client=2";
+           "&gameaddress=S" + serverId + "&mainVersion=" + version + "&resourceHost=http://" +
+           (resourceHost.empty() ? host : resourceHost) + "/front_resource/kelvo/&client=2";
 }
 
 // The demo's loader movie: a script for the Flash stand-in (tools/standins/README.md).
@@ -142,10 +143,11 @@ void Portal::Install(httplib::Server& server) {
         res.set_content(
             Page("Kelvo - choose a server", "<p>Welcome to Kelvo. Choose a server to enter the game.</p>\n"
                                             "<p><a href=\"" +
-                                                EntryAddress(host, "12") +
+                                                EntryAddress(host, state.options.resourceHost, "12") +
                                                 "\">Server 12</a></p>\n"
                                                 "<p><a href=\"" +
-                                                EntryAddress(host, "13") + "\">Server 13</a></p>\n"),
+                                                EntryAddress(host, state.options.resourceHost, "13") +
+                                                "\">Server 13</a></p>\n"),
             "text/html");
     });
 
@@ -155,7 +157,8 @@ void Portal::Install(httplib::Server& server) {
     });
 
     server.Get("/games/dlq/togame.php", [&state](const httplib::Request& req, httplib::Response& res) {
-        res.set_redirect(EntryAddress(state.Host(req), req.get_param_value("server_id")), 302);
+        res.set_redirect(
+            EntryAddress(state.Host(req), state.options.resourceHost, req.get_param_value("server_id")), 302);
     });
 
     const auto tab = [](const std::string& title, const std::string& text) {

@@ -35,13 +35,15 @@ enum class Fault {
 
 struct Options {
     int port = 18601;
-    std::string host;         // host[:port] used in links; empty: the request's Host header
-    int updateVersion = 1001; // "VersionId" of the manifest
-    std::string updateExe;    // file served as the new executable
-    std::string downloadUrl;  // "downloadUrl" of the manifest; empty: our own executable route
-    std::string signature;    // "Signature" of the manifest (scripts/sign-update); empty: no such key
-    std::string movies;       // directory served under /front_resource/kelvo/
-    std::string movie;        // script served as the loader movie; empty: the built-in demo script
+    std::string host;                 // host[:port] used in links; empty: the request's Host header
+    std::string resourceHost;         // host[:port] of the movies in game-entry addresses; empty: as links
+    std::string listen = "127.0.0.1"; // the address listened on
+    int updateVersion = 1001;         // "VersionId" of the manifest
+    std::string updateExe;            // file served as the new executable
+    std::string downloadUrl;          // "downloadUrl" of the manifest; empty: our own executable route
+    std::string signature;            // "Signature" of the manifest (scripts/sign-update); empty: no such key
+    std::string movies;               // directory served under /front_resource/kelvo/
+    std::string movie;                // script served as the loader movie; empty: the built-in demo script
     std::set<Fault> faults;
     int hangSeconds = 600; // how long a hanging request is held at most
 };

@@ -16,14 +16,15 @@
 namespace {
 
 int Usage() {
-    std::fputs(
-        "usage: kelvo_portal [--port N] [--host HOST[:PORT]] [--update-version N] [--update-exe PATH]\n"
-        "                    [--download-url URL] [--signature BASE64] [--movie FILE] [--movies DIR]\n"
-        "                    [--hang-seconds N] [--fault NAME]...\n"
-        "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short exe-html exe-cut "
-        "exe-other-arch\n"
-        "        exe-zeroes hang manifest-endless exe-endless exe-trickle\n",
-        stderr);
+    std::fputs("usage: kelvo_portal [--port N] [--listen ADDRESS] [--host HOST[:PORT]] [--resource-host "
+               "HOST[:PORT]]\n"
+               "                    [--update-version N] [--update-exe PATH]\n"
+               "                    [--download-url URL] [--signature BASE64] [--movie FILE] [--movies DIR]\n"
+               "                    [--hang-seconds N] [--fault NAME]...\n"
+               "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short exe-html exe-cut "
+               "exe-other-arch\n"
+               "        exe-zeroes hang manifest-endless exe-endless exe-trickle\n",
+               stderr);
     return 2;
 }
 
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
             options.port = std::atoi(value.c_str());
         else if (arg == "--host")
             options.host = value;
+        else if (arg == "--resource-host")
+            options.resourceHost = value;
+        else if (arg == "--listen")
+            options.listen = value;
         else if (arg == "--update-version")
             options.updateVersion = std::atoi(value.c_str());
         else if (arg == "--update-exe")
@@ -73,6 +78,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     const int port = options.port;
+    const std::string address = options.listen;
     if (options.faults.count(kelvo::portal::Fault::Hang)) {
         int stop[2];
         if (::pipe(stop) != 0)
@@ -105,13 +111,13 @@ int main(int argc, char** argv) {
         server.stop();
     });
 
-    if (!server.bind_to_port("127.0.0.1", port)) {
-        std::fprintf(stderr, "kelvo_portal: cannot listen on 127.0.0.1:%d\n", port);
+    if (!server.bind_to_port(address, port)) {
+        std::fprintf(stderr, "kelvo_portal: cannot listen on %s:%d\n", address.c_str(), port);
         pthread_kill(waiter.native_handle(), SIGTERM);
         waiter.join();
         return 1;
     }
-    std::fprintf(stderr, "kelvo_portal: listening on 127.0.0.1:%d\n", port);
+    std::fprintf(stderr, "kelvo_portal: listening on %s:%d\n", address.c_str(), port);
     const bool ok = server.listen_after_bind();
     if (!signalled)
         pthread_kill(waiter.native_handle(), SIGTERM); // the waiter takes it from sigwait

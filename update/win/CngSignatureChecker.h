@@ -3,7 +3,12 @@
 
 #include "update/core/UpdateSignature.h"
 
+#include <windows.h>
+
 namespace kelvo {
+
+// SHA-256 of an open file read from its start to its end; nothing when it cannot be read.
+std::optional<Sha256Digest> HashOpenFile(HANDLE file);
 
 class CngSignatureChecker final : public SignatureChecker {
 public:
