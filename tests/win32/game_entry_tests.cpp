@@ -8,6 +8,7 @@
 #include "login/win/CtarvinDlg.h"
 
 #include "game_support.h"
+#include "loopback_server.h"
 #include "test_support.h"
 
 #include <commctrl.h>
@@ -403,6 +404,47 @@ TEST_F(EntryFixture, NotificationIconFollowsTheShellAndTheWindow) {
     EXPECT_TRUE(game.IsWindowVisible());
     EXPECT_TRUE(game.IsIconic());
     ::Shell_NotifyIconW(NIM_DELETE, &raw);
+}
+
+// ---- Loading in the background ----
+
+bool g_loginTicked = false;
+void CALLBACK LoginTick(HWND, UINT, UINT_PTR id, DWORD) {
+    g_loginTicked = true;
+}
+
+TEST_F(EntryFixture, TimersRunWhileAPageLoadsAndTheReentrySupersedesIt) {
+    // A page the server holds for 3 s; the re-entry's page comes at once.
+    const auto page = [](const char* title) {
+        return LoopbackServer::Reply("200 OK",
+                                     std::string("<html><head><title>") + title + "</title></head></html>",
+                                     "Content-Type: text/html\r\n");
+    };
+    LoopbackServer slow([&](SOCKET s, const std::string&) {
+        ::Sleep(3000);
+        LoopbackServer::Send(s, page("Late"));
+    });
+    LoopbackServer quick([&](SOCKET s, const std::string&) { LoopbackServer::Send(s, page("Again")); });
+    tarvinGame& game = EnterGame();
+    login->m_strReentryUrl = quick.Url(L"/again");
+    const std::wstring held = slow.Url(L"/held");
+    const std::string reentered = "complete " + Utf8(login->m_strReentryUrl);
+    const DWORD start = ::GetTickCount();
+    login->m_browser.Navigate(held.c_str(), nullptr, nullptr, nullptr, nullptr);
+    // The game window's reload timer and a timer of the login dialog, while the page is held.
+    g_loginTicked = false;
+    ::SetTimer(login->m_hWnd, 77, 100, &LoginTick);
+    ::SetTimer(game.m_hWnd, kGameReloadTimer, 200, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return log->Count(reentered) == 1; }, 6000)) << log->Text();
+    const DWORD elapsed = ::GetTickCount() - start;
+    ::KillTimer(login->m_hWnd, 77);
+    EXPECT_LT(elapsed, 2500u) << "the timers waited for the held page";
+    EXPECT_TRUE(g_loginTicked);
+    EXPECT_EQ(log->Count("superseded " + Utf8(held)), 1) << log->Text();
+    // The held page, answered at last, completes nothing.
+    Pump(3500 - std::min<DWORD>(elapsed, 3000));
+    ASSERT_EQ(slow.requests().size(), 1u);
+    EXPECT_EQ(log->Count("complete " + Utf8(held)), 0) << log->Text();
 }
 
 // ---- Leaving the game ----
