@@ -204,8 +204,9 @@ void CtarvinDlg::ShowLoginSide() {
 
 void CtarvinDlg::Reenter() {
     // A copy: the navigation's events may store a new address.
-    const std::wstring address = m_strReentryUrl;
-    m_browser.Navigate(address.c_str(), nullptr, nullptr, nullptr, nullptr);
+    const std::u16string address = ToU16(m_strReentryUrl);
+    LoginGameEntry steps(*this);
+    HandleReentry(address, m_loginRetry, steps);
 }
 
 void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {
