@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -523,6 +524,45 @@ TEST_F(EntryFixture, YesWhileTheLoginDialogShowsStillShowsTheFrame) {
     EXPECT_EQ(game.m_hWnd, nullptr);
     EXPECT_TRUE(login->IsWindowVisible());
     EXPECT_TRUE(frame.IsWindowVisible());
+}
+
+// Every window this thread activates, while it lives.
+struct ActivationRecorder {
+    static inline std::vector<HWND>* current = nullptr;
+    std::vector<HWND> activated;
+    UniqueHook hook;
+    ActivationRecorder() {
+        current = &activated;
+        hook.reset(::SetWindowsHookExW(WH_CBT, &Hook, nullptr, ::GetCurrentThreadId()));
+    }
+    ~ActivationRecorder() { current = nullptr; }
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+        if (code == HCBT_ACTIVATE && current)
+            current->push_back(reinterpret_cast<HWND>(wp));
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+};
+
+TEST_F(EntryFixture, YesActivatesTheLoginSideAndNoOtherProgramsWindow) {
+    // Another program's window, behind the game's.
+    const HWND other = ::CreateWindowExW(0, L"STATIC", L"another program", WS_POPUP | WS_VISIBLE, 0, 0, 200,
+                                         100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    tarvinGame& game = EnterGame();
+    ::SetActiveWindow(game.m_hWnd);
+    ASSERT_EQ(::GetActiveWindow(), game.m_hWnd);
+    std::vector<HWND> activated;
+    {
+        ActivationRecorder recorder;
+        BoxAnswerer answer(IDYES);
+        game.ConfirmCloseGame();
+        activated = recorder.activated;
+    }
+    EXPECT_EQ(game.m_hWnd, nullptr);
+    const HWND active = ::GetActiveWindow();
+    EXPECT_TRUE(active == login->m_hWnd || active == frame.m_hWnd) << active;
+    EXPECT_EQ(std::count(activated.begin(), activated.end(), other), 0);
+    ::DestroyWindow(other);
 }
 
 TEST(GameCaption, EveryNewWindowStartsWithTheCaptionStatesCleared) {
