@@ -202,6 +202,14 @@ void CtarvinDlg::ShowLoginSide() {
     StackAboveOwner();
 }
 
+void CtarvinDlg::GameLeft() {
+    ShowLoginSide();
+    // The game window is destroyed next. Holding the activation here already, its destruction
+    // hands the activation to no other window, which could raise the frame over this dialog or
+    // bring another program forward.
+    ::SetActiveWindow(m_hWnd);
+}
+
 void CtarvinDlg::Reenter() {
     // A copy: the navigation's events may store a new address.
     const std::u16string address = ToU16(m_strReentryUrl);
