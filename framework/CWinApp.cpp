@@ -46,6 +46,7 @@ int CWinApp::Run() {
         }
     }
     m_nExitCode = static_cast<int>(msg.wParam);
+    ControlSite::ReleaseRetired();
     return ExitInstance();
 }
 
@@ -101,8 +102,12 @@ int AfxWinMain(HINSTANCE hInstance) {
     if (!app)
         return -1;
     app->m_hInstance = hInstance;
-    if (!app->InitInstance())
+    if (!app->InitInstance()) {
+        // The run ended (the main window's modal run, for a program without a loop of its own):
+        // controls still waiting for their release go now, while OLE is there.
+        ControlSite::ReleaseRetired();
         return app->ExitInstance();
+    }
     return app->Run();
 }
 

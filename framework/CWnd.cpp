@@ -15,6 +15,16 @@ std::unordered_map<HWND, CWnd*>& HandleMap() {
     return map;
 }
 
+// Windows whose object let go of them while another procedure was subclassed on top of the
+// framework's (the control host does so at its creation): the framework cannot put its saved
+// procedure back, so it goes on passing their messages to that procedure until the last one. The
+// host library releases its host object there, and a window answered by the default procedure
+// instead would leak it.
+std::unordered_map<HWND, WNDPROC>& UnboundMap() {
+    static std::unordered_map<HWND, WNDPROC> map;
+    return map;
+}
+
 // Window creation is synchronous and the program has one user-interface thread, so one pending
 // object and one hook per thread suffice; nested creations are bound before they can nest.
 thread_local CWnd* t_pWndInit = nullptr;
@@ -203,6 +213,7 @@ CWnd* CWnd::FromHandlePermanent(HWND hwnd) noexcept {
 }
 
 void CWnd::Bind(HWND hwnd) noexcept {
+    UnboundMap().erase(hwnd);
     m_hWnd = hwnd;
     HandleMap()[hwnd] = this;
     m_pfnSuper = reinterpret_cast<WNDPROC>(
@@ -212,9 +223,19 @@ void CWnd::Bind(HWND hwnd) noexcept {
 void CWnd::Unbind() noexcept {
     if (!m_hWnd)
         return;
-    if (m_pfnSuper &&
-        ::GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWnd::StandardWindowProc))
-        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    if (m_pfnSuper) {
+        if (::GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) ==
+            reinterpret_cast<LONG_PTR>(&CWnd::StandardWindowProc))
+            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        else if (::IsWindow(m_hWnd)) {
+            try {
+                UnboundMap()[m_hWnd] = m_pfnSuper;
+            } catch (...) {
+                KELVO_LOG_CAUGHT();
+                // Without memory for the entry the window's later messages get the default answer.
+            }
+        }
+    }
     HandleMap().erase(m_hWnd);
     m_hWnd = nullptr;
 }
@@ -336,8 +357,16 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     CWnd* pWnd = FromHandlePermanent(hwnd);
-    if (!pWnd)
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    if (!pWnd) {
+        auto& unbound = UnboundMap();
+        const auto it = unbound.find(hwnd);
+        if (it == unbound.end())
+            return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        const WNDPROC super = it->second;
+        if (message == WM_NCDESTROY)
+            unbound.erase(it);
+        return ::CallWindowProcW(super, hwnd, message, wParam, lParam);
+    }
 
     if (message == WM_DESTROY && pWnd->m_pCtrlSite) {
         // Disconnect and release the control before its host window lets go of it (once the
@@ -357,11 +386,16 @@ LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam
         result = 0;
     }
     t_frames = frame.outer;
-    if (!frame.wnd)
-        return result; // the object was deleted by its own handler
+    if (!frame.wnd) {
+        // The object was deleted by its own handler.
+        if (message == WM_NCDESTROY)
+            UnboundMap().erase(hwnd);
+        return result;
+    }
     if (message == WM_NCDESTROY) {
         // The last message: unbind first so that PostNcDestroy may delete the object.
         pWnd->Unbind();
+        UnboundMap().erase(hwnd);
         pWnd->PostNcDestroy();
         return result;
     }

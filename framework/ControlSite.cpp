@@ -299,16 +299,40 @@ void ControlSite::Leave() noexcept {
 void CALLBACK ControlSite::FinishRetired(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
     ::KillTimer(nullptr, timer);
     t_retireTimer = 0;
+    ReleaseRetiredSites(false);
+}
+
+void ControlSite::ReleaseRetired() noexcept {
+    if (t_retireTimer) {
+        ::KillTimer(nullptr, t_retireTimer);
+        t_retireTimer = 0;
+    }
+    // A control may retire another as it goes; each round must leave fewer.
+    for (std::size_t left = RetiredSites().size(); left != 0;) {
+        ReleaseRetiredSites(true);
+        const std::size_t now = RetiredSites().size();
+        if (now >= left)
+            break;
+        left = now;
+    }
+}
+
+void ControlSite::ReleaseRetiredSites(bool busyToo) noexcept {
     auto& sites = RetiredSites();
     // Moved out first: a control may raise events, even start another retirement, as it goes.
     std::vector<std::unique_ptr<ControlSite>> idle;
-    for (auto it = sites.begin(); it != sites.end();) {
-        if ((*it)->m_busy) {
-            ++it;
-            continue;
+    try {
+        for (auto it = sites.begin(); it != sites.end();) {
+            if ((*it)->m_busy && !busyToo) {
+                ++it;
+                continue;
+            }
+            idle.push_back(std::move(*it));
+            it = sites.erase(it);
         }
-        idle.push_back(std::move(*it));
-        it = sites.erase(it);
+    } catch (...) {
+        KELVO_LOG_CAUGHT();
+        // Without memory for the list, what was moved out goes now and the rest stays retired.
     }
     for (auto& site : idle) {
         const HWND host = site->m_retiredHost;

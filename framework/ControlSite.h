@@ -131,6 +131,10 @@ public:
     // the site keeps its references and the host window (hidden, moved out from under its parent;
     // null when it is being destroyed already), and the control's events reach no one.
     static void Retire(std::unique_ptr<ControlSite> site, HWND hostWindow) noexcept;
+    // Ends the hosting of every control still retired: at the end of the program's run, when no
+    // control's code can be on the stack any more and no message loop would run the release that
+    // waits for one, while OLE is still there.
+    static void ReleaseRetired() noexcept;
 
     // A call into the control or one of its events begins or ends: the control's code is on the
     // stack meanwhile.
@@ -152,6 +156,8 @@ public:
 
 private:
     static void CALLBACK FinishRetired(HWND, UINT, UINT_PTR timer, DWORD) noexcept;
+    // Releases the retired sites whose control is idle, or all of them.
+    static void ReleaseRetiredSites(bool busyToo) noexcept;
     void DisconnectEvents() noexcept;
 
     UINT m_controlId;

@@ -68,7 +68,8 @@ FlashCopyFault CShockwaveflash1::CreateFromCopy(const FlashCopyLibrary& copy, DW
     const HRESULT placed =
         CreateControl(control.Get(), DIID_KelvoShockwaveFlashEvents, style, rect, pParentWnd, id);
     if (FAILED(placed)) {
-        LogFailedResult(L"the Flash copy's control is not placed", placed);
+        // Told in the one line about the copy, with this result.
+        result = static_cast<std::uint32_t>(placed);
         return FlashCopyFault::NotPlaced;
     }
     return FlashCopyFault::None;

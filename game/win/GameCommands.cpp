@@ -108,9 +108,13 @@ void tarvinGame::ConfirmCloseGame() {
     if (answer != IDYES || !m_hWnd)
         return;
     m_flash.RemoveControl(FlashHost::Removal::Stop);
-    DestroyWindow();
+    // The login side shows before this window goes: destroying the active window of a process
+    // whose other windows are hidden would hand the activation to another program, and the frame
+    // would come back behind it.
     if (m_pGameOwner)
         m_pGameOwner->GameLeft();
+    if (m_hWnd)
+        DestroyWindow();
 }
 
 void tarvinGame::OnClose() {

@@ -1,5 +1,5 @@
 // What the game window asks of the window that owns it (the login dialog): entering the game again
-// from the stored re-entry address, and taking the player back once the game window has gone.
+// from the stored re-entry address, and taking the player back when the game is left.
 #pragma once
 
 namespace kelvo {
@@ -10,7 +10,7 @@ public:
     virtual bool CanReenter() const = 0;
     // Asks the portal for the re-entry address; its answer is a new game entry.
     virtual void Reenter() = 0;
-    // The player left the game and its window is gone: the login side is shown again.
+    // The player left the game: the login side is shown again, before the game window goes.
     virtual void GameLeft() = 0;
 
 protected:

@@ -36,6 +36,17 @@ std::u16string PlaceholderAddress(std::u16string_view applicationName) {
     return u"res://" + std::u16string(applicationName) + u".exe/" + std::u16string(id.begin(), id.end());
 }
 
+namespace {
+
+// A navigation of the program's own: a retry still waiting would supersede it.
+void NavigateOwn(std::u16string_view address, LoginPageRetry& retry, GameEntrySteps& steps) {
+    if (retry.OnOwnNavigation())
+        steps.CancelLoginPageRetry();
+    steps.Navigate(std::u16string(address));
+}
+
+} // namespace
+
 void HandleCompletedAddress(std::u16string_view address, std::u16string_view portalHost,
                             const TrustedHosts& trusted, LoginPageRetry& retry, GameEntrySteps& steps) {
     CompletedPage page = ClassifyCompletedAddress(address);
@@ -48,7 +59,7 @@ void HandleCompletedAddress(std::u16string_view address, std::u16string_view por
         if (const unsigned delayMs = retry.OnOwnPageCompleted())
             steps.ScheduleLoginPageRetry(delayMs);
         else
-            steps.Navigate(LoginPageAddress(portalHost));
+            NavigateOwn(LoginPageAddress(portalHost), retry, steps);
         return;
     }
     // The portal answered: a retry still waiting would only take the view away from this page.
@@ -59,7 +70,7 @@ void HandleCompletedAddress(std::u16string_view address, std::u16string_view por
     // The web view goes back to the login page at once, so that it shows that page whenever the
     // user leaves the game; without a document there is nothing to leave.
     if (steps.ClearBeforeUnload() != WebViewReset::NoDocument)
-        steps.Navigate(LoginPageAddress(portalHost));
+        NavigateOwn(LoginPageAddress(portalHost), retry, steps);
     const std::u16string query = GameQueryText(address);
     steps.HideLoginSide();
     // A re-entry reuses the window where it stands; only the first entry places it. Without a game
@@ -76,6 +87,10 @@ void HandleCompletedAddress(std::u16string_view address, std::u16string_view por
         steps.SetCaptionTitle(*title);
     steps.OpenMaximized();
     steps.LoadGameMovie(query);
+}
+
+void HandleReentry(std::u16string_view address, LoginPageRetry& retry, GameEntrySteps& steps) {
+    NavigateOwn(address, retry, steps);
 }
 
 void HandleLoginPageRetryDue(std::u16string_view portalHost, LoginPageRetry& retry, GameEntrySteps& steps) {

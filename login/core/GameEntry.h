@@ -73,6 +73,10 @@ public:
 void HandleCompletedAddress(std::u16string_view address, std::u16string_view portalHost,
                             const TrustedHosts& trusted, LoginPageRetry& retry, GameEntrySteps& steps);
 
+// The game window enters again: the web view goes to the re-entry address, and a retry still
+// waiting is cancelled, so that it cannot take the view to the login page before the portal answers.
+void HandleReentry(std::u16string_view address, LoginPageRetry& retry, GameEntrySteps& steps);
+
 // The retry's delay has passed: the login page is asked for, unless a page completed meanwhile.
 void HandleLoginPageRetryDue(std::u16string_view portalHost, LoginPageRetry& retry, GameEntrySteps& steps);
 

@@ -1,5 +1,7 @@
 #include "login/core/LoginPageRetry.h"
 
+#include <utility>
+
 namespace kelvo {
 
 unsigned LoginPageRetry::OnOwnPageCompleted() noexcept {
@@ -19,6 +21,10 @@ bool LoginPageRetry::OnPortalPageCompleted() noexcept {
     const bool wasWaiting = m_bWaiting;
     m_bWaiting = false;
     return wasWaiting;
+}
+
+bool LoginPageRetry::OnOwnNavigation() noexcept {
+    return std::exchange(m_bWaiting, false);
 }
 
 bool LoginPageRetry::OnDelayElapsed() noexcept {

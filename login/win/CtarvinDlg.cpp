@@ -204,10 +204,19 @@ void CtarvinDlg::ShowLoginSide() {
     StackAboveOwner();
 }
 
+void CtarvinDlg::GameLeft() {
+    ShowLoginSide();
+    // The game window is destroyed next. Holding the activation here already, its destruction
+    // hands the activation to no other window, which could raise the frame over this dialog or
+    // bring another program forward.
+    ::SetActiveWindow(m_hWnd);
+}
+
 void CtarvinDlg::Reenter() {
     // A copy: the navigation's events may store a new address.
-    const std::wstring address = m_strReentryUrl;
-    m_browser.Navigate(address.c_str(), nullptr, nullptr, nullptr, nullptr);
+    const std::u16string address = ToU16(m_strReentryUrl);
+    LoginGameEntry steps(*this);
+    HandleReentry(address, m_loginRetry, steps);
 }
 
 void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {

@@ -61,7 +61,7 @@ private:
     // The game window's owner: re-entry through the web view, and the login side shown again.
     bool CanReenter() const override { return !m_strReentryUrl.empty(); }
     void Reenter() override;
-    void GameLeft() override { ShowLoginSide(); }
+    void GameLeft() override;
 
     HICON m_hIcon = nullptr;
     COLORREF m_clrKey = RGB(255, 255, 254);

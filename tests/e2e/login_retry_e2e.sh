@@ -4,7 +4,9 @@
 # the control's error page, and the launcher asks again after 0.5, 1, 2, 4, 8 and 16 s, then every
 # 30 s: 7 requests in the first minute, 2 a minute at the cap, where it used to ask again at once on
 # every failure. The portal then comes back: the next request brings the login page, within a second,
-# and the requests stop. The schedule is the real one, so the run takes about a minute and a half.
+# and the requests stop. The schedule is the real one, so the run takes about two minutes. Then a
+# refresh of a game fails with the portal down, and a refresh while the portal holds the game-entry
+# page is not lost to the retry that the failure armed.
 source "$(dirname "$0")/lib.sh"
 e2e_init login_retry_e2e
 e2e_register_standins
@@ -72,6 +74,58 @@ shown=none
 [ -n "$done_at" ] && [ "${#at[@]}" -ge 9 ] && shown=$(echo "$done_at - ${at[8]}" | bc -l | awk '{ printf "%.2f", $1 }')
 e2e_check "the login page completed within a second of the ninth request (after $shown s)" \
     awk -v s="$shown" 'BEGIN { exit !(s != "none" && s >= 0 && s < 1) }'
+
+# A refresh while the portal is down arms a retry of the login page; the portal comes back, holding
+# each game-entry page for 10 s, and the player refreshes again. The retry must not take the web
+# view to the login page while the entry is held (its load would supersede the entry's, and the
+# refresh would be lost without a word): the entry completes and the new movie loads.
+entry_re='^complete http://127\.0\.0\.1:18601/games/kelvo/enter/error\.php\?uid=1001&serverid=12&'
+entries() { grep -cE "$entry_re" "$E2E_STANDIN_LOG"; }
+movies() { grep -c '^movie loaded ' "$E2E_STANDIN_LOG"; }
+failures() { grep -c "^complete res://ieframe.dll/navcancl.htm#$login\$" "$E2E_STANDIN_LOG"; }
+for ((try = 0; try < 3; try++)); do
+    e2e_click $((382 + 407 + 48)) $((227 + 184 + 88))
+    e2e_poll 10 e2e_at_least 1 entries && break
+done
+e2e_wait_until "server 12: the game's movie loads" 15 e2e_at_least 1 movies
+read -r sw sh <<<"$(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }')"
+# The keyboard in the game.
+xdotool mousemove $((sw / 2)) $((sh / 2))
+sleep 0.3
+xdotool click 1
+sleep 0.3
+kill "$PORTAL_PID"
+e2e_wait_port_free $port || exit 1
+before=$(failures)
+xdotool key F5
+reentry="http://127.0.0.1:$port/games/dlq/togame.php?target=kelvo_553&server_id=12&client=2&login_game_for_general&refer="
+e2e_check "the refresh fails on the control's error page" \
+    e2e_wait_line "$E2E_STANDIN_LOG" "^complete res://ieframe\.dll/navcancl\.htm#http://127\.0\.0\.1:$port/games/dlq/togame\.php" 10
+# The retries wait 0.5, 1, 2 and 4 s; after the fourth failure the next waits 8 s.
+e2e_wait_until "four retries of the login page fail" 20 e2e_at_least $((before + 4)) failures
+e2e_start_portal --port $port --entry-delay-ms 10000
+e2e_check "portal listens again" e2e_wait_line "$E2E_DIR/portal.log" "listening on 127.0.0.1:$port" 10
+marker=$(wc -l <"$E2E_STANDIN_LOG")
+xdotool key F5
+e2e_wait_until "the held entry completes" 25 e2e_at_least 2 entries
+# Between the refresh and the entry's completion: no request of the login page.
+asked=$(tail -n +$((marker + 1)) "$E2E_STANDIN_LOG" | awk -v login="navigate $login" -v re="$entry_re" '
+    $0 ~ re { exit } $0 == login { n++ } END { print n + 0 }')
+e2e_check "no login page asked for while the entry was held (asked $asked times)" test "$asked" = 0
+e2e_check "the refresh asked for the re-entry address" \
+    grep -qxF "navigate $reentry" <(tail -n +$((marker + 1)) "$E2E_STANDIN_LOG")
+e2e_wait_until "the new movie loads" 15 e2e_at_least 2 movies
+
+# Leave the game: its close button, then Yes (Enter) in the question.
+xdotool mousemove $((sw - 14)) 14
+sleep 0.3
+xdotool click 1
+sleep 0.3
+xdotool mousemove $((sw - 14)) 15
+sleep 1
+xdotool key Return
+e2e_check "the frame is back" e2e_poll 10 e2e_window_titled Kelvo
+sleep 1
 
 # Close through the frame's close button.
 e2e_click $((382 + 1071)) $((227 + 121))

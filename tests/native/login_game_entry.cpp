@@ -256,8 +256,10 @@ TEST(GameEntryHandOff, StepsInTheirOrder) {
 
 // ---- Asking for the login page again ----
 
-// One event per entry: an address completes, or (kDue) the retry's delay has passed.
+// One event per entry: an address completes, (kDue) the retry's delay has passed, or (kReenter) the
+// game window enters again.
 constexpr char16_t kDue[] = u"<due>";
+constexpr char16_t kReenter[] = u"<reenter>";
 constexpr char16_t kError[] = u"res://ieframe.dll/navcancl.htm#http://p:1/games/kelvo/dlq/";
 
 struct RetryCase {
@@ -297,6 +299,12 @@ TEST(GameEntryHandOff, LoginPageRetriesBackOffAndStartAgainAfterAPage) {
          {kError, kError},
          {kLogin, "retry in 500"}},
         {"no retry waiting: the delay passing asks for nothing", {kDue}, {}},
+        {"a re-entry cancels the waiting retry, which then asks for nothing",
+         {u"res://kelvo.exe/208", kError, kReenter, kDue, kError, kDue},
+         {kLogin, "retry in 500", "cancel retry", "navigate http://p:1/r", "retry in 1000", kLogin}},
+        {"a re-entry with no retry waiting cancels nothing",
+         {u"res://kelvo.exe/208", kReenter},
+         {kLogin, "navigate http://p:1/r"}},
     };
     for (const RetryCase& c : cases) {
         StepRecorder steps(true, WebViewReset::NoDocument, true);
@@ -304,6 +312,8 @@ TEST(GameEntryHandOff, LoginPageRetriesBackOffAndStartAgainAfterAPage) {
         for (const std::u16string& event : c.events) {
             if (event == kDue)
                 HandleLoginPageRetryDue(u"p:1", retry, steps);
+            else if (event == kReenter)
+                HandleReentry(u"http://p:1/r", retry, steps);
             else
                 HandleCompletedAddress(event, u"p:1", TrustedHosts(u"", u"p:1"), retry, steps);
         }

@@ -91,7 +91,7 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
         {"a class factory that does not know the class", CopyOf(build + L"planted\\kelvo_test_factory.dll"),
          L"refuse", FlashCopyFault::ClassRefused, static_cast<std::uint32_t>(CLASS_E_CLASSNOTAVAILABLE)},
         {"an object that is no control", CopyOf(build + L"planted\\kelvo_test_factory.dll"), L"bare",
-         FlashCopyFault::NotPlaced, 0},
+         FlashCopyFault::NotPlaced, static_cast<std::uint32_t>(E_NOINTERFACE)},
         {"the stand-in", CopyOf(standin), L"", FlashCopyFault::None, 0},
         {"the stand-in, pinned by its hash", CopyOf(standin), L"", FlashCopyFault::None, 0, standinPin},
         {"the stand-in with a byte appended", LongerCopyOf(standin), L"", FlashCopyFault::None, 0},

@@ -228,6 +228,51 @@ TEST_F(FlashHost, SecondLoadStopsAndDestroysTheOldControlBeforeTheNewOne) {
     EXPECT_EQ(game.GetDlgItem(1001), game.m_flash.m_pFlashCtrl->m_hWnd);
 }
 
+// Counts the first and last messages of the control host windows made while it lives: the host
+// class's own procedure (the host library's) is wrapped, as a host window class of the test's own.
+class HostWindowCounter {
+public:
+    HostWindowCounter() { s_original = Swap(reinterpret_cast<LONG_PTR>(&Proc)); }
+    ~HostWindowCounter() { Swap(reinterpret_cast<LONG_PTR>(s_original)); }
+    HostWindowCounter(const HostWindowCounter&) = delete;
+    HostWindowCounter& operator=(const HostWindowCounter&) = delete;
+    static inline int created = 0, destroyed = 0;
+
+private:
+    static WNDPROC Swap(LONG_PTR proc) {
+        const HWND probe = ::CreateWindowExW(0, L"AtlAxWin", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                             ::GetModuleHandleW(nullptr), nullptr);
+        const auto old = reinterpret_cast<WNDPROC>(::SetClassLongPtrW(probe, GCLP_WNDPROC, proc));
+        ::DestroyWindow(probe);
+        return old;
+    }
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        created += message == WM_NCCREATE;
+        destroyed += message == WM_NCDESTROY;
+        return ::CallWindowProcW(s_original, hwnd, message, wParam, lParam);
+    }
+    static inline WNDPROC s_original = nullptr;
+};
+
+TEST_F(FlashHost, EveryHostWindowGetsItsLastMessageAfterAReloadAndALeave) {
+    // The host library releases its host object at its window's last message, which must reach it
+    // after the wrapper has let go of the window.
+    const HostWindowCounter counter;
+    game.LoadGameMovie(Query());
+    ASSERT_TRUE(WaitFor(L"ready 4"));
+    game.LoadGameMovie(Query(L"&second=1"));
+    Pump(100);
+    EXPECT_EQ(HostWindowCounter::created, 2);
+    EXPECT_EQ(HostWindowCounter::destroyed, 1);
+    {
+        gametest::BoxAnswerer yes(IDYES);
+        game.ConfirmCloseGame();
+    }
+    Pump(100);
+    EXPECT_EQ(game.m_hWnd, nullptr);
+    EXPECT_EQ(HostWindowCounter::destroyed, 2);
+}
+
 TEST_F(FlashHost, LongQueryIsKeptWholeForTheMovieAndForReloads) {
     const std::wstring query = Query(L"&pad=" + std::wstring(2000, L'x'));
     game.LoadGameMovie(query);

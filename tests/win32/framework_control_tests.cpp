@@ -2,6 +2,7 @@
 // with a control id, calls by DISPID, the event-sink map, key forwarding to the in-place active
 // object, and release on destruction. Skipped unless the stand-in is registered in the prefix.
 #include "framework/CDialog.h"
+#include "framework/CWinApp.h"
 #include "login/win/CExplorer1.h"
 
 #include <mshtml.h>
@@ -131,6 +132,41 @@ TEST_F(FrameworkControl, EventsThatCannotBeConnectedFailTheCreation) {
     EXPECT_EQ(
         quiet.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{0, 0, 100, 100}, &host, 1003),
         S_OK);
+}
+
+// A program whose run ends within the release timer's delay after a control was retired inside
+// one of its calls: nothing would run that timer any more.
+class EndsWithARetiredControl : public CWinApp {
+public:
+    explicit EndsWithARetiredControl(CWnd& parent) : m_parent(parent) {}
+    BOOL InitInstance() override {
+        auto control = std::make_unique<CWnd>();
+        const CLSID flash = {0xD27CDB6E, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+        if (FAILED(control->CreateControl(flash, IID_NULL, WS_CHILD, RECT{0, 0, 100, 100}, &m_parent, 1001)))
+            return FALSE;
+        ControlSite* site = control->GetControlSite();
+        site->Enter();
+        control.reset();
+        site->Leave();
+        created = true;
+        return FALSE;
+    }
+    bool created = false;
+
+private:
+    CWnd& m_parent;
+};
+
+TEST_F(FrameworkControl, AControlRetiredJustBeforeTheRunEndsIsReleased) {
+    if (!StandinRegistered(kFlashClsid))
+        GTEST_SKIP() << "the Flash class id is not registered to the stand-in";
+    EndsWithARetiredControl app(host);
+    AfxWinMain(::GetModuleHandleW(nullptr));
+    ASSERT_TRUE(app.created);
+    // Without a message loop in between.
+    EXPECT_EQ(log->Count("flash destroyed"), 1) << log->Text();
+    Pump(100);
+    EXPECT_EQ(log->Count("flash destroyed"), 1) << log->Text();
 }
 
 TEST_F(FrameworkControl, AFailedCreationSaysWhy) {

@@ -8,6 +8,7 @@
 #include "login/win/CtarvinDlg.h"
 
 #include "game_support.h"
+#include "loopback_server.h"
 #include "test_support.h"
 
 #include <commctrl.h>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -405,6 +407,47 @@ TEST_F(EntryFixture, NotificationIconFollowsTheShellAndTheWindow) {
     ::Shell_NotifyIconW(NIM_DELETE, &raw);
 }
 
+// ---- Loading in the background ----
+
+bool g_loginTicked = false;
+void CALLBACK LoginTick(HWND, UINT, UINT_PTR id, DWORD) {
+    g_loginTicked = true;
+}
+
+TEST_F(EntryFixture, TimersRunWhileAPageLoadsAndTheReentrySupersedesIt) {
+    // A page the server holds for 3 s; the re-entry's page comes at once.
+    const auto page = [](const char* title) {
+        return LoopbackServer::Reply("200 OK",
+                                     std::string("<html><head><title>") + title + "</title></head></html>",
+                                     "Content-Type: text/html\r\n");
+    };
+    LoopbackServer slow([&](SOCKET s, const std::string&) {
+        ::Sleep(3000);
+        LoopbackServer::Send(s, page("Late"));
+    });
+    LoopbackServer quick([&](SOCKET s, const std::string&) { LoopbackServer::Send(s, page("Again")); });
+    tarvinGame& game = EnterGame();
+    login->m_strReentryUrl = quick.Url(L"/again");
+    const std::wstring held = slow.Url(L"/held");
+    const std::string reentered = "complete " + Utf8(login->m_strReentryUrl);
+    const DWORD start = ::GetTickCount();
+    login->m_browser.Navigate(held.c_str(), nullptr, nullptr, nullptr, nullptr);
+    // The game window's reload timer and a timer of the login dialog, while the page is held.
+    g_loginTicked = false;
+    ::SetTimer(login->m_hWnd, 77, 100, &LoginTick);
+    ::SetTimer(game.m_hWnd, kGameReloadTimer, 200, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return log->Count(reentered) == 1; }, 6000)) << log->Text();
+    const DWORD elapsed = ::GetTickCount() - start;
+    ::KillTimer(login->m_hWnd, 77);
+    EXPECT_LT(elapsed, 2500u) << "the timers waited for the held page";
+    EXPECT_TRUE(g_loginTicked);
+    EXPECT_EQ(log->Count("superseded " + Utf8(held)), 1) << log->Text();
+    // The held page, answered at last, completes nothing.
+    Pump(3500 - std::min<DWORD>(elapsed, 3000));
+    ASSERT_EQ(slow.requests().size(), 1u);
+    EXPECT_EQ(log->Count("complete " + Utf8(held)), 0) << log->Text();
+}
+
 // ---- Leaving the game ----
 
 TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
@@ -481,6 +524,45 @@ TEST_F(EntryFixture, YesWhileTheLoginDialogShowsStillShowsTheFrame) {
     EXPECT_EQ(game.m_hWnd, nullptr);
     EXPECT_TRUE(login->IsWindowVisible());
     EXPECT_TRUE(frame.IsWindowVisible());
+}
+
+// Every window this thread activates, while it lives.
+struct ActivationRecorder {
+    static inline std::vector<HWND>* current = nullptr;
+    std::vector<HWND> activated;
+    UniqueHook hook;
+    ActivationRecorder() {
+        current = &activated;
+        hook.reset(::SetWindowsHookExW(WH_CBT, &Hook, nullptr, ::GetCurrentThreadId()));
+    }
+    ~ActivationRecorder() { current = nullptr; }
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+        if (code == HCBT_ACTIVATE && current)
+            current->push_back(reinterpret_cast<HWND>(wp));
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+};
+
+TEST_F(EntryFixture, YesActivatesTheLoginSideAndNoOtherProgramsWindow) {
+    // Another program's window, behind the game's.
+    const HWND other = ::CreateWindowExW(0, L"STATIC", L"another program", WS_POPUP | WS_VISIBLE, 0, 0, 200,
+                                         100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    tarvinGame& game = EnterGame();
+    ::SetActiveWindow(game.m_hWnd);
+    ASSERT_EQ(::GetActiveWindow(), game.m_hWnd);
+    std::vector<HWND> activated;
+    {
+        ActivationRecorder recorder;
+        BoxAnswerer answer(IDYES);
+        game.ConfirmCloseGame();
+        activated = recorder.activated;
+    }
+    EXPECT_EQ(game.m_hWnd, nullptr);
+    const HWND active = ::GetActiveWindow();
+    EXPECT_TRUE(active == login->m_hWnd || active == frame.m_hWnd) << active;
+    EXPECT_EQ(std::count(activated.begin(), activated.end(), other), 0);
+    ::DestroyWindow(other);
 }
 
 TEST(GameCaption, EveryNewWindowStartsWithTheCaptionStatesCleared) {

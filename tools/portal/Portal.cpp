@@ -151,7 +151,10 @@ void Portal::Install(httplib::Server& server) {
             "text/html");
     });
 
-    server.Get("/games/kelvo/enter/error.php", [](const httplib::Request& req, httplib::Response& res) {
+    server.Get("/games/kelvo/enter/error.php", [&state](const httplib::Request& req, httplib::Response& res) {
+        // A slow portal: the launcher's timers, keys and clicks go on while the page loads.
+        if (state.options.entryDelayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(state.options.entryDelayMs));
         const std::string id = req.get_param_value("serverid");
         res.set_content(Page("Kelvo - server " + id, "<p>Entering server " + id + ".</p>\n"), "text/html");
     });

@@ -46,6 +46,7 @@ struct Options {
     std::string movie;                // script served as the loader movie; empty: the built-in demo script
     std::set<Fault> faults;
     int hangSeconds = 600; // how long a hanging request is held at most
+    int entryDelayMs = 0;  // how long the game-entry page is held before its answer
 };
 
 inline constexpr const char* kManifestRoute = "/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini";

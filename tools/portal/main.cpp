@@ -20,7 +20,7 @@ int Usage() {
                "HOST[:PORT]]\n"
                "                    [--update-version N] [--update-exe PATH]\n"
                "                    [--download-url URL] [--signature BASE64] [--movie FILE] [--movies DIR]\n"
-               "                    [--hang-seconds N] [--fault NAME]...\n"
+               "                    [--hang-seconds N] [--entry-delay-ms N] [--fault NAME]...\n"
                "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short exe-html exe-cut "
                "exe-other-arch\n"
                "        exe-zeroes hang manifest-endless exe-endless exe-trickle\n",
@@ -57,6 +57,8 @@ int main(int argc, char** argv) {
             options.movie = value;
         else if (arg == "--movies")
             options.movies = value;
+        else if (arg == "--entry-delay-ms")
+            options.entryDelayMs = std::atoi(value.c_str());
         else if (arg == "--hang-seconds")
             options.hangSeconds = std::atoi(value.c_str());
         else if (arg == "--fault") {

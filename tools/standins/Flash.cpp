@@ -1,5 +1,6 @@
 #include "Flash.h"
 
+#include "Background.h"
 #include "Common.h"
 #include "ControlBase.h"
 #include "Fetch.h"
@@ -39,10 +40,12 @@ constexpr PropertyName kProperties[] = {
     {133, L"WMode"}, {123, L"BackgroundColor"}, {170, L"FlashVars"},
 };
 
-// Work window messages: the creation's ready state, a load (wParam: its serial), a script step.
+// Work window messages: the creation's ready state, a load (wParam: its serial), a script step, a
+// fetched movie (wParam: its load's serial, lParam: the FetchResult).
 constexpr UINT kMsgCreated = WM_APP + 0x61;
 constexpr UINT kMsgLoad = WM_APP + 0x62;
 constexpr UINT kMsgStep = WM_APP + 0x63;
+constexpr UINT kMsgFetched = WM_APP + 0x64;
 constexpr UINT_PTR kTimerWait = 1;
 
 const wchar_t kViewClass[] = L"KelvoStandinFlashView";
@@ -212,7 +215,7 @@ public:
     }
 
 protected:
-    bool OnWorkMessage(UINT message, WPARAM wParam, LPARAM) override {
+    bool OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
         case kMsgCreated:
             RaiseReadyState(4);
@@ -221,6 +224,12 @@ protected:
             if (static_cast<unsigned>(wParam) == m_loadSerial)
                 LoadScript();
             return true;
+        case kMsgFetched: {
+            std::unique_ptr<FetchResult> fetched = TakeResult<FetchResult>(lParam);
+            if (fetched && static_cast<unsigned>(wParam) == m_loadSerial && !m_closed)
+                MovieFetched(*fetched);
+            return true;
+        }
         case kMsgStep:
             RunScript();
             return true;
@@ -321,16 +330,25 @@ private:
         Repaint();
     }
 
-    // Fetches the script; the player reports its state while loading and when done.
+    // Fetches the script on a thread of its own, as the player loads in the background; it reports
+    // its state while loading and when done.
     void LoadScript() {
         const Ref<IDispatch> keepAlive = HoldSelf();
         const unsigned serial = m_loadSerial;
         RaiseReadyState(0);
         if (m_closed || serial != m_loadSerial)
             return;
-        const FetchResult fetched = Fetch(m_movieUrl);
-        if (serial != m_loadSerial)
-            return;
+        const std::wstring url = m_movieUrl;
+        const HWND work = Work();
+        if (!RunInBackground([url, work, serial] {
+                PostResult(work, kMsgFetched, serial, std::make_unique<FetchResult>(Fetch(url)));
+            }))
+            PostResult(work, kMsgFetched, serial, std::make_unique<FetchResult>());
+    }
+
+    void MovieFetched(const FetchResult& fetched) {
+        const Ref<IDispatch> keepAlive = HoldSelf();
+        const unsigned serial = m_loadSerial;
         if (fetched.ok) {
             m_script = ParseMovieScript(fetched.html);
             m_status = L"loaded, " + std::to_wstring(m_script.size()) + L" commands";

@@ -1,5 +1,6 @@
 #include "WebBrowser.h"
 
+#include "Background.h"
 #include "Common.h"
 #include "ControlBase.h"
 #include "Document.h"
@@ -22,8 +23,9 @@ constexpr DISPID kDispidNavigate = 104;
 constexpr DISPID kDispidDocument = 203;
 constexpr DISPID kDispidDocumentComplete = 259;
 
-// Posted to the work window: load the pending address if wParam is still the current navigation.
-constexpr UINT kMsgLoad = WM_APP + 0x51;
+// Posted to the work window by a background load: wParam its navigation's serial, lParam the
+// LoadedPage.
+constexpr UINT kMsgLoaded = WM_APP + 0x51;
 
 const wchar_t kViewClass[] = L"KelvoStandinBrowserView";
 const wchar_t kWorkClass[] = L"KelvoStandinBrowserWork";
@@ -54,6 +56,40 @@ struct ShownPage {
     std::wstring url;
     Page page;
 };
+
+// What a background load brings back: the page, the frames the view shows (one level), and the
+// final address of every frame, frames of frames first, in the order their DocumentComplete goes.
+struct LoadedPage {
+    ShownPage top;
+    std::vector<ShownPage> shown;
+    std::vector<std::wstring> frameCompletions;
+};
+
+// Frames of frames are loaded for their events only.
+void LoadInnerFrames(const Page& page, const std::wstring& base, int depth, std::vector<std::wstring>& done) {
+    if (depth > 3)
+        return;
+    for (const std::wstring& src : page.frames) {
+        const FetchResult inner = Fetch(ResolveUrl(base, src));
+        LoadInnerFrames(ParseHtml(inner.html), inner.finalUrl, depth + 1, done);
+        done.push_back(inner.finalUrl);
+    }
+}
+
+// Runs on a load's own thread: nothing here touches the control.
+std::unique_ptr<LoadedPage> LoadWithFrames(const std::wstring& url) {
+    auto loaded = std::make_unique<LoadedPage>();
+    const FetchResult top = Fetch(url);
+    loaded->top = ShownPage{top.finalUrl, ParseHtml(top.html)};
+    for (const std::wstring& src : loaded->top.page.frames) {
+        const FetchResult frame = Fetch(ResolveUrl(top.finalUrl, src));
+        Page framePage = ParseHtml(frame.html);
+        LoadInnerFrames(framePage, frame.finalUrl, 1, loaded->frameCompletions);
+        loaded->frameCompletions.push_back(frame.finalUrl);
+        loaded->shown.push_back(ShownPage{frame.finalUrl, std::move(framePage)});
+    }
+    return loaded;
+}
 
 // One clickable area of the last paint.
 struct Hit {
@@ -118,11 +154,13 @@ public:
     }
 
 protected:
-    bool OnWorkMessage(UINT message, WPARAM wParam, LPARAM) override {
-        if (message != kMsgLoad)
+    bool OnWorkMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message != kMsgLoaded)
             return false;
-        if (static_cast<unsigned>(wParam) == m_serial)
-            LoadPage(static_cast<unsigned>(wParam));
+        std::unique_ptr<LoadedPage> loaded = TakeResult<LoadedPage>(lParam);
+        // A load superseded by a later navigation shows nothing and raises nothing.
+        if (loaded && static_cast<unsigned>(wParam) == m_serial)
+            Complete(static_cast<unsigned>(wParam), std::move(loaded));
         return true;
     }
     void OnAcceleratorOffered(const MSG& msg) override {
@@ -136,20 +174,34 @@ protected:
     void OnViewGone() override { m_hits.clear(); }
 
 private:
+    // Returns at once, as the real control does: the page and its frames load on a thread of their
+    // own, and only this thread raises their events, once they are all in. A navigation supersedes
+    // the one still loading or completing, which then raises nothing more.
     void Navigate(const std::wstring& url) {
         LogLine(L"navigate " + url);
+        if (m_loading)
+            LogLine(L"superseded " + m_pendingUrl);
+        m_loading = true;
         m_pendingUrl = url;
-        ++m_serial;
-        PostWork(kMsgLoad, m_serial);
+        const unsigned serial = ++m_serial;
+        const HWND work = Work();
+        if (!RunInBackground(
+                [url, work, serial] { PostResult(work, kMsgLoaded, serial, LoadWithFrames(url)); })) {
+            // No thread for the load: it fails as a load without a connection does.
+            auto failed = std::make_unique<LoadedPage>();
+            failed->top.url = ErrorPageUrl(url, 0);
+            PostResult(work, kMsgLoaded, serial, std::move(failed));
+        }
     }
 
-    // Loads the pending address, then its frames, raising DocumentComplete for each frame and last
-    // for the page. A navigation started by an event handler supersedes the rest.
-    void LoadPage(unsigned serial) {
+    // Shows the loaded page, then raises DocumentComplete for each frame and last for the page. A
+    // navigation started by an event handler supersedes the rest.
+    void Complete(unsigned serial, std::unique_ptr<LoadedPage> loaded) {
         const Ref<IDispatch> keepAlive = HoldSelf();
-        FetchResult top = Fetch(m_pendingUrl);
-        m_top = std::make_unique<ShownPage>(ShownPage{top.finalUrl, ParseHtml(top.html)});
+        m_top = std::make_unique<ShownPage>(std::move(loaded->top));
         m_frames.clear();
+        for (ShownPage& frame : loaded->shown)
+            m_frames.push_back(std::make_unique<ShownPage>(std::move(frame)));
         m_hits.clear();
         m_focus = nullptr;
         m_pressed = -1;
@@ -157,35 +209,14 @@ private:
         Repaint();
         // Copies: a handler that runs a modal loop may start and finish another load meanwhile.
         const std::wstring topUrl = m_top->url;
-        const std::vector<std::wstring> frames = m_top->page.frames;
-        for (const std::wstring& src : frames) {
-            FetchResult frame = Fetch(ResolveUrl(topUrl, src));
-            const Page framePage = ParseHtml(frame.html);
-            m_frames.push_back(std::make_unique<ShownPage>(ShownPage{frame.finalUrl, framePage}));
-            Repaint();
-            if (!CompleteFrames(framePage, frame.finalUrl, serial, 1))
-                return;
-            RaiseDocumentComplete(frame.finalUrl);
+        for (const std::wstring& frame : loaded->frameCompletions) {
+            RaiseDocumentComplete(frame);
             if (serial != m_serial)
                 return;
         }
+        // A navigation from the page's own handler is a new load, not a superseded one.
+        m_loading = false;
         RaiseDocumentComplete(topUrl);
-    }
-
-    // Frames of frames are loaded for their events only; the view shows one level.
-    bool CompleteFrames(const Page& page, const std::wstring& base, unsigned serial, int depth) {
-        if (depth > 3)
-            return true;
-        const std::vector<std::wstring> frames = page.frames;
-        for (const std::wstring& src : frames) {
-            const FetchResult inner = Fetch(ResolveUrl(base, src));
-            if (!CompleteFrames(ParseHtml(inner.html), inner.finalUrl, serial, depth + 1))
-                return false;
-            RaiseDocumentComplete(inner.finalUrl);
-            if (serial != m_serial)
-                return false;
-        }
-        return true;
     }
 
     void RaiseDocumentComplete(const std::wstring& url) {
@@ -480,6 +511,8 @@ private:
 
     std::wstring m_pendingUrl;
     unsigned m_serial = 0;
+    // A navigation has not yet raised the page's DocumentComplete.
+    bool m_loading = false;
     std::unique_ptr<ShownPage> m_top;
     std::vector<std::unique_ptr<ShownPage>> m_frames;
     Ref<IDispatch> m_document;
