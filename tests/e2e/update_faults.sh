@@ -255,24 +255,26 @@ check_installed
 check "a refusal was logged" eval '! refused ""'
 end "signature verified, new launcher installed and started"
 
-# name | the manifest's Signature ("-" for none) | the debug line's reason
+# name | downloads | the manifest's Signature ("-" for none) | the debug line's reason. A signature
+# that cannot be one is refused before the executable is fetched (one download, the manifest's).
 short=$(printf '%s' "$good" | openssl base64 -d -A | head -c 63 | openssl base64 -A)
-while IFS='|' read -r -u 3 name signature reason; do
+while IFS='|' read -r -u 3 name n signature reason; do
     [ "$signature" = - ] && set -- || set -- --signature "$signature"
-    begin "$name" 2 "$@"
+    begin "$name" "$n" "$@"
     upd_start "$dir"
     watch 30
     check_failed_quietly
     check "kelvo_new.exe left" absent "$dir/kelvo_new.exe"
     check "no debug line: $reason" refused "$reason"
+    [ "$n" = 1 ] && check "the executable was fetched" test "$(exes)" = 0
     end "refused: $reason"
 done 3<<CASES
-signed-none|-|the manifest carries no Signature
-signed-other-version|$(upd_sign "$UPD_KEY" "$UPD_NEW" 1003)|the Signature does not match
-signed-other-file|$(upd_sign "$UPD_KEY" "$UPD_UNSIGNED" 1002)|the Signature does not match
-signed-other-key|$(upd_sign "$UPD_OTHER_KEY" "$UPD_NEW" 1002)|the Signature does not match
-signed-malformed|${good:0:40}*${good:41}|the Signature is not base64
-signed-wrong-length|$short|the Signature is not 64 bytes
+signed-none|1|-|the manifest carries no Signature
+signed-other-version|2|$(upd_sign "$UPD_KEY" "$UPD_NEW" 1003)|the Signature does not match
+signed-other-file|2|$(upd_sign "$UPD_KEY" "$UPD_UNSIGNED" 1002)|the Signature does not match
+signed-other-key|2|$(upd_sign "$UPD_OTHER_KEY" "$UPD_NEW" 1002)|the Signature does not match
+signed-malformed|1|${good:0:40}*${good:41}|the Signature is not base64
+signed-wrong-length|1|$short|the Signature is not 64 bytes
 CASES
 
 # A trickle, one byte a second, never trips the receive timeout; the deadline ends it (20 s in the

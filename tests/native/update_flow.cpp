@@ -297,6 +297,16 @@ TEST(UpdateFlow, TickSuffix) {
 TEST(UpdateFlow, ManifestUrl) {
     EXPECT_EQ(ManifestUrl(u"127.0.0.1:18601"),
               u"http://127.0.0.1:18601/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini");
+    // One manifest per architecture, in the same folder; the local copy keeps its name.
+    EXPECT_EQ(ManifestUrl(u"res", kMachineI386),
+              u"http://res/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini");
+    EXPECT_EQ(ManifestUrl(u"res", kMachineAmd64),
+              u"http://res/front_resource/kelvo/weiduan/zarn/kelvoupdate-win64.ini");
+    Recorder r;
+    EXPECT_EQ(CheckForUpdate(r, ManifestUrl(u"res:8080", kMachineAmd64), 1001), UpdateOutcome::Installed);
+    EXPECT_EQ(r.log[3],
+              "download http://res:8080/front_resource/kelvo/weiduan/zarn/kelvoupdate-win64.ini?4242 > "
+              "C:\\game\\kelvoupdate.ini");
 }
 
 // A signed build: the signature is read from the manifest before it goes, and checked on the
@@ -351,13 +361,13 @@ TEST(UpdateFlow, SignedInstall) {
         const bool installed =
             InstallUpdate(r, u"C:\\game", u"http://h/kelvo.exe", settings, 1002, c.signature);
         EXPECT_EQ(installed, c.reason.empty()) << c.name;
-        std::vector<std::string> expected = {"download http://h/kelvo.exe > C:\\game\\kelvo_new.exe",
-                                             "head C:\\game\\kelvo_new.exe"};
+        // A signature that cannot be one is refused before the download.
         const bool checked = c.signature == good;
-        if (checked) {
-            expected.push_back("hash C:\\game\\kelvo_new.exe");
-            expected.push_back("verify kelvo-update\n1002\n");
-        }
+        std::vector<std::string> expected;
+        if (checked)
+            expected = {"download http://h/kelvo.exe > C:\\game\\kelvo_new.exe",
+                        "head C:\\game\\kelvo_new.exe", "hash C:\\game\\kelvo_new.exe",
+                        "verify kelvo-update\n1002\n"};
         if (installed) {
             expected.insert(expected.end(), {"flush C:\\game\\kelvo_new.exe",
                                              "rename C:\\game\\kelvo.exe > C:\\game\\kelvo_.exe",
@@ -365,7 +375,8 @@ TEST(UpdateFlow, SignedInstall) {
                                              "message", "start C:\\game\\kelvo.exe", "close"});
             EXPECT_TRUE(checker.reasons.empty()) << c.name;
         } else {
-            expected.push_back("delete C:\\game\\kelvo_new.exe");
+            if (checked)
+                expected.push_back("delete C:\\game\\kelvo_new.exe");
             EXPECT_EQ(checker.reasons, std::vector<std::u16string>{c.reason}) << c.name;
             EXPECT_EQ(r.files, std::set<std::u16string>{u"C:\\game\\kelvo.exe"}) << c.name;
         }
@@ -386,7 +397,7 @@ TEST(UpdateFlow, SignedCheckReadsTheSignature) {
         "string C:\\game\\kelvoupdate.ini [LoginUpdate] downloadUrl",
         "string C:\\game\\kelvoupdate.ini [LoginUpdate] Signature",
         "delete C:\\game\\kelvoupdate.ini",
-        "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe",
+        "delete C:\\game\\kelvoupdate.ini", // refused before the download
     };
     EXPECT_EQ(head, expected);
     EXPECT_EQ(checker.reasons,
@@ -401,6 +412,7 @@ TEST(UpdateFlow, SignedCheckReadsTheSignature) {
         EXPECT_FALSE(InstallUpdate(unkeyed, u"C:\\game", u"http://h/kelvo.exe", broken, 1002,
                                    std::u16string(86, u'A') + u"=="));
         EXPECT_FALSE(unkeyed.files.count(u"C:\\game\\kelvo_new.exe"));
+        EXPECT_TRUE(unkeyed.log.empty()) << "nothing fetched with a key that does not read";
     }
 }
 

@@ -73,22 +73,26 @@ private:
 
 } // namespace
 
-std::optional<Sha256Digest> CngSignatureChecker::HashFile(const std::u16string& path) {
-    UniqueFile file(::CreateFileW(ToWide(ToFileApiPath(path)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
-        return std::nullopt;
+std::optional<Sha256Digest> HashOpenFile(HANDLE file) {
     Sha256 hash;
     std::vector<char> block(64 << 10);
     for (;;) {
         DWORD got = 0;
-        if (!::ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &got, nullptr))
+        if (!::ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &got, nullptr))
             return std::nullopt;
         if (got == 0)
             return hash.Finish();
         if (!hash.Add(block.data(), got))
             return std::nullopt;
     }
+}
+
+std::optional<Sha256Digest> CngSignatureChecker::HashFile(const std::u16string& path) {
+    UniqueFile file(::CreateFileW(ToWide(ToFileApiPath(path)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return std::nullopt;
+    return HashOpenFile(file.get());
 }
 
 bool CngSignatureChecker::Verify(const PublicKey& key, std::string_view message, const Signature& signature) {

@@ -3,7 +3,12 @@
 
 #include "update/core/UpdateSignature.h"
 
+#include <windows.h>
+
 namespace kelvo {
+
+// SHA-256 of what remains to be read of an open file, read to its end.
+std::optional<Sha256Digest> HashOpenFile(HANDLE file);
 
 class CngSignatureChecker final : public SignatureChecker {
 public:
