@@ -240,6 +240,26 @@ upd_signed_init
 UPD_UNSIGNED=$UPD_OLD
 UPD_OLD=$UPD_SIGNED
 good=$(upd_sign "$UPD_KEY" "$UPD_NEW" 1002)
+
+# scripts/sign-update signs only what a launcher can install and keep installing: the signed build
+# as its own version with its own key. Every other file gets no Signature line and a sentence why.
+# key | file | version | what it says
+while IFS='|' read -r -u 3 key file version says; do
+    out=$("$KELVO_ROOT/scripts/sign-update" "$key" "$file" "$version" 2>&1)
+    status=$?
+    if [ -z "$says" ]; then
+        e2e_check "sign-update signs ${file##*/} as $version" test "$status" = 0 -a -n "$(echo "$out" | grep '^Signature=')"
+    else
+        e2e_check "sign-update refuses ${file##*/} as $version: $says" \
+            eval '[ "$status" != 0 ] && ! echo "$out" | grep -q "^Signature=" && echo "$out" | grep -q "$says"'
+    fi
+done 3<<CASES
+$UPD_KEY|$UPD_SIGNED|1001|
+$UPD_KEY|$UPD_SIGNED|1002|is version 1001, not 1002
+$UPD_OTHER_KEY|$UPD_SIGNED|1001|was built with the key
+$UPD_KEY|$UPD_NEW|1002|was built without an update key
+$UPD_KEY|$UPD_HOLD|1001|is not a kelvo.exe
+CASES
 refused() { grep -q "kelvo update refused: $1" "$dir.log"; }
 # The 1002 launcher in place, byte for byte, and started.
 check_installed() {
