@@ -6,6 +6,7 @@
 #   kelvo_make_setup ARCH EXE VERSION COMPANY OUT [FLASH]   the per-user NSIS setup program
 #   kelvo_make_zip EXE OUT [FLASH]         the portable archive: a folder "Kelvo" with the launcher
 #   kelvo_authenticode_check PFX           the password in KELVO_AUTHENTICODE_PASSWORD opens PFX
+#   kelvo_authenticode_signed FILE         FILE carries an Authenticode signature
 #   kelvo_authenticode FILE PFX [URL]      signs FILE in place (Authenticode, SHA-256) with PFX, whose
 #                                          password is in KELVO_AUTHENTICODE_PASSWORD; with URL, an
 #                                          RFC 3161 timestamp from it
@@ -91,5 +92,14 @@ kelvo_authenticode() {
         return 1
     fi
     rm -f "$unsigned" "$log"
-    mv "$signed" "$file"
+    chmod --reference="$file" "$signed" && mv "$signed" "$file"
+}
+
+kelvo_authenticode_signed() {
+    local out status
+    out=$(mktemp -u) || return 1
+    osslsigncode extract-signature -in "$1" -out "$out" >/dev/null 2>&1
+    status=$?
+    rm -f "$out"
+    return $status
 }
