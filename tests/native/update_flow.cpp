@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <memory>
 #include <map>
 #include <set>
 #include <string>
@@ -413,6 +415,91 @@ TEST(UpdateFlow, SignedCheckReadsTheSignature) {
                                    std::u16string(86, u'A') + u"=="));
         EXPECT_FALSE(unkeyed.files.count(u"C:\\game\\kelvo_new.exe"));
         EXPECT_TRUE(unkeyed.log.empty()) << "nothing fetched with a key that does not read";
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The download is reached through one held file from its executable check to its rename: no call
+// by its path may let another writer's bytes in between.
+class HoldingRecorder final : public UpdateEnvironment {
+public:
+    Recorder inner;
+    std::vector<std::string> held;
+
+    class File final : public HeldFile {
+    public:
+        explicit File(HoldingRecorder& owner) : m_owner(owner) {}
+        ~File() override { m_owner.held.push_back("close"); }
+        std::optional<FileHead> ReadHead(std::size_t limit) override {
+            m_owner.held.push_back("head");
+            return FileHead{m_owner.inner.body, std::min<std::uint64_t>(limit, m_owner.inner.body.size())};
+        }
+        std::optional<Sha256Digest> Hash(SignatureChecker&) override {
+            m_owner.held.push_back("hash");
+            return Sha256Digest{};
+        }
+        bool Flush() override {
+            m_owner.held.push_back("flush");
+            return true;
+        }
+        bool RenameTo(const std::u16string& to) override {
+            m_owner.held.push_back("rename > " + Narrow(to));
+            return true;
+        }
+
+    private:
+        HoldingRecorder& m_owner;
+    };
+
+    std::unique_ptr<HeldFile> Hold(const std::u16string& path) override {
+        held.push_back("hold " + Narrow(path));
+        return std::make_unique<File>(*this);
+    }
+    std::uint32_t TickCount() override { return inner.TickCount(); }
+    std::u16string CurrentDirectory() override { return inner.CurrentDirectory(); }
+    void DeleteFile(const std::u16string& path) override { inner.DeleteFile(path); }
+    bool Download(const std::u16string& url, const std::u16string& path) override {
+        return inner.Download(url, path);
+    }
+    std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+                            std::int32_t fallback) override {
+        return inner.ReadIniInt(path, section, key, fallback);
+    }
+    std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
+                                 std::u16string_view key) override {
+        return inner.ReadIniString(path, section, key);
+    }
+    std::optional<FileHead> ReadHead(const std::u16string& path, std::size_t limit) override {
+        return inner.ReadHead(path, limit);
+    }
+    bool FlushFile(const std::u16string& path) override { return inner.FlushFile(path); }
+    bool Rename(const std::u16string& from, const std::u16string& to) override {
+        return inner.Rename(from, to);
+    }
+    void ShowUpdated() override { held.push_back("message"); }
+    void Start(const std::u16string& path) override { inner.Start(path); }
+    void PostClose() override { inner.PostClose(); }
+};
+
+TEST(UpdateFlow, DownloadIsHeldFromCheckToRename) {
+    HoldingRecorder r;
+    r.inner.files = {u"C:\\game\\kelvo.exe"};
+    SigningRecorder checker(r.inner.log);
+    const UpdateSettings settings{.publicKeyPem = kTestKeyPem, .signatures = &checker};
+    EXPECT_TRUE(InstallUpdate(r, u"C:\\game", u"http://h/kelvo.exe", settings, 1002,
+                              std::u16string(86, u'A') + u"=="));
+    const std::vector<std::string> expected = {
+        "hold C:\\game\\kelvo_new.exe", "head",  "hash",    "flush",
+        "rename > C:\\game\\kelvo.exe", "close", "message",
+    };
+    EXPECT_EQ(r.held, expected);
+    for (const std::string& entry : r.inner.log) {
+        if (entry.find("kelvo_new.exe") != std::string::npos) {
+            EXPECT_EQ(entry.rfind("download", 0), 0u) << "the download reached by its path: " << entry;
+        }
     }
 }
 
