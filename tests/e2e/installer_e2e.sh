@@ -186,6 +186,7 @@ echo "== 6. two installs in different folders"
 second=$profile/Kelvo2
 win_second=$(kelvo_wine winepath.exe -w "$second" 2>/dev/null | tr -d '\r')
 kelvo_wine "$E2E_DIR/setup-1001.exe" /S
+e2e_check "the first install went to the default folder" upd_same "$inst/kelvo.exe" "$UPD_OLD"
 kelvo_wine "$E2E_DIR/setup-1002.exe" /S "/D=$win_second"
 e2e_check "the second install went to its folder" upd_same "$second/kelvo.exe" "$packaged_new"
 e2e_check "the key names the second install" test "$(reg_value InstallLocation)" = "$win_second"
