@@ -109,6 +109,41 @@ FunctionEnd
 !insertmacro KELVO_WAIT_UNTIL_CLOSED ""
 !insertmacro KELVO_WAIT_UNTIL_CLOSED "un."
 
+; A folder that holds files but no kelvo.exe belongs to someone else (a games folder, another
+; program): the launcher goes into a "Kelvo" folder inside it, so that no file of that program is
+; overwritten, its uninstall.exe least of all, and the uninstaller has only our files to remove.
+; Sets $INSTDIR.
+Function OwnFolder
+  ${If} ${FileExists} "$INSTDIR\*.*"
+  ${AndIfNot} ${FileExists} "$INSTDIR\kelvo.exe"
+    StrCpy $R3 ""
+    ClearErrors
+    FindFirst $R4 $R5 "$INSTDIR\*.*"
+    ${DoUntil} ${Errors}
+      ${If} $R5 != "."
+      ${AndIf} $R5 != ".."
+        StrCpy $R3 "$R5"
+        ${Break}
+      ${EndIf}
+      FindNext $R4 $R5
+    ${Loop}
+    FindClose $R4
+    ${If} $R3 != ""
+      StrCpy $INSTDIR "$INSTDIR\Kelvo"
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; The folder given with /D= (or the one installed to before) follows the same rule as a folder
+; picked on the directory page.
+Function .onInit
+  Call OwnFolder
+FunctionEnd
+
+Function .onVerifyInstDir
+  Call OwnFolder
+FunctionEnd
+
 Function StartLauncher
   ; The update works in the current directory: start the launcher in its own folder.
   SetOutPath "$INSTDIR"
@@ -148,12 +183,17 @@ Section "Kelvo"
   WriteRegDWORD HKCU "${KELVO_UNINST_KEY}" "NoRepair" 1
 SectionEnd
 
-; Removes the shortcuts, the key and the files the launcher and its updates make; any other file
-; (a player's screenshots, say) stays, and with it the folder.
+; Removes the files the launcher and its updates make, and, when the key names this folder, the
+; shortcuts and the key; any other file (a player's screenshots, say) stays, and with it the folder.
 Section "Uninstall"
   Call un.WaitUntilClosed
-  Delete "$SMPROGRAMS\Kelvo.lnk"
-  Delete "$DESKTOP\Kelvo.lnk"
+  ; The key and the shortcuts belong to the install the key names: the uninstaller of an older
+  ; install in another folder leaves them to the live one.
+  ReadRegStr $R6 HKCU "${KELVO_UNINST_KEY}" "InstallLocation"
+  ${If} $R6 == "$INSTDIR"
+    Delete "$SMPROGRAMS\Kelvo.lnk"
+    Delete "$DESKTOP\Kelvo.lnk"
+  ${EndIf}
   Delete "$INSTDIR\kelvo.exe"
   Delete "$INSTDIR\kelvo_.exe"
   Delete "$INSTDIR\kelvo_new.exe"
@@ -161,5 +201,7 @@ Section "Uninstall"
   Delete "$INSTDIR\flash.ocx"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  DeleteRegKey HKCU "${KELVO_UNINST_KEY}"
+  ${If} $R6 == "$INSTDIR"
+    DeleteRegKey HKCU "${KELVO_UNINST_KEY}"
+  ${EndIf}
 SectionEnd

@@ -12,7 +12,7 @@ kelvo_signed_build() {
     KELVO_SIGNED_EXE=$build/kelvo.exe
     if [ ! -f "$KELVO_SIGNED_KEYS/update-public.pem" ]; then
         rm -rf "$KELVO_SIGNED_KEYS"
-        "$KELVO_ROOT/scripts/make-update-key" "$KELVO_SIGNED_KEYS" >/dev/null || {
+        "$KELVO_ROOT/scripts/make-update-key" --force "$KELVO_SIGNED_KEYS" >/dev/null || {
             echo "cannot make the test update key"
             return 1
         }

@@ -8,6 +8,11 @@
 #    place;
 # 4. a silent uninstall removes what the setup and the update made, keeps a file of the player's and
 #    the folder with it, and removes the key and the shortcuts; with no such file the folder goes too.
+# 5. a folder that holds another program's files gets a Kelvo folder inside it (/D= as on the page);
+# 6. of two installs in different folders, the uninstaller of the one the key does not name leaves
+#    the key and the shortcuts to the other.
+# The releases are Authenticode-signed with a certificate made here: the setup program, the
+# archive's kelvo.exe, the installed one and the one the update installs pass osslsigncode verify.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/update_lib.sh"
 source "$KELVO_ROOT/scripts/lib/package.sh"
@@ -30,16 +35,34 @@ links=("$profile/Desktop/Kelvo.lnk" "$profile/AppData/Roaming/Microsoft/Windows/
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvo'
 company='Kelvo $Games Ltd'
 
-# Two releases: 1001, and 1002 with a Flash control beside it. The portal serves a 1002 launcher
-# that differs from the packaged one, so that the upgrade is seen to replace the update's file.
+# A code-signing certificate of a test publisher, as scripts/package --authenticode takes it.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kelvo Test Publisher" \
+    -addext extendedKeyUsage=codeSigning -keyout "$E2E_DIR/cert-key.pem" -out "$E2E_DIR/cert.pem" 2>/dev/null &&
+    openssl pkcs12 -export -in "$E2E_DIR/cert.pem" -inkey "$E2E_DIR/cert-key.pem" -passout pass:test-password \
+        -out "$E2E_DIR/publisher.pfx" || exit 1
+export KELVO_AUTHENTICODE_PASSWORD=test-password
+authenticode_ok() { osslsigncode verify -CAfile "$E2E_DIR/cert.pem" -in "$1" >/dev/null 2>&1; }
+cp "$UPD_OLD" "$E2E_DIR/kelvo-1001.exe"
+UPD_OLD=$E2E_DIR/kelvo-1001.exe
+kelvo_authenticode "$UPD_OLD" "$E2E_DIR/publisher.pfx" || exit 1
+
+# Two releases: 1001 (signed), and 1002 with a Flash control beside it. The portal serves the 1002
+# launcher signed, so that it differs from the packaged one and the upgrade is seen to replace the
+# update's file.
 kelvo_make_setup "$KELVO_ARCH" "$UPD_OLD" 1001 "$company" "$E2E_DIR/setup-1001.exe" || exit 1
+kelvo_authenticode "$E2E_DIR/setup-1001.exe" "$E2E_DIR/publisher.pfx" || exit 1
 kelvo_make_setup "$KELVO_ARCH" "$UPD_NEW" 1002 "$company" "$E2E_DIR/setup-1002.exe" \
     "$KELVO_BUILD/tools/kelvo_standins.dll" || exit 1
 # A 32-bit setup program cannot start where the kernel refuses 32-bit code.
 e2e_check "the setup program is a $KELVO_ARCH program" kelvo_check_pe "$KELVO_ARCH" "$E2E_DIR/setup-1001.exe"
+e2e_check "the setup program's Authenticode signature verifies" authenticode_ok "$E2E_DIR/setup-1001.exe"
+kelvo_make_zip "$UPD_OLD" "$E2E_DIR/kelvo-1001.zip" || exit 1
+python3 -m zipfile -e "$E2E_DIR/kelvo-1001.zip" "$E2E_DIR/unzipped"
+e2e_check "the archive's kelvo.exe Authenticode signature verifies" authenticode_ok "$E2E_DIR/unzipped/Kelvo/kelvo.exe"
 packaged_new=$UPD_NEW
 UPD_NEW=$E2E_DIR/served.exe
-{ cat "$packaged_new"; printf 'served by the portal'; } >"$UPD_NEW"
+cp "$packaged_new" "$UPD_NEW"
+kelvo_authenticode "$UPD_NEW" "$E2E_DIR/publisher.pfx" || exit 1
 
 reg_value() { kelvo_wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^    $1    REG_[A-Z]*    //p"; }
 # Every value the key must hold, as "name<tab>value".
@@ -82,6 +105,7 @@ status=$?
 e2e_check "setup ends with status 0 (got $status)" test "$status" = 0
 e2e_check "kelvo.exe installed in the default folder" upd_same "$inst/kelvo.exe" "$UPD_OLD"
 e2e_check "uninstaller installed" test -f "$inst/uninstall.exe"
+e2e_check "the installed kelvo.exe Authenticode signature verifies" authenticode_ok "$inst/kelvo.exe"
 e2e_check "no flash.ocx without one in the package" test ! -e "$inst/flash.ocx"
 check_links
 check_key 1001
@@ -103,6 +127,10 @@ e2e_check "the old launcher ends after OK (status $E2E_STATUS)" test "$E2E_STATU
 manifests() { grep -c "^GET $UPD_MANIFEST" "$E2E_DIR/portal.log"; }
 e2e_wait_until "the new launcher asks for the manifest" 30 e2e_at_least 2 manifests
 e2e_check "the new launcher started in the install folder" test -n "$(upd_pids_in "$inst")"
+e2e_check "the update installed a signed kelvo.exe" authenticode_ok "$inst/kelvo.exe"
+displayed() { test "$(reg_value DisplayVersion)" = "$1"; }
+e2e_wait_until "the updated launcher shows its version in the key" 30 displayed 1002
+check_key 1002
 echo "my notes" >"$inst/notes.txt"
 
 echo "== 3. install again while the launcher runs"
@@ -138,4 +166,48 @@ rm "$inst/notes.txt"
 kelvo_wine "$E2E_DIR/setup-1001.exe" /S
 uninstall
 e2e_check "an emptied install folder is removed" test ! -e "$inst"
+
+echo "== 5. a folder that holds another program"
+games=$profile/Games
+mkdir -p "$games"
+echo "another program" >"$games/other.exe"
+echo "another program's uninstaller" >"$games/uninstall.exe"
+win_games=$(kelvo_wine winepath.exe -w "$games" 2>/dev/null | tr -d '\r')
+kelvo_wine "$E2E_DIR/setup-1001.exe" /S "/D=$win_games"
+e2e_check "the launcher went into a Kelvo folder inside it" upd_same "$games/Kelvo/kelvo.exe" "$UPD_OLD"
+e2e_check "no kelvo.exe beside the other program" test ! -e "$games/kelvo.exe"
+e2e_check "the other program's uninstall.exe untouched" \
+    test "$(cat "$games/uninstall.exe")" = "another program's uninstaller"
+e2e_check "the key names the Kelvo folder" test "$(reg_value InstallLocation)" = "$win_games\\Kelvo"
+kelvo_wine "$win_games\\Kelvo\\uninstall.exe" /S
+e2e_poll 30 key_absent
+kelvo_wineserver -w
+e2e_check "the other program's files stay" test -f "$games/other.exe" -a -f "$games/uninstall.exe"
+e2e_check "the Kelvo folder removed" test ! -e "$games/Kelvo"
+
+echo "== 6. two installs in different folders"
+second=$profile/Kelvo2
+win_second=$(kelvo_wine winepath.exe -w "$second" 2>/dev/null | tr -d '\r')
+kelvo_wine "$E2E_DIR/setup-1001.exe" /S
+e2e_check "the first install went to the default folder" upd_same "$inst/kelvo.exe" "$UPD_OLD"
+kelvo_wine "$E2E_DIR/setup-1002.exe" /S "/D=$win_second"
+e2e_check "the second install went to its folder" upd_same "$second/kelvo.exe" "$packaged_new"
+e2e_check "the key names the second install" test "$(reg_value InstallLocation)" = "$win_second"
+# The first install's uninstaller: its own files go, the live install's key and shortcuts stay.
+kelvo_wine "$win_inst\\uninstall.exe" /S
+e2e_poll 30 test ! -e "$inst/kelvo.exe"
+kelvo_wineserver -w
+e2e_check "the first install's files removed" test ! -e "$inst/kelvo.exe"
+e2e_check "the key still names the second install" test "$(reg_value InstallLocation)" = "$win_second"
+for lnk in "${links[@]}"; do
+    e2e_check "$(basename "$(dirname "$lnk")") shortcut kept for the second install" \
+        test "$(python3 "$KELVO_ROOT/tests/e2e/shell_link.py" "$lnk" | cut -f1)" = "$win_second\\kelvo.exe"
+done
+kelvo_wine "$win_second\\uninstall.exe" /S
+e2e_poll 30 key_absent
+kelvo_wineserver -w
+e2e_check "the second install's uninstaller removes the key" key_absent
+for lnk in "${links[@]}"; do
+    e2e_check "removed: ${lnk#"$profile"/}" test ! -e "$lnk"
+done
 e2e_finish

@@ -15,7 +15,7 @@ e2e_check "placeholder page completes" e2e_wait_line "$E2E_STANDIN_LOG" '^comple
 e2e_check "login page requested from the portal" e2e_wait_line "$E2E_DIR/portal.log" '^GET /games/kelvo/dlq/$' 30
 e2e_check "login page completes" \
     e2e_wait_line "$E2E_STANDIN_LOG" '^complete http://127\.0\.0\.1:18601/games/kelvo/dlq/$' 30
-e2e_check "manifest checked once" test "$(grep -c kelvoupdate.ini "$E2E_DIR/portal.log")" = 1
+e2e_check "manifest checked once" test "$(grep -c "^GET /front_resource/kelvo/weiduan/zarn/kelvoupdate" "$E2E_DIR/portal.log")" = 1
 
 sleep 1
 e2e_screenshot "$E2E_DIR/login.png"

@@ -41,6 +41,8 @@ if [ -e "$dir/kelvo_.exe" ]; then
     sleep 1
 fi
 e2e_check "kelvo_.exe removed at start" test ! -e "$dir/kelvo_.exe"
+e2e_check "each launcher asked for its architecture's manifest only (${UPD_MANIFEST##*/})" \
+    test "$(count "$UPD_OTHER_MANIFEST")" = 0
 e2e_check "kelvo.exe still the new launcher" upd_same "$dir/kelvo.exe" "$UPD_NEW"
 upd_stop_in "$dir"
 e2e_finish

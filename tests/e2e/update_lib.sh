@@ -8,7 +8,8 @@
 #                            pid in $KELVO_PID
 #   upd_signed_init          the signed 1001 launcher ($UPD_SIGNED, scripts/lib/signed-build.sh), the
 #                            publisher's key $UPD_KEY and another key $UPD_OTHER_KEY (made here)
-#   upd_sign KEY FILE VERSION    the Signature value scripts/sign-update gives
+#   upd_sign KEY FILE VERSION    the Signature value for FILE as VERSION, made as scripts/sign-update
+#                            makes it but without its checks
 #   upd_downloads LOG        one line per finished download: "<seconds> s"
 #   upd_answer TITLE SECS    answers (Return) every window titled TITLE for SECS; prints the count
 #   upd_watch LOG N SECS [BOXES]  answers the download-failure ("kelvo") and completion ("提示") messages
@@ -24,7 +25,13 @@
 # KELVO_UPDATE_OLD_EXE / KELVO_UPDATE_NEW_EXE.
 
 UPD_PORT=18601
+# Each architecture's launcher reads its own manifest; UPD_OTHER_MANIFEST is the one it never asks for.
 UPD_MANIFEST=/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini
+UPD_OTHER_MANIFEST=/front_resource/kelvo/weiduan/zarn/kelvoupdate-win64.ini
+if [ "$KELVO_ARCH" = win64 ]; then
+    UPD_OTHER_MANIFEST=$UPD_MANIFEST
+    UPD_MANIFEST=/front_resource/kelvo/weiduan/zarn/kelvoupdate-win64.ini
+fi
 UPD_EXE_PATH=/front_resource/kelvo/weiduan/zarn/kelvo.exe
 
 upd_init() {
@@ -58,11 +65,12 @@ upd_signed_init() {
     kelvo_signed_build || exit 1
     UPD_SIGNED=$KELVO_SIGNED_EXE
     UPD_KEY=$KELVO_SIGNED_KEYS/update-private.pem
-    "$KELVO_ROOT/scripts/make-update-key" "$E2E_DIR/other-key" >/dev/null || exit 1
+    "$KELVO_ROOT/scripts/make-update-key" --force "$E2E_DIR/other-key" >/dev/null || exit 1
     UPD_OTHER_KEY=$E2E_DIR/other-key/update-private.pem
 }
 
-upd_sign() { "$KELVO_ROOT/scripts/sign-update" "$@" | sed -n 's/^Signature=//p'; }
+# Unchecked: the tests also sign what scripts/sign-update refuses (another version, an unkeyed file).
+upd_sign() { (source "$KELVO_ROOT/scripts/lib/update-key.sh" && kelvo_sign_update "$@"); }
 
 upd_wait_port_free() { e2e_wait_port_free "$UPD_PORT"; }
 

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <memory>
 #include <map>
 #include <set>
 #include <string>
@@ -301,6 +303,16 @@ TEST(UpdateFlow, TickSuffix) {
 TEST(UpdateFlow, ManifestUrl) {
     EXPECT_EQ(ManifestUrl(u"127.0.0.1:18601"),
               u"http://127.0.0.1:18601/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini");
+    // One manifest per architecture, in the same folder; the local copy keeps its name.
+    EXPECT_EQ(ManifestUrl(u"res", kMachineI386),
+              u"http://res/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini");
+    EXPECT_EQ(ManifestUrl(u"res", kMachineAmd64),
+              u"http://res/front_resource/kelvo/weiduan/zarn/kelvoupdate-win64.ini");
+    Recorder r;
+    EXPECT_EQ(CheckForUpdate(r, ManifestUrl(u"res:8080", kMachineAmd64), 1001), UpdateOutcome::Installed);
+    EXPECT_EQ(r.log[3],
+              "download http://res:8080/front_resource/kelvo/weiduan/zarn/kelvoupdate-win64.ini?4242 > "
+              "C:\\game\\kelvoupdate.ini");
 }
 
 // A signed build: the signature is read from the manifest before it goes, and checked on the
@@ -356,13 +368,13 @@ TEST(UpdateFlow, SignedInstall) {
         const bool installed =
             InstallUpdate(r, u"C:\\game", u"http://h/kelvo.exe", settings, 1002, c.signature);
         EXPECT_EQ(installed, c.reason.empty()) << c.name;
-        std::vector<std::string> expected = {"download http://h/kelvo.exe > C:\\game\\kelvo_new.exe",
-                                             "head C:\\game\\kelvo_new.exe"};
+        // A signature that cannot be one is refused before the download.
         const bool checked = c.signature == good;
-        if (checked) {
-            expected.push_back("hash C:\\game\\kelvo_new.exe");
-            expected.push_back("verify kelvo-update\n1002\n");
-        }
+        std::vector<std::string> expected;
+        if (checked)
+            expected = {"download http://h/kelvo.exe > C:\\game\\kelvo_new.exe",
+                        "head C:\\game\\kelvo_new.exe", "hash C:\\game\\kelvo_new.exe",
+                        "verify kelvo-update\n1002\n"};
         if (installed) {
             expected.insert(expected.end(), {"flush C:\\game\\kelvo_new.exe",
                                              "rename C:\\game\\kelvo.exe > C:\\game\\kelvo_.exe",
@@ -370,7 +382,8 @@ TEST(UpdateFlow, SignedInstall) {
                                              "message", "start C:\\game\\kelvo.exe", "close"});
             EXPECT_TRUE(checker.reasons.empty()) << c.name;
         } else {
-            expected.push_back("delete C:\\game\\kelvo_new.exe");
+            if (checked)
+                expected.push_back("delete C:\\game\\kelvo_new.exe");
             EXPECT_EQ(checker.reasons, std::vector<std::u16string>{c.reason}) << c.name;
             EXPECT_EQ(r.files, std::set<std::u16string>{u"C:\\game\\kelvo.exe"}) << c.name;
         }
@@ -405,12 +418,14 @@ TEST(UpdateFlow, SignedCheckReadsTheSignature) {
                   c.reason.empty() ? UpdateOutcome::Installed : UpdateOutcome::NotInstalled)
             << c.name;
         const std::vector<std::string> head(r.log.begin() + 4, r.log.begin() + 9);
+        // A signature that cannot be one is refused before the download.
+        const bool wellFormed = c.signature == good;
         const std::vector<std::string> expected = {
             "int C:\\game\\kelvoupdate.ini [LoginUpdate] VersionId",
             "string C:\\game\\kelvoupdate.ini [LoginUpdate] downloadUrl",
             "string C:\\game\\kelvoupdate.ini [LoginUpdate] Signature",
             "delete C:\\game\\kelvoupdate.ini",
-            "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe",
+            wellFormed ? "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe" : "delete C:\\game\\kelvoupdate.ini",
         };
         EXPECT_EQ(head, expected) << c.name;
         EXPECT_EQ(checker.reasons,
@@ -427,6 +442,92 @@ TEST(UpdateFlow, SignedCheckReadsTheSignature) {
         EXPECT_FALSE(InstallUpdate(unkeyed, u"C:\\game", u"http://h/kelvo.exe", broken, 1002,
                                    std::u16string(86, u'A') + u"=="));
         EXPECT_FALSE(unkeyed.files.count(u"C:\\game\\kelvo_new.exe"));
+        EXPECT_TRUE(unkeyed.log.empty()) << "nothing fetched with a key that does not read";
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The download is reached through one held file from its executable check to its rename: no call
+// by its path may let another writer's bytes in between.
+class HoldingRecorder final : public UpdateEnvironment {
+public:
+    Recorder inner;
+    std::vector<std::string> held;
+
+    class File final : public HeldFile {
+    public:
+        explicit File(HoldingRecorder& owner) : m_owner(owner) {}
+        ~File() override { m_owner.held.push_back("close"); }
+        std::optional<FileHead> ReadHead(std::size_t limit) override {
+            m_owner.held.push_back("head");
+            return FileHead{m_owner.inner.body, std::min<std::uint64_t>(limit, m_owner.inner.body.size())};
+        }
+        std::optional<Sha256Digest> Hash(SignatureChecker&) override {
+            m_owner.held.push_back("hash");
+            return Sha256Digest{};
+        }
+        bool Flush() override {
+            m_owner.held.push_back("flush");
+            return true;
+        }
+        bool RenameTo(const std::u16string& to) override {
+            m_owner.held.push_back("rename > " + Narrow(to));
+            return true;
+        }
+
+    private:
+        HoldingRecorder& m_owner;
+    };
+
+    std::unique_ptr<HeldFile> Hold(const std::u16string& path) override {
+        held.push_back("hold " + Narrow(path));
+        return std::make_unique<File>(*this);
+    }
+    std::uint32_t TickCount() override { return inner.TickCount(); }
+    std::u16string CurrentDirectory() override { return inner.CurrentDirectory(); }
+    void DeleteFile(const std::u16string& path) override { inner.DeleteFile(path); }
+    bool Download(const std::u16string& url, const std::u16string& path) override {
+        return inner.Download(url, path);
+    }
+    std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+                            std::int32_t fallback) override {
+        return inner.ReadIniInt(path, section, key, fallback);
+    }
+    std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
+                                 std::u16string_view key) override {
+        return inner.ReadIniString(path, section, key);
+    }
+    std::optional<FileHead> ReadHead(const std::u16string& path, std::size_t limit) override {
+        return inner.ReadHead(path, limit);
+    }
+    bool FlushFile(const std::u16string& path) override { return inner.FlushFile(path); }
+    bool Rename(const std::u16string& from, const std::u16string& to) override {
+        return inner.Rename(from, to);
+    }
+    void ShowUpdated() override { held.push_back("message"); }
+    void Start(const std::u16string& path) override { inner.Start(path); }
+    void PostClose() override { inner.PostClose(); }
+};
+
+TEST(UpdateFlow, DownloadIsHeldFromCheckToRename) {
+    HoldingRecorder r;
+    r.inner.files = {u"C:\\game\\kelvo.exe"};
+    SigningRecorder checker(r.inner.log);
+    const UpdateSettings settings{.publicKeyPem = kTestKeyPem, .signatures = &checker};
+    EXPECT_TRUE(InstallUpdate(r, u"C:\\game", u"http://h/kelvo.exe", settings, 1002,
+                              std::u16string(86, u'A') + u"=="));
+    const std::vector<std::string> expected = {
+        "hold C:\\game\\kelvo_new.exe", "head",  "hash",    "flush",
+        "rename > C:\\game\\kelvo.exe", "close", "message",
+    };
+    EXPECT_EQ(r.held, expected);
+    for (const std::string& entry : r.inner.log) {
+        if (entry.find("kelvo_new.exe") != std::string::npos) {
+            EXPECT_EQ(entry.rfind("download", 0), 0u) << "the download reached by its path: " << entry;
+        }
     }
 }
 

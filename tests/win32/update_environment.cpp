@@ -4,9 +4,14 @@
 
 #include "update/core/UpdateFlow.h"
 #include "framework/Text.h"
+#include "update/win/CngSignatureChecker.h"
+#include "update/win/InstallRecord.h"
 #include "update/win/WinUpdateEnvironment.h"
 
 #include <gtest/gtest.h>
+
+#include <cwctype>
+#include <memory>
 
 using namespace kelvo;
 
@@ -105,6 +110,135 @@ TEST(UpdateEnvironment, LongCurrentDirectoryIsReadWhole) {
     const std::u16string current = env.CurrentDirectory();
     ::SetCurrentDirectoryW(saved);
     EXPECT_EQ(current, ToU16(dir));
+}
+
+} // namespace
+
+namespace {
+
+// Between the check and the rename another program that may write the folder tries to swap the
+// download's bytes: every way in fails, and the launcher's name goes to the bytes that were hashed.
+TEST(UpdateEnvironment, HeldDownloadIsInstalledAsVerified) {
+    const std::wstring download = TempPath(L"kelvo_held_new.exe");
+    const std::wstring launcher = TempPath(L"kelvo_held.exe");
+    const std::wstring other = TempPath(L"kelvo_held_other.exe");
+    const std::wstring aside = TempPath(L"kelvo_held_aside.exe");
+    for (const std::wstring& path : {download, launcher, other, aside})
+        ::DeleteFileW(path.c_str());
+    const std::string verified = "MZ" + std::string(70000, 'v');
+    WriteFileBytes(download, verified);
+    WriteFileBytes(other, "MZ" + std::string(70000, 'x'));
+
+    WinUpdateEnvironment env(nullptr);
+    std::unique_ptr<HeldFile> held = env.Hold(ToU16(download));
+    ASSERT_TRUE(held);
+    const auto head = held->ReadHead(100);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->size, verified.size());
+    CngSignatureChecker checker;
+    const auto digest = held->Hash(checker);
+    ASSERT_TRUE(digest);
+
+    const HANDLE writer =
+        ::CreateFileW(download.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "a writer opened the held file";
+    if (writer != INVALID_HANDLE_VALUE) {
+        DWORD wrote = 0;
+        ::WriteFile(writer, "MZswapped", 9, &wrote, nullptr);
+        ::CloseHandle(writer);
+    }
+    EXPECT_FALSE(::DeleteFileW(download.c_str())) << "the held file was deleted";
+    EXPECT_FALSE(::MoveFileExW(other.c_str(), download.c_str(), MOVEFILE_REPLACE_EXISTING))
+        << "the held file was replaced";
+    EXPECT_FALSE(::MoveFileW(download.c_str(), aside.c_str())) << "the held file was moved away";
+    // Readers that leave the writing to others are welcome (a virus scanner, say).
+    const HANDLE reader =
+        ::CreateFileW(download.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    if (reader != INVALID_HANDLE_VALUE)
+        ::CloseHandle(reader);
+
+    EXPECT_TRUE(held->Flush());
+    WriteFileBytes(launcher, "old");
+    EXPECT_FALSE(held->RenameTo(ToU16(launcher))) << "renamed over an existing file";
+    ::DeleteFileW(launcher.c_str());
+    EXPECT_TRUE(held->RenameTo(ToU16(launcher)));
+    held.reset();
+    EXPECT_EQ(::GetFileAttributesW(download.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadFileBytes(launcher), verified);
+    EXPECT_EQ(checker.HashFile(ToU16(launcher)), digest);
+    for (const std::wstring& path : {download, launcher, other, aside})
+        ::DeleteFileW(path.c_str());
+
+    // A file that someone else is writing is not held at all.
+    WriteFileBytes(download, verified);
+    const HANDLE busy = ::CreateFileW(download.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(env.Hold(ToU16(download)));
+    ::CloseHandle(busy);
+    ::DeleteFileW(download.c_str());
+}
+
+} // namespace
+
+namespace {
+
+// The Uninstall entry follows a self-update only for the install it names.
+TEST(UpdateEnvironment, InstalledVersionIsRefreshedForItsOwnFolderOnly) {
+    const std::wstring keyPath = L"Software\\KelvoTest\\Uninstall\\Kelvo";
+    std::wstring folder = TempPath(L"kelvo_record");
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring upper = folder;
+    for (wchar_t& c : upper)
+        c = static_cast<wchar_t>(::towupper(c));
+    struct Case {
+        const char* name;
+        std::wstring location;
+        std::wstring shown;
+        bool written;
+    };
+    const Case cases[] = {
+        {"its own folder", folder, L"1001", true},
+        {"spelt with a trailing backslash", folder + L"\\", L"1001", true},
+        {"spelt in capitals", upper, L"1001", true},
+        {"already shown", folder, L"1002", false},
+        {"another folder", folder + L"\\other", L"1001", false},
+        {"no location", L"", L"1001", false},
+    };
+    for (const Case& c : cases) {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KelvoTest");
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                    nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        if (!c.location.empty())
+            ::RegSetValueExW(key, L"InstallLocation", 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(c.location.c_str()),
+                             static_cast<DWORD>((c.location.size() + 1) * sizeof(wchar_t)));
+        ::RegSetValueExW(key, L"DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.shown.c_str()),
+                         static_cast<DWORD>((c.shown.size() + 1) * sizeof(wchar_t)));
+        EXPECT_EQ(RefreshInstalledVersion(keyPath, folder, 1002), c.written) << c.name;
+        wchar_t shown[32] = {};
+        DWORD bytes = sizeof shown;
+        ::RegQueryValueExW(key, L"DisplayVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(shown), &bytes);
+        EXPECT_EQ(std::wstring(shown), c.written ? L"1002" : c.shown) << c.name;
+        DWORD values = 0;
+        ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                           nullptr, nullptr, nullptr);
+        EXPECT_EQ(values, c.location.empty() ? 1u : 2u)
+            << c.name << ": nothing but DisplayVersion is written";
+        ::RegCloseKey(key);
+    }
+    // No key at all (a portable copy): none is made.
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KelvoTest");
+    EXPECT_FALSE(RefreshInstalledVersion(keyPath, folder, 1002));
+    HKEY absent = nullptr;
+    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\KelvoTest", 0, KEY_READ, &absent),
+              ERROR_SUCCESS);
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace

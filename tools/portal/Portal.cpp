@@ -173,7 +173,7 @@ void Portal::Install(httplib::Server& server) {
     server.Get("/forum-2205-1.html", tab("Kelvo - forum", "The Kelvo forum."));
     server.Get("/kf/", tab("Kelvo - customer service", "Kelvo customer service."));
 
-    server.Get(kManifestRoute, [&state](const httplib::Request& req, httplib::Response& res) {
+    const auto serveManifest = [&state](const httplib::Request& req, httplib::Response& res) {
         if (state.Has(Fault::Manifest404))
             return Fail(res, 404);
         if (state.Has(Fault::Manifest500))
@@ -196,7 +196,9 @@ void Portal::Install(httplib::Server& server) {
             return;
         }
         res.set_content(manifest, "application/octet-stream");
-    });
+    };
+    server.Get(kManifestRoute, serveManifest);
+    server.Get(kManifest64Route, serveManifest);
 
     server.Get(kExeRoute, [&state](const httplib::Request&, httplib::Response& res) {
         if (state.Has(Fault::Exe404))

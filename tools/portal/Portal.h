@@ -50,6 +50,8 @@ struct Options {
 };
 
 inline constexpr const char* kManifestRoute = "/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini";
+// The 64-bit launcher's manifest, served alike (the portal offers one executable).
+inline constexpr const char* kManifest64Route = "/front_resource/kelvo/weiduan/zarn/kelvoupdate-win64.ini";
 // The loader movies the game entries name: resourceHost + "GameLoader_" + mainVersion + ".swf".
 // Server 12's entry names version 1001 (the demo movie), server 13's 1002 (the reload movie).
 inline constexpr const char* kMovieRoute = "/front_resource/kelvo/GameLoader_1001.swf";

@@ -2,7 +2,37 @@
 
 #include "update/core/ExecutableImage.h"
 
+#include <utility>
+
 namespace kelvo {
+
+namespace {
+
+// A held file that is its path: each call goes through the environment's own path calls.
+class PathHeldFile final : public HeldFile {
+public:
+    PathHeldFile(UpdateEnvironment& env, std::u16string path) : m_env(env), m_path(std::move(path)) {}
+
+    std::optional<FileHead> ReadHead(std::size_t limit) override { return m_env.ReadHead(m_path, limit); }
+    std::optional<Sha256Digest> Hash(SignatureChecker& checker) override { return checker.HashFile(m_path); }
+    bool Flush() override { return m_env.FlushFile(m_path); }
+    bool RenameTo(const std::u16string& to) override {
+        if (!m_env.Rename(m_path, to))
+            return false;
+        m_path = to;
+        return true;
+    }
+
+private:
+    UpdateEnvironment& m_env;
+    std::u16string m_path;
+};
+
+} // namespace
+
+std::unique_ptr<HeldFile> UpdateEnvironment::Hold(const std::u16string& path) {
+    return std::make_unique<PathHeldFile>(*this, path);
+}
 
 std::u16string TickSuffix(std::uint32_t ticks) {
     // After 2^31 ms of uptime the count reads as negative, as "%d" of a DWORD would print it.
@@ -16,10 +46,15 @@ std::u16string TickSuffix(std::uint32_t ticks) {
     return (value < 0 ? u"?-" : u"?") + digits;
 }
 
-std::u16string ManifestUrl(std::u16string_view resourceHost) {
+std::u16string_view ManifestName(std::uint16_t machine) {
+    return machine == kMachineAmd64 ? u"kelvoupdate-win64.ini" : kManifestName;
+}
+
+std::u16string ManifestUrl(std::u16string_view resourceHost, std::uint16_t machine) {
     std::u16string url = u"http://";
     url += resourceHost;
-    url += kManifestPath;
+    url += kManifestFolder;
+    url += ManifestName(machine);
     return url;
 }
 
@@ -84,36 +119,53 @@ bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, cons
     const std::u16string launcher = JoinPath(directory, kLauncherName);
     const std::u16string previous = JoinPath(directory, kPreviousName);
 
+    // What can be refused without the file is refused before it is fetched: a build whose key does
+    // not read, or a signature text that cannot be one, would download the whole executable at every
+    // start only to delete it again.
+    SignatureForm form;
+    if (settings.Signed()) {
+        if (settings.signatures)
+            form = CheckSignatureForm(settings.publicKeyPem, signatureText);
+        if (form.verdict != SignatureVerdict::Valid) {
+            if (settings.signatures)
+                settings.signatures->Refused(RefusalReason(form.verdict));
+            return false;
+        }
+    }
+
     // A partly written download stays until the next start deletes it.
     if (!env.BoundedDownload(url, download, settings.executable))
         return false;
+    std::unique_ptr<HeldFile> file = env.Hold(download);
+    if (!file)
+        return false;
     // A 200 answer is not yet a program: a portal's page, an error page or a body cut short without
     // a length would otherwise become the launcher. Refused like a failed download.
-    const std::optional<FileHead> head = env.ReadHead(download, kImageHeadLimit);
+    const std::optional<FileHead> head = file->ReadHead(kImageHeadLimit);
     if (!head || CheckExecutableImage(head->bytes, head->size, kBuildMachine) != ImageVerdict::Runnable)
         return false;
     // Only what the publisher signed for this version may take the launcher's name: checked on the
-    // file as it lies on disk, before anything is moved.
+    // held file, before anything is moved.
     if (settings.Signed()) {
         const SignatureVerdict verdict =
-            settings.signatures ? CheckUpdateSignature(*settings.signatures, settings.publicKeyPem, version,
-                                                       signatureText, download)
-                                : SignatureVerdict::NoKey;
+            CheckSignedFile(*settings.signatures, form, version, file->Hash(*settings.signatures));
         if (verdict != SignatureVerdict::Valid) {
+            file.reset();
             env.DeleteFile(download);
-            if (settings.signatures)
-                settings.signatures->Refused(RefusalReason(verdict));
+            settings.signatures->Refused(RefusalReason(verdict));
             return false;
         }
     }
     // After a power loss right after the renames, kelvo.exe must not be a file of zeroes.
-    if (!env.FlushFile(download))
+    if (!file->Flush())
         return false;
 
     // The running executable may be renamed; it is deleted at the next start. The move fails when
     // the launcher was started from elsewhere (then the new file simply takes the name).
     const bool movedAside = env.Rename(launcher, previous);
-    if (!env.Rename(download, launcher)) {
+    const bool installed = file->RenameTo(launcher);
+    file.reset();
+    if (!installed) {
         // Never leave the directory without a launcher, and do not restart into the old version,
         // which would only find the same update again.
         if (movedAside)

@@ -8,10 +8,12 @@
 #pragma once
 
 #include "update/core/DownloadFlow.h"
+#include "update/core/ExecutableImage.h"
 #include "update/core/UpdateSignature.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,7 +21,9 @@
 
 namespace kelvo {
 
-inline constexpr std::u16string_view kManifestPath = u"/front_resource/kelvo/weiduan/zarn/kelvoupdate.ini";
+// The manifests lie in one folder of the resource server, one per architecture: a manifest names one
+// executable and signs it, and an executable of the other architecture cannot run in its place.
+inline constexpr std::u16string_view kManifestFolder = u"/front_resource/kelvo/weiduan/zarn/";
 inline constexpr std::u16string_view kLauncherName = u"kelvo.exe";
 inline constexpr std::u16string_view kPreviousName = u"kelvo_.exe";
 inline constexpr std::u16string_view kDownloadName = u"kelvo_new.exe";
@@ -44,6 +48,23 @@ inline constexpr std::u16string_view kUpdatedCaption = u"\u63d0\u793a";
 struct FileHead {
     std::vector<std::byte> bytes;
     std::uint64_t size = 0;
+};
+
+// The downloaded executable, held open from its executable check through its hash, its flush and
+// its rename to the launcher's name, with no other writer let in: the bytes checked are the bytes
+// installed, even when another program may write the directory.
+class HeldFile {
+public:
+    virtual ~HeldFile() = default;
+
+    // Up to limit bytes from the start of the file; nothing when it cannot be read.
+    virtual std::optional<FileHead> ReadHead(std::size_t limit) = 0;
+    // The SHA-256 of the whole file; nothing when it cannot be read.
+    virtual std::optional<Sha256Digest> Hash(SignatureChecker& checker) = 0;
+    // Writes the file's data through to the disk; false when the system cannot confirm it.
+    virtual bool Flush() = 0;
+    // Fails when the new name exists.
+    virtual bool RenameTo(const std::u16string& to) = 0;
 };
 
 class UpdateEnvironment {
@@ -73,6 +94,9 @@ public:
     virtual bool FlushFile(const std::u16string& path) = 0;
     // Fails when the new name exists.
     virtual bool Rename(const std::u16string& from, const std::u16string& to) = 0;
+    // The file, held until the result is destroyed; nothing when it cannot be opened. An environment
+    // without handles of its own (a recorder) reaches the file by its path through the calls above.
+    virtual std::unique_ptr<HeldFile> Hold(const std::u16string& path);
     // Modal; returns when the user has answered.
     virtual void ShowUpdated() = 0;
     virtual void Start(const std::u16string& path) = 0;
@@ -102,8 +126,13 @@ enum class UpdateOutcome {
 // "?" and the tick count as a signed decimal: it keeps caches between us and the server out.
 std::u16string TickSuffix(std::uint32_t ticks);
 
-// "http://" + host[:port] + the manifest's path, without the tick suffix.
-std::u16string ManifestUrl(std::u16string_view resourceHost);
+// The name of the manifest a launcher for machine reads on the server: "kelvoupdate.ini" for the
+// 32-bit launcher, "kelvoupdate-win64.ini" for the 64-bit one. Its local copy is kManifestName for
+// both.
+std::u16string_view ManifestName(std::uint16_t machine);
+
+// "http://" + host[:port] + the manifest's folder and name for machine, without the tick suffix.
+std::u16string ManifestUrl(std::u16string_view resourceHost, std::uint16_t machine = kMachineI386);
 
 // dir + "\" + name.
 std::u16string JoinPath(std::u16string_view directory, std::u16string_view name);

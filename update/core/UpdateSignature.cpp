@@ -93,32 +93,51 @@ std::optional<PublicKey> ReadPublicKeyPem(std::string_view pem) {
     return key;
 }
 
-SignatureVerdict CheckUpdateSignature(SignatureChecker& checker, std::string_view publicKeyPem,
-                                      std::int32_t version, std::u16string_view signatureText,
-                                      const std::u16string& file) {
+SignatureForm CheckSignatureForm(std::string_view publicKeyPem, std::u16string_view signatureText) {
+    SignatureForm form;
     const std::optional<PublicKey> key = ReadPublicKeyPem(publicKeyPem);
     if (!key)
-        return SignatureVerdict::NoKey;
+        return form;
+    form.key = *key;
+    form.verdict = SignatureVerdict::NoSignature;
     if (signatureText.empty())
-        return SignatureVerdict::NoSignature;
+        return form;
+    form.verdict = SignatureVerdict::NotBase64;
     std::string ascii;
     for (const char16_t c : signatureText) {
         if (c >= 0x80)
-            return SignatureVerdict::NotBase64;
+            return form;
         ascii += static_cast<char>(c);
     }
     const std::optional<std::vector<std::byte>> bytes = DecodeBase64(ascii);
     if (!bytes)
-        return SignatureVerdict::NotBase64;
-    Signature signature{};
-    if (bytes->size() != signature.size())
-        return SignatureVerdict::WrongLength;
-    std::copy(bytes->begin(), bytes->end(), signature.begin());
-    const std::optional<Sha256Digest> digest = checker.HashFile(file);
-    if (!digest)
+        return form;
+    form.verdict = SignatureVerdict::WrongLength;
+    if (bytes->size() != form.signature.size())
+        return form;
+    std::copy(bytes->begin(), bytes->end(), form.signature.begin());
+    form.verdict = SignatureVerdict::Valid;
+    return form;
+}
+
+SignatureVerdict CheckSignedFile(SignatureChecker& checker, const SignatureForm& form, std::int32_t version,
+                                 const std::optional<Sha256Digest>& fileDigest) {
+    if (form.verdict != SignatureVerdict::Valid)
+        return form.verdict;
+    if (!fileDigest)
         return SignatureVerdict::Unreadable;
-    return checker.Verify(*key, SignedMessage(version, *digest), signature) ? SignatureVerdict::Valid
-                                                                            : SignatureVerdict::Mismatch;
+    return checker.Verify(form.key, SignedMessage(version, *fileDigest), form.signature)
+               ? SignatureVerdict::Valid
+               : SignatureVerdict::Mismatch;
+}
+
+SignatureVerdict CheckUpdateSignature(SignatureChecker& checker, std::string_view publicKeyPem,
+                                      std::int32_t version, std::u16string_view signatureText,
+                                      const std::u16string& file) {
+    const SignatureForm form = CheckSignatureForm(publicKeyPem, signatureText);
+    if (form.verdict != SignatureVerdict::Valid)
+        return form.verdict;
+    return CheckSignedFile(checker, form, version, checker.HashFile(file));
 }
 
 std::u16string_view RefusalReason(SignatureVerdict verdict) {

@@ -64,6 +64,21 @@ std::optional<std::vector<std::byte>> DecodeBase64(std::string_view text);
 // openssl writes it. Line breaks and blanks inside the block are skipped.
 std::optional<PublicKey> ReadPublicKeyPem(std::string_view pem);
 
+// The checks that need no file, made before anything is downloaded: the built-in key, then the
+// form of the manifest's signature text. verdict is Valid when both read; key and signature then
+// hold them.
+struct SignatureForm {
+    SignatureVerdict verdict = SignatureVerdict::NoKey;
+    PublicKey key{};
+    Signature signature{};
+};
+SignatureForm CheckSignatureForm(std::string_view publicKeyPem, std::u16string_view signatureText);
+
+// The checks that need the file, given a form that read: its digest (nothing: it could not be
+// read), then ECDSA over the version and the digest.
+SignatureVerdict CheckSignedFile(SignatureChecker& checker, const SignatureForm& form, std::int32_t version,
+                                 const std::optional<Sha256Digest>& fileDigest);
+
 // The checks in order: key, signature text, file hash, ECDSA.
 SignatureVerdict CheckUpdateSignature(SignatureChecker& checker, std::string_view publicKeyPem,
                                       std::int32_t version, std::u16string_view signatureText,

@@ -3,6 +3,8 @@
 #include "update/win/CngSignatureChecker.h"
 #include "update/core/LongPath.h"
 #include "framework/Text.h"
+#include "update/win/InstallRecord.h"
+#include "update/win/WinHeldFile.h"
 #include "update/win/WinUpdateEnvironment.h"
 
 #include "BuildConfig.h"
@@ -124,6 +126,10 @@ bool WinUpdateEnvironment::Rename(const std::u16string& from, const std::u16stri
     return ::_wrename(FileApiPath(from).c_str(), FileApiPath(to).c_str()) == 0;
 }
 
+std::unique_ptr<HeldFile> WinUpdateEnvironment::Hold(const std::u16string& path) {
+    return WinHeldFile::Open(path);
+}
+
 void WinUpdateEnvironment::ShowUpdated() {
     ::MessageBoxW(m_hOwner, ToWide(kUpdatedText).c_str(), ToWide(kUpdatedCaption).c_str(), MB_OK);
 }
@@ -145,7 +151,9 @@ void CheckForUpdate(HWND hOwner) {
     settings.publicKeyPem = KELVO_UPDATE_KEY_PEM;
     settings.signatures = &signatures;
     try {
-        kelvo::CheckForUpdate(env, ManifestUrl(KELVO_RESOURCE_HOST), KELVO_VERSION, settings);
+        // The launcher a self-update started shows its own version in the list of installed programs.
+        RefreshInstalledVersion(kUninstallKeyPath, ExecutableFolder(), KELVO_VERSION);
+        kelvo::CheckForUpdate(env, ManifestUrl(KELVO_RESOURCE_HOST, kBuildMachine), KELVO_VERSION, settings);
     } catch (...) {
         KELVO_LOG_CAUGHT();
         // Out of memory at most; the login goes on with the running version.

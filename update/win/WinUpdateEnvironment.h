@@ -26,6 +26,7 @@ public:
     std::optional<FileHead> ReadHead(const std::u16string& path, std::size_t limit) override;
     bool FlushFile(const std::u16string& path) override;
     bool Rename(const std::u16string& from, const std::u16string& to) override;
+    std::unique_ptr<HeldFile> Hold(const std::u16string& path) override;
     void ShowUpdated() override;
     void Start(const std::u16string& path) override;
     void PostClose() override;
