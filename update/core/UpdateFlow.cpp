@@ -85,7 +85,7 @@ bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, cons
     const std::u16string previous = JoinPath(directory, kPreviousName);
 
     // A partly written download stays until the next start deletes it.
-    if (!env.BoundedDownload(url, download, settings.executable))
+    if (!env.ExecutableDownload(url, download, settings.executable))
         return false;
     // A 200 answer is not yet a program: a portal's page, an error page or a body cut short without
     // a length would otherwise become the launcher. Refused like a failed download.
