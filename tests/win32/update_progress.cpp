@@ -26,7 +26,8 @@ BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM param) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
     wchar_t title[64] = {};
-    ::GetWindowTextW(hwnd, title, 64);
+    // Not GetWindowText: that would wait for the thread of the window, busy in its download.
+    ::InternalGetWindowText(hwnd, title, 64);
     if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd) && kTitle == title) {
         *reinterpret_cast<HWND*>(param) = hwnd;
         return FALSE;
@@ -179,7 +180,8 @@ TEST(UpdateProgressWindow, ShownForTheExecutableOnlyAndEachWayOfSayingNoStopsIt)
         EXPECT_FALSE(ReadFileBytes(dir + L"\\kelvo_new.exe"));
         EXPECT_FALSE(ReadFileBytes(dir + L"\\kelvo_.exe"));
         EXPECT_FALSE(ReadFileBytes(dir + L"\\kelvoupdate.ini"));
-        EXPECT_TRUE(answerer.boxes().empty()) << "no message";
+        for (const auto& box : answerer.boxes()) // the answerer also sees the progress window, a dialog
+            EXPECT_EQ(box.caption, kTitle) << "no message";
         login.DestroyWindow();
         frame.DestroyWindow();
     }
