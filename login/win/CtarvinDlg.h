@@ -36,6 +36,12 @@ public:
     // The program is ending (the frame's close button): a running download of the update stops, and
     // a game entry held back for the update's decision is dropped.
     void AbandonUpdate();
+    // The update is being decided: a game entry that completes meanwhile waits for the decision
+    // (built with the progress window, whose download leaves the page alive).
+    void BeginUpdateDecision();
+    // The update is decided: a held game entry runs, unless an update was installed or the program
+    // is ending.
+    void EndUpdateDecision(bool installed);
 
     bool IsFirstPaintPending() const noexcept { return m_bFirstPaint; }
     COLORREF GetKeyColour() const noexcept { return m_clrKey; }
@@ -58,11 +64,6 @@ protected:
     void OnTimer(UINT_PTR id);
     // The first paint's self-update check; a seam so that tests can see it run.
     virtual void RunUpdateCheck();
-    // The update is being decided: a game entry that completes meanwhile waits for the decision
-    // (built with the progress window, whose download leaves the page alive).
-    void BeginUpdateDecision();
-    // The update is decided: a held game entry runs, unless the program is ending.
-    void EndUpdateDecision(bool installed);
 
     DECLARE_MESSAGE_MAP()
     DECLARE_EVENTSINK_MAP()
