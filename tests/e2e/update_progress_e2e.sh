@@ -8,13 +8,9 @@ source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/update_lib.sh"
 upd_init update_progress_e2e
 e2e_register_standins
-progress_build=$KELVO_BUILD-progress
-(cd "$KELVO_ROOT" && cmake --preset "$KELVO_ARCH" -B "$progress_build" -DKELVO_UPDATE_PROGRESS=ON >/dev/null &&
-    cmake --build "$progress_build" -j2 --target kelvo >/dev/null) || {
-    echo "cannot build the launcher with the progress window in $progress_build"
-    exit 1
-}
-UPD_OLD=$progress_build/kelvo.exe
+source "$KELVO_ROOT/scripts/lib/progress-build.sh"
+kelvo_progress_build || exit 1
+UPD_OLD=$KELVO_PROGRESS_EXE
 upd_portal --fault exe-slow || exit 1
 
 dir=$E2E_DIR/run
