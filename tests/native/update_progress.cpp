@@ -238,6 +238,16 @@ TEST(UpdateProgress, TextBarAndState) {
     }
 }
 
+TEST(UpdateProgress, MessagesArePumpedBeforeTheFirstReadThenEvery10Ms) {
+    UpdateProgress p;
+    const milliseconds start{70000};
+    p.Start(kMiB, start);
+    std::string pumped;
+    for (const int at : {0, 5, 9, 10, 19, 20, 45})
+        pumped += p.TakePump(start + milliseconds(at)) ? '+' : '-';
+    EXPECT_EQ(pumped, "+--+-++");
+}
+
 // A body of `body` bytes in blocks of 10240; records the observer's calls.
 class Transport final : public DownloadTransport {
 public:

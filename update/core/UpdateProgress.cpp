@@ -41,6 +41,7 @@ void UpdateProgress::Start(std::optional<std::uint64_t> length, std::chrono::mil
     m_spanStart = now;
     m_spanBytes = 0;
     m_lastRedraw.reset();
+    m_lastPump.reset();
 }
 
 void UpdateProgress::Received(std::uint64_t bytes, std::chrono::milliseconds now) {
@@ -93,11 +94,24 @@ std::u16string UpdateProgress::Text() const {
     return text;
 }
 
-bool UpdateProgress::TakeRedraw(std::chrono::milliseconds now) {
-    if (!Running() || (m_lastRedraw && now - *m_lastRedraw < kRedrawInterval))
+namespace {
+
+bool TakeDue(std::optional<std::chrono::milliseconds>& last, std::chrono::milliseconds interval,
+             std::chrono::milliseconds now) {
+    if (last && now - *last < interval)
         return false;
-    m_lastRedraw = now;
+    last = now;
     return true;
+}
+
+} // namespace
+
+bool UpdateProgress::TakeRedraw(std::chrono::milliseconds now) {
+    return Running() && TakeDue(m_lastRedraw, kRedrawInterval, now);
+}
+
+bool UpdateProgress::TakePump(std::chrono::milliseconds now) {
+    return TakeDue(m_lastPump, kPumpInterval, now);
 }
 
 } // namespace kelvo

@@ -33,7 +33,8 @@ bool UpdateProgressWindow::Continue(std::uint64_t received) {
     m_progress.Received(received, now);
     if (m_hWnd && m_progress.TakeRedraw(now))
         Redraw();
-    PumpMessages();
+    if (m_progress.TakePump(now))
+        PumpMessages();
     return m_progress.Running();
 }
 

@@ -1,8 +1,9 @@
 // The progress window of the new executable's download: "正在更新", a bar, the line of bytes and
 // rate, and "取消". Owned by the login dialog and centred on the frame (its owner's owner). It is the
-// download's observer: between two reads it hands the count to UpdateProgress, redraws when that
-// says so and pumps the thread's messages, so that every window stays alive while the body arrives;
-// Cancel, Escape and the close button stop the download at the next read.
+// download's observer: between two reads it hands the count to UpdateProgress, and redraws and pumps
+// the thread's messages when that says so (the pump at least every 10 ms), so that every window stays
+// alive while the body arrives; Cancel, Escape and the close button stop the download at the read
+// after the pump that handled them.
 #pragma once
 
 #include "framework/CDialog.h"
