@@ -11,6 +11,10 @@
 #define IDD_FRAME 103
 #define IDD_GAME 131
 
+// The new executable's download progress (built with KELVO_UPDATE_PROGRESS): template, bar, line.
+#define IDD_UPDATE_PROGRESS 132
+#define IDC_UPDATE_BAR 1030
+#define IDC_UPDATE_TEXT 1031
 // Frame picture and the frame's picture buttons (PNG): normal, hover, pressed.
 #define IDP_FRAME 191
 #define IDP_NEWS_NORMAL 203

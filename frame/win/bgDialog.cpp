@@ -138,6 +138,9 @@ int bgDialog::OnCreate(LPCREATESTRUCTW) {
 }
 
 void bgDialog::OnClose() {
+    // Closing the frame during the update's download is Cancel, then the end of the program.
+    if (m_pLoginDlg)
+        m_pLoginDlg->AbandonUpdate();
     CDialog::OnCancel();
 }
 

@@ -9,6 +9,8 @@
 
 #include <mshtml.h>
 
+#include <utility>
+
 namespace kelvo {
 
 namespace {
@@ -164,7 +166,33 @@ void CtarvinDlg::OnPaint() {
 }
 
 void CtarvinDlg::RunUpdateCheck() {
-    CheckForUpdate(m_hWnd);
+    if (!KELVO_UPDATE_PROGRESS) {
+        CheckForUpdate(m_hWnd);
+        return;
+    }
+    BeginUpdateDecision();
+    EndUpdateDecision(CheckForUpdate(m_hWnd, &m_updateProgress));
+}
+
+void CtarvinDlg::BeginUpdateDecision() {
+    m_bDecidingUpdate = true;
+    m_strHeldEntry.clear();
+}
+
+void CtarvinDlg::EndUpdateDecision(bool installed) {
+    m_bDecidingUpdate = false;
+    const std::u16string held = std::exchange(m_strHeldEntry, std::u16string());
+    // An installed update has asked this dialog to close; the game starts in the new launcher.
+    if (held.empty() || installed || m_bAbandoned || !m_hWnd)
+        return;
+    LoginGameEntry steps(*this);
+    HandleCompletedAddress(held, KELVO_PORTAL_HOST, m_loginRetry, steps);
+}
+
+void CtarvinDlg::AbandonUpdate() {
+    m_bAbandoned = true;
+    m_strHeldEntry.clear();
+    m_updateProgress.Cancel();
 }
 
 void CtarvinDlg::CreateBrowserView() {
@@ -224,6 +252,12 @@ void CtarvinDlg::OnDocumentComplete(IDispatch*, VARIANT* address) {
         return;
     const std::u16string completed =
         ToU16(std::wstring_view(address->bstrVal, ::SysStringLen(address->bstrVal)));
+    // The game must not start in a launcher that may be replaced and restarted in a moment; the
+    // last entry waits (the login page, and every other page, goes on as usual).
+    if (m_bDecidingUpdate && ClassifyCompletedAddress(completed) == CompletedPage::GameEntry) {
+        m_strHeldEntry = completed;
+        return;
+    }
     LoginGameEntry steps(*this);
     HandleCompletedAddress(completed, KELVO_PORTAL_HOST, BuiltInTrustedHosts(), m_loginRetry, steps);
 }

@@ -8,6 +8,7 @@
 #include "game/win/tarvinGame.h"
 #include "login/win/CExplorer1.h"
 #include "login/core/LoginPageRetry.h"
+#include "update/win/UpdateProgressWindow.h"
 
 #include <optional>
 #include <string>
@@ -31,6 +32,16 @@ public:
     void ShowLoginSide();
     // Handler of the web view's DocumentComplete event.
     void OnDocumentComplete(IDispatch* document, VARIANT* address);
+
+    // The program is ending (the frame's close button): a running download of the update stops, and
+    // a game entry held back for the update's decision is dropped.
+    void AbandonUpdate();
+    // The update is being decided: a game entry that completes meanwhile waits for the decision
+    // (built with the progress window, whose download leaves the page alive).
+    void BeginUpdateDecision();
+    // The update is decided: a held game entry runs, unless an update was installed or the program
+    // is ending.
+    void EndUpdateDecision(bool installed);
 
     bool IsFirstPaintPending() const noexcept { return m_bFirstPaint; }
     COLORREF GetKeyColour() const noexcept { return m_clrKey; }
@@ -69,6 +80,10 @@ private:
     bool m_bFirstPaint = true;
     bool m_bRestacked = false;
     LoginPageRetry m_loginRetry;
+    UpdateProgressWindow m_updateProgress;
+    bool m_bDecidingUpdate = false;
+    bool m_bAbandoned = false;
+    std::u16string m_strHeldEntry;
 };
 
 // The login dialog's one timer: the delayed request of the login page after a failed one. A window

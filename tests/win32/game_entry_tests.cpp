@@ -147,6 +147,30 @@ TEST_F(EntryFixture, OtherPagesChangeNothing) {
     }
 }
 
+TEST_F(EntryFixture, AGameEntryDuringTheUpdateWaitsForItsDecision) {
+    enum class Decision { NotInstalled, Installed, FrameClosed };
+    const struct {
+        const char* name;
+        Decision decision;
+        bool opens;
+    } cases[] = {{"not installed: the game opens then", Decision::NotInstalled, true},
+                 {"installed: the new launcher opens it", Decision::Installed, false},
+                 {"the frame closed meanwhile", Decision::FrameClosed, false}};
+    for (const auto& c : cases) {
+        login->BeginUpdateDecision();
+        Complete(EntryAddress(L"12"));
+        EXPECT_EQ(login->m_game.m_hWnd, nullptr) << c.name;
+        EXPECT_TRUE(login->IsWindowVisible()) << c.name;
+        if (c.decision == Decision::FrameClosed)
+            frame.SendMessageW(WM_CLOSE);
+        login->EndUpdateDecision(c.decision == Decision::Installed);
+        EXPECT_EQ(login->m_game.m_hWnd != nullptr, c.opens) << c.name;
+        if (login->m_game.m_hWnd)
+            login->m_game.DestroyWindow();
+        login->ShowLoginSide();
+    }
+}
+
 // Refuses, while it lives, the creation of every top-level window owned by one window.
 class RefuseOwnedWindows {
 public:

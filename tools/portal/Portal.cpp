@@ -35,6 +35,7 @@ std::optional<Fault> ParseFault(const std::string& name) {
         {"manifest-endless", Fault::ManifestEndless},
         {"exe-endless", Fault::ExeEndless},
         {"exe-trickle", Fault::ExeTrickle},
+        {"exe-slow", Fault::ExeSlow},
     };
     for (const auto& [text, fault] : kNames)
         if (name == text)
@@ -271,6 +272,16 @@ void Portal::Install(httplib::Server& server) {
                                          std::this_thread::sleep_for(
                                              std::chrono::seconds(offset == 0 ? 0 : 1));
                                          return read(offset, 1, sink);
+                                     });
+            return;
+        }
+        if (state.Has(Fault::ExeSlow)) {
+            // 10 kB every 100 ms: a line on which a launcher's download takes a while.
+            res.set_content_provider(size, "application/octet-stream",
+                                     [read](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                         if (offset != 0)
+                                             std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                                         return read(offset, std::min<std::size_t>(length, 10000), sink);
                                      });
             return;
         }

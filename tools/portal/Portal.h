@@ -31,6 +31,7 @@ enum class Fault {
     ManifestEndless, // a manifest whose comment lines never end (no Content-Length)
     ExeEndless,      // the file, then zero bytes without end (no Content-Length)
     ExeTrickle,      // the file's length announced, then one byte a second
+    ExeSlow,         // the file's length announced, then the file at 100 kB/s (a slow line)
 };
 
 struct Options {

@@ -23,7 +23,7 @@ int Usage() {
                "                    [--hang-seconds N] [--entry-delay-ms N] [--fault NAME]...\n"
                "faults: manifest-404 manifest-500 exe-404 exe-500 exe-drop exe-short exe-html exe-cut "
                "exe-other-arch\n"
-               "        exe-zeroes hang manifest-endless exe-endless exe-trickle\n",
+               "        exe-zeroes hang manifest-endless exe-endless exe-trickle exe-slow\n",
                stderr);
     return 2;
 }

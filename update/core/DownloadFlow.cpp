@@ -11,7 +11,7 @@ std::chrono::milliseconds SteadyNow() {
 }
 
 DownloadOutcome RunDownload(DownloadTransport& transport, const DownloadLimits& limits,
-                            const DownloadClock& clock) {
+                            const DownloadClock& clock, DownloadObserver* observer) {
     const std::chrono::milliseconds start = clock();
     const auto late = [&] { return clock() - start > limits.deadline; };
     if (!transport.Send())
@@ -28,12 +28,16 @@ DownloadOutcome RunDownload(DownloadTransport& transport, const DownloadLimits& 
         return DownloadOutcome::OverLimit; // nothing written yet
     if (!transport.CreateDestination())
         return DownloadOutcome::Failed;
+    if (observer)
+        observer->BodyStarted(announced);
 
     std::vector<std::byte> block(kReadBlockSize);
     std::uint64_t received = 0;
     for (;;) {
         if (late())
             return DownloadOutcome::OverLimit;
+        if (observer && !observer->Continue(received))
+            return DownloadOutcome::Cancelled;
         const std::optional<std::size_t> count = transport.Read(block);
         if (!count)
             return DownloadOutcome::Failed;

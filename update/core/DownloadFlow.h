@@ -32,6 +32,7 @@ enum class DownloadOutcome {
     Complete,
     Failed,    // as the transport or the server ended it; nothing is removed
     OverLimit, // stopped at a bound; the caller removes what was written
+    Cancelled, // stopped by the observer between two reads; the caller removes what was written
 };
 
 // Milliseconds from any fixed point.
@@ -60,12 +61,24 @@ public:
     virtual bool CloseDestination() = 0;
 };
 
+// Told of the body while it arrives, between reads, and asked each time whether to go on. It runs on
+// the thread of the download, so a window can pump its messages here: the thread is then never held
+// for longer than one read.
+class DownloadObserver {
+public:
+    virtual ~DownloadObserver() = default;
+    // The server answered 200 and the destination is open: the announced length, if any.
+    virtual void BodyStarted(std::optional<std::uint64_t> announced) = 0;
+    // Before each read, with the bytes written so far; false stops the download (Cancelled).
+    virtual bool Continue(std::uint64_t received) = 0;
+};
+
 // Complete when the server answered 200 and the whole body (all of it, when a length was announced)
 // was written to the destination within the limits. A status other than 200 is shown to the user;
 // nothing else is. A body announced or found larger than limits.maxBytes, or still arriving at the
 // deadline, is OverLimit: it fails as a dropped connection does.
 DownloadOutcome RunDownload(DownloadTransport& transport, const DownloadLimits& limits,
-                            const DownloadClock& clock);
+                            const DownloadClock& clock, DownloadObserver* observer = nullptr);
 
 // Complete within the executable's limits, by the steady clock.
 bool RunDownload(DownloadTransport& transport);

@@ -134,7 +134,7 @@ bool InstallUpdate(UpdateEnvironment& env, const std::u16string& directory, cons
     }
 
     // A partly written download stays until the next start deletes it.
-    if (!env.BoundedDownload(url, download, settings.executable))
+    if (!env.ExecutableDownload(url, download, settings.executable))
         return false;
     std::unique_ptr<HeldFile> file = env.Hold(download);
     if (!file)

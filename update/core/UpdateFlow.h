@@ -84,6 +84,12 @@ public:
         static_cast<void>(limits);
         return Download(url, path);
     }
+    // The new executable's download: BoundedDownload, where a build may show its progress and let
+    // the player cancel it (which fails it as a dropped connection does, and leaves no file).
+    virtual bool ExecutableDownload(const std::u16string& url, const std::u16string& path,
+                                    const DownloadLimits& limits) {
+        return BoundedDownload(url, path, limits);
+    }
     virtual std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section,
                                     std::u16string_view key, std::int32_t fallback) = 0;
     virtual std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,

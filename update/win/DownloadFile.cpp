@@ -149,14 +149,18 @@ private:
 
 } // namespace
 
-bool DownloadFile(const std::wstring& url, const std::wstring& path, const kelvo::DownloadLimits& limits) {
+bool DownloadFile(const std::wstring& url, const std::wstring& path, const kelvo::DownloadLimits& limits,
+                  DownloadObserver* observer) {
     try {
         DownloadOutcome outcome = DownloadOutcome::Failed;
         {
             WinInetTransport transport(url, path);
-            outcome = RunDownload(transport, limits, SteadyNow);
+            outcome = RunDownload(transport, limits, SteadyNow, observer);
         }
-        if (outcome == DownloadOutcome::OverLimit) {
+        if (outcome == DownloadOutcome::Cancelled) {
+            // The player said no: nothing of it stays, and nothing is said.
+            ::DeleteFileW(ToWide(ToFileApiPath(ToU16(path))).c_str());
+        } else if (outcome == DownloadOutcome::OverLimit) {
             // Closed above; what came of an endless or trickling body is no use to anyone.
             ::DeleteFileW(ToWide(ToFileApiPath(ToU16(path))).c_str());
             ::OutputDebugStringW(L"kelvo update: download stopped at its size or time bound");

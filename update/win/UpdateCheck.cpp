@@ -5,6 +5,7 @@
 #include "framework/Text.h"
 #include "update/win/InstallRecord.h"
 #include "update/win/WinHeldFile.h"
+#include "update/win/UpdateProgressWindow.h"
 #include "update/win/WinUpdateEnvironment.h"
 
 #include "BuildConfig.h"
@@ -76,6 +77,16 @@ bool WinUpdateEnvironment::BoundedDownload(const std::u16string& url, const std:
     return kelvo::DownloadFile(ToWide(url), ToWide(path), limits);
 }
 
+bool WinUpdateEnvironment::ExecutableDownload(const std::u16string& url, const std::u16string& path,
+                                              const DownloadLimits& limits) {
+    if (!m_pProgress)
+        return BoundedDownload(url, path, limits);
+    m_pProgress->Begin(m_hOwner);
+    const bool complete = kelvo::DownloadFile(ToWide(url), ToWide(path), limits, m_pProgress);
+    m_pProgress->End(complete);
+    return complete;
+}
+
 std::int32_t WinUpdateEnvironment::ReadIniInt(const std::u16string& path, std::u16string_view section,
                                               std::u16string_view key, std::int32_t fallback) {
     const UINT value = ::GetPrivateProfileIntW(ToWide(section).c_str(), ToWide(key).c_str(), fallback,
@@ -142,8 +153,8 @@ void WinUpdateEnvironment::PostClose() {
     ::PostMessageW(m_hOwner, WM_CLOSE, 0, 0);
 }
 
-void CheckForUpdate(HWND hOwner) {
-    WinUpdateEnvironment env(hOwner);
+bool CheckForUpdate(HWND hOwner, UpdateProgressWindow* progress) {
+    WinUpdateEnvironment env(hOwner, progress);
     CngSignatureChecker signatures;
     UpdateSettings settings;
     settings.manifest.deadline = std::chrono::seconds(KELVO_UPDATE_MANIFEST_DEADLINE_SECONDS);
@@ -153,10 +164,12 @@ void CheckForUpdate(HWND hOwner) {
     try {
         // The launcher a self-update started shows its own version in the list of installed programs.
         RefreshInstalledVersion(kUninstallKeyPath, ExecutableFolder(), KELVO_VERSION);
-        kelvo::CheckForUpdate(env, ManifestUrl(KELVO_RESOURCE_HOST, kBuildMachine), KELVO_VERSION, settings);
+        return kelvo::CheckForUpdate(env, ManifestUrl(KELVO_RESOURCE_HOST, kBuildMachine), KELVO_VERSION,
+                                     settings) == UpdateOutcome::Installed;
     } catch (...) {
         KELVO_LOG_CAUGHT();
         // Out of memory at most; the login goes on with the running version.
+        return false;
     }
 }
 

@@ -9,9 +9,13 @@
 
 namespace kelvo {
 
+class UpdateProgressWindow;
+
 class WinUpdateEnvironment final : public UpdateEnvironment {
 public:
-    explicit WinUpdateEnvironment(HWND owner) noexcept : m_hOwner(owner) {}
+    // With a progress window, the new executable's download shows it.
+    explicit WinUpdateEnvironment(HWND owner, UpdateProgressWindow* progress = nullptr) noexcept
+        : m_hOwner(owner), m_pProgress(progress) {}
 
     std::uint32_t TickCount() override;
     std::u16string CurrentDirectory() override;
@@ -19,6 +23,8 @@ public:
     bool Download(const std::u16string& url, const std::u16string& path) override;
     bool BoundedDownload(const std::u16string& url, const std::u16string& path,
                          const DownloadLimits& limits) override;
+    bool ExecutableDownload(const std::u16string& url, const std::u16string& path,
+                            const DownloadLimits& limits) override;
     std::int32_t ReadIniInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
                             std::int32_t fallback) override;
     std::u16string ReadIniString(const std::u16string& path, std::u16string_view section,
@@ -33,6 +39,7 @@ public:
 
 private:
     HWND m_hOwner;
+    UpdateProgressWindow* m_pProgress;
 };
 
 } // namespace kelvo
