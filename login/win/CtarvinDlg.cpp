@@ -186,7 +186,7 @@ void CtarvinDlg::EndUpdateDecision(bool installed) {
     if (held.empty() || installed || m_bAbandoned || !m_hWnd)
         return;
     LoginGameEntry steps(*this);
-    HandleCompletedAddress(held, KELVO_PORTAL_HOST, m_loginRetry, steps);
+    HandleCompletedAddress(held, KELVO_PORTAL_HOST, BuiltInTrustedHosts(), m_loginRetry, steps);
 }
 
 void CtarvinDlg::AbandonUpdate() {
