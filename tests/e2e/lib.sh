@@ -22,7 +22,7 @@
 #   e2e_click X Y             left click at screen coordinates
 #   e2e_drag X1 Y1 X2 Y2      press at (X1, Y1), move to (X2, Y2), release
 #   e2e_start_portal ARGS...  start the demo portal (log $E2E_DIR/portal.log); pid in $PORTAL_PID
-#   e2e_wait_port_free PORT   wait (up to 2 minutes) until nothing listens on the port
+#   e2e_wait_port_free PORT|ADDRESS:PORT   wait (up to 2 minutes) until nothing listens there
 #   e2e_register_standins [--copy DIR]   the stand-in controls (see below)
 #   e2e_register_url_recorder install the address recorder as the prefix's http/https handler;
 #                             addresses land in $E2E_RECORDED
@@ -184,7 +184,12 @@ e2e_start_portal() {
 }
 
 # Succeeds when nothing listens on port PORT.
-e2e_port_free() { ! ss -ltn "sport = :$1" | grep LISTEN >/dev/null; }
+# e2e_port_free PORT | ADDRESS:PORT
+e2e_port_free() {
+    local filter="sport = :$1"
+    case $1 in *:*) filter="src $1" ;; esac
+    ! ss -ltn "$filter" | grep LISTEN >/dev/null
+}
 
 e2e_wait_port_free() {
     e2e_poll 120 e2e_port_free "$1" || {

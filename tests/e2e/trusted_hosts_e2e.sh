@@ -50,7 +50,8 @@ leave() {
     kill "$KELVO_PID" "$PORTAL_PID" 2>/dev/null
     wait "$KELVO_PID" "$PORTAL_PID" 2>/dev/null
     e2e_poll 15 e2e_no_windows
-    e2e_wait_port_free 18601 >/dev/null
+    # Only the portal of the phase: the second portal listens on 127.0.0.2 throughout.
+    e2e_wait_port_free 127.0.0.1:18601 >/dev/null
 }
 traced() { grep -F "$1" "$run/kelvo.log" >/dev/null; }
 # The web view is sent to the login page after the placeholder, and again by each entry taken.
