@@ -1,7 +1,7 @@
 // Decoding of the program's PNG resources into premultiplied pictures, through GDI+.
 #pragma once
 
-#include "framework/PixelImage.h"
+#include "base/PixelImage.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "frame/core/FrameButton.h"
-#include "framework/PixelImage.h"
+#include "base/PixelImage.h"
 
 #include <cstdint>
 #include <vector>
