@@ -1,5 +1,7 @@
 # The program is built in layers, one subsystem each, from the bottom:
-#   markup < update < flash < game < login < frame < app
+#   base < markup < update < flash < game < login < frame < app
+# base holds the small portable types and checks that several layers share; it is portable only
+# and lies under the framework too.
 # Each subsystem has a portable library (its core/ folder: no Windows headers, built in every
 # preset) and, on Windows, a library of its window classes (its win/ folder), on the framework.
 # A library links only what lies below it. Each library is also linked whole on its own into a

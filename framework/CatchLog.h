@@ -3,7 +3,7 @@
 // that the caller absorbs (it falls back, or reports a plain failure) leaves its line the same way.
 #pragma once
 
-#include "framework/CaughtException.h"
+#include "base/CaughtException.h"
 
 #include <windows.h>
 

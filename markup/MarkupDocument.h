@@ -80,7 +80,10 @@ private:
         std::int32_t length;
     };
 
-    class Parser; // one LoadText's pass over the text, defined with LoadText
+    class Parser; // one LoadText's pass over the text (MarkupDocument.cpp)
+    // Runs a Parser over text, recording its elements; length receives the length of the text read.
+    // False when the text is ill-formed.
+    bool Parse(const char16_t* text, std::int32_t& length);
 
     // The current element's attributes, listed once, with the value that each one's name reads
     // worked out for the whole tag (the file says how).

@@ -7,6 +7,7 @@
 // blending alone. Prints the fastest and the median of each.
 #include "frame/win/bgDialog.h"
 #include "framework/CWinApp.h"
+#include "framework/PngResource.h"
 #include "framework/GdiplusSession.h"
 
 #include "frame_timing.h"

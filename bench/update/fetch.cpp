@@ -5,7 +5,7 @@
 // --progress: the download as a build with the progress window makes it, the window shown over a
 // frame and a login window and the thread's messages pumped before each read.
 #include "framework/CWinApp.h"
-#include "update/win/UpdateCheck.h"
+#include "update/win/DownloadFile.h"
 #include "update/win/UpdateProgressWindow.h"
 
 #include <commctrl.h>

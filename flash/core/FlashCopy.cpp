@@ -1,7 +1,7 @@
 #include "flash/core/FlashCopy.h"
 
 #include "BuildConfig.h"
-#include "update/core/ExecutableImage.h"
+#include "base/ExecutableImage.h"
 
 namespace kelvo {
 

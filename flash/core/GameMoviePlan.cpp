@@ -1,6 +1,6 @@
 #include "flash/core/GameMoviePlan.h"
 
-#include "flash/core/QueryParameter.h"
+#include "base/QueryParameter.h"
 
 namespace kelvo {
 

@@ -3,7 +3,7 @@
 // they stand, without decoding.
 #pragma once
 
-#include "flash/core/TrustedHosts.h"
+#include "base/TrustedHosts.h"
 
 #include <cstddef>
 #include <optional>

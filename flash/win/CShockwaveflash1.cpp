@@ -3,7 +3,7 @@
 #include "flash/win/FlashCopyLibrary.h"
 #include "framework/CatchLog.h"
 #include "framework/Text.h"
-#include "update/core/ExecutableImage.h"
+#include "base/ExecutableImage.h"
 
 namespace kelvo {
 

@@ -2,7 +2,7 @@
 
 #include "framework/CatchLog.h"
 #include "framework/Handles.h"
-#include "update/core/ExecutableImage.h"
+#include "base/ExecutableImage.h"
 #include "update/win/CngSignatureChecker.h"
 
 #include <vector>

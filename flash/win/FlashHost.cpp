@@ -36,7 +36,7 @@ void FlashHost::Load(CWnd& parent, std::wstring query, const RECT& place, bool r
         // No Flash Player: say so in the control's place; a later load tries the control again.
         m_pFlashCtrl.reset();
         if (window) {
-            m_pFlashNotice = std::make_unique<CFlashNotice>();
+            m_pFlashNotice = std::make_unique<FlashNotice>();
             if (!m_pFlashNotice->Create(&parent, place, 0, reloadable))
                 m_pFlashNotice.reset();
             if (hadKeyboard)

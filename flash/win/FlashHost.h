@@ -43,7 +43,7 @@ public:
     std::wstring m_strGameQuery;
     bool m_bReadyLayoutDone = false;
     // Shown in the control's place when no control could be created.
-    std::unique_ptr<CFlashNotice> m_pFlashNotice;
+    std::unique_ptr<FlashNotice> m_pFlashNotice;
 };
 
 } // namespace kelvo

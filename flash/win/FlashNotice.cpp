@@ -44,22 +44,22 @@ HFONT NoticeFont(int height, int weight, const wchar_t* face) noexcept {
 // "No Flash Player was found" / "This game runs in Flash Player, which is not installed on this
 // computer." / "Install Flash Player, then press F5 to load the game again." or "Install Flash
 // Player, then leave the game and enter it again from the login page."
-const wchar_t* const CFlashNotice::kTitle = L"\u672A\u627E\u5230 Flash Player";
-const wchar_t* const CFlashNotice::kReason =
+const wchar_t* const FlashNotice::kTitle = L"\u672A\u627E\u5230 Flash Player";
+const wchar_t* const FlashNotice::kReason =
     L"\u672C\u6E38\u620F\u9700\u8981 Flash Player \u624D\u80FD\u8FD0\u884C\uFF0C"
     L"\u4F46\u8FD9\u53F0\u7535\u8111\u4E0A\u6CA1\u6709\u5B89\u88C5 Flash Player\u3002";
-const wchar_t* const CFlashNotice::kAdvicePressF5 =
+const wchar_t* const FlashNotice::kAdvicePressF5 =
     L"\u8BF7\u5B89\u88C5 Flash Player \u540E\u6309 F5 \u91CD\u65B0\u8F7D\u5165\u6E38\u620F\u3002";
-const wchar_t* const CFlashNotice::kAdviceEnterAgain =
+const wchar_t* const FlashNotice::kAdviceEnterAgain =
     L"\u8BF7\u5B89\u88C5 Flash Player \u540E\u79BB\u5F00\u6E38\u620F\uFF0C"
     L"\u518D\u4ECE\u767B\u5F55\u9875\u9762\u91CD\u65B0\u8FDB\u5165\u3002";
 
-BEGIN_MESSAGE_MAP(CFlashNotice, CWnd)
+BEGIN_MESSAGE_MAP(FlashNotice, CWnd)
 ON_WM_PAINT()
 ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
-BOOL CFlashNotice::Create(CWnd* pParentWnd, const RECT& rect, UINT id, bool reloadable) {
+BOOL FlashNotice::Create(CWnd* pParentWnd, const RECT& rect, UINT id, bool reloadable) {
     if (!pParentWnd || !pParentWnd->m_hWnd || !RegisterNoticeClass())
         return FALSE;
     m_strText = std::wstring(kReason) + L"\r\n" + (reloadable ? kAdvicePressF5 : kAdviceEnterAgain);
@@ -70,11 +70,11 @@ BOOL CFlashNotice::Create(CWnd* pParentWnd, const RECT& rect, UINT id, bool relo
                     pParentWnd->m_hWnd, id);
 }
 
-BOOL CFlashNotice::OnEraseBkgnd(HDC) {
+BOOL FlashNotice::OnEraseBkgnd(HDC) {
     return TRUE; // everything is painted in OnPaint
 }
 
-void CFlashNotice::OnPaint() {
+void FlashNotice::OnPaint() {
     PaintDc dc(m_hWnd);
     RECT client{};
     ::GetClientRect(m_hWnd, &client);

@@ -10,7 +10,7 @@
 
 namespace kelvo {
 
-class CFlashNotice : public CWnd {
+class FlashNotice : public CWnd {
 public:
     // A visible child of the parent with the given rectangle and id. `reloadable`: F5 can enter
     // the game again from this window (there is a re-entry address); otherwise the notice says to

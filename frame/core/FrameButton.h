@@ -3,8 +3,8 @@
 // one fixed order, which is both the hit-test order and the drawing order.
 #pragma once
 
-#include "framework/PixelRect.h"
-#include "game/core/ButtonState.h"
+#include "base/PixelRect.h"
+#include "base/ButtonState.h"
 
 #include <array>
 #include <cstddef>

@@ -3,25 +3,12 @@
 #pragma once
 
 #include "frame/core/FrameButton.h"
+#include "base/PixelImage.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace kelvo {
-
-// A decoded picture: top-down rows of premultiplied B, G, R, A bytes (one uint32_t per pixel, as
-// 0xAARRGGBB), the layout that per-pixel-alpha windows take.
-struct PixelImage {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels;
-
-    bool Empty() const noexcept { return width <= 0 || height <= 0; }
-    std::uint32_t At(int x, int y) const noexcept {
-        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                      static_cast<std::size_t>(x)];
-    }
-};
 
 // Premultiplies one straight-alpha 0xAARRGGBB pixel.
 std::uint32_t PremultiplyPixel(std::uint32_t argb) noexcept;

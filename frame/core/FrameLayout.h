@@ -1,7 +1,7 @@
 // Placement arithmetic of the frame: centring in the work area and the login dialog's offset.
 #pragma once
 
-#include "framework/PixelRect.h"
+#include "base/PixelRect.h"
 
 namespace kelvo {
 

@@ -17,13 +17,6 @@ namespace kelvo {
 
 class CtarvinDlg;
 
-// Decodes PNG resource id of the custom type "PNG" from the program's resources, or nothing when
-// the resource is missing or cannot be decoded.
-std::optional<PixelImage> LoadPngResource(UINT id);
-
-// Opens an address with the system's handler for its protocol, outside the program.
-void OpenLink(const std::wstring& address);
-
 class bgDialog : public CDialog {
 public:
     enum { IDD = IDD_FRAME };

@@ -7,8 +7,8 @@
 // screen. The window has no system frame, so its client area is the whole window.
 #pragma once
 
-#include "framework/PixelRect.h"
-#include "game/core/ButtonState.h"
+#include "base/PixelRect.h"
+#include "base/ButtonState.h"
 #include "res/resource.h"
 
 #include <array>

@@ -3,8 +3,8 @@
 // case-sensitive; parameter values are taken as they stand, without decoding.
 #pragma once
 
-#include "flash/core/QueryParameter.h"
-#include "flash/core/TrustedHosts.h"
+#include "base/QueryParameter.h"
+#include "base/TrustedHosts.h"
 #include "login/core/LoginPageRetry.h"
 
 #include <optional>

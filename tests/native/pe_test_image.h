@@ -1,7 +1,7 @@
 // Small Windows executable images built byte by byte, for the checks of downloaded launchers.
 #pragma once
 
-#include "update/core/ExecutableImage.h"
+#include "base/ExecutableImage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -343,10 +343,10 @@ TEST_F(FlashMissing, TheNoticePromisesF5OnlyWhereF5EntersAgain) {
         const wchar_t* advice;
     };
     const Case cases[] = {
-        {L"", CFlashNotice::kAdviceEnterAgain}, // no entry carried a server id: F5 does nothing
+        {L"", FlashNotice::kAdviceEnterAgain}, // no entry carried a server id: F5 does nothing
         {L"http://127.0.0.1:18601/games/dlq/togame.php?target=kelvo_553&server_id=12",
-         CFlashNotice::kAdvicePressF5},
-        {L"", CFlashNotice::kAdviceEnterAgain},
+         FlashNotice::kAdvicePressF5},
+        {L"", FlashNotice::kAdviceEnterAgain},
     };
     CtarvinDlg login;
     ASSERT_TRUE(login.Create(CtarvinDlg::IDD));
@@ -357,7 +357,7 @@ TEST_F(FlashMissing, TheNoticePromisesF5OnlyWhereF5EntersAgain) {
         owned.LoadGameMovie(Query());
         ASSERT_TRUE(owned.m_flash.m_pFlashNotice);
         EXPECT_EQ(owned.m_flash.m_pFlashNotice->GetText(),
-                  std::wstring(CFlashNotice::kReason) + L"\r\n" + c.advice)
+                  std::wstring(FlashNotice::kReason) + L"\r\n" + c.advice)
             << (c.reentry[0] ? "with" : "without") << " a re-entry address";
     }
     owned.DestroyWindow();

@@ -2,6 +2,7 @@
 // offset through moves, the keys and commands that must not end its modal run, and the buttons'
 // response to real mouse messages.
 #include "frame/win/bgDialog.h"
+#include "framework/PngResource.h"
 #include "game/win/tarvinGame.h"
 #include "login/win/CtarvinDlg.h"
 

@@ -122,7 +122,8 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     EXPECT_EQ(game.m_hWnd, first);
     for (const std::string& line : effects) {
         EXPECT_EQ(line.find("create"), std::string::npos) << line;
-        EXPECT_EQ(line.find("title=S12"), std::string::npos) << line; // nothing moved before step 9
+        EXPECT_EQ(line.find("title=S12"), std::string::npos)
+            << line; // nothing moved before the caption title is set
     }
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
     EXPECT_TRUE(game.m_bMaximized);

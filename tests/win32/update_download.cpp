@@ -1,6 +1,7 @@
 // DownloadFile over WinINet against a loopback server whose answers are written byte for byte.
 #include "update_support.h"
 
+#include "update/win/DownloadFile.h"
 #include "update/win/UpdateCheck.h"
 #include "update/core/UpdateFlow.h"
 #include "framework/Text.h"

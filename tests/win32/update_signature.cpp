@@ -4,7 +4,7 @@
 
 #include "framework/Text.h"
 #include "update/win/CngSignatureChecker.h"
-#include "update/win/UpdateCheck.h"
+#include "update/win/DownloadFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "update/core/UpdateFlow.h"
 
-#include "update/core/ExecutableImage.h"
+#include "base/ExecutableImage.h"
 
 #include <utility>
 

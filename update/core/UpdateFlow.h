@@ -8,7 +8,7 @@
 #pragma once
 
 #include "update/core/DownloadFlow.h"
-#include "update/core/ExecutableImage.h"
+#include "base/ExecutableImage.h"
 #include "update/core/UpdateSignature.h"
 
 #include <cstddef>

@@ -1,5 +1,5 @@
 // DownloadFile over WinINet, with the system's proxy settings.
-#include "update/win/UpdateCheck.h"
+#include "update/win/DownloadFile.h"
 
 #include "framework/CWinApp.h"
 #include "framework/CatchLog.h"

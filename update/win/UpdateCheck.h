@@ -1,11 +1,7 @@
 // The self-update as the login dialog runs it: once, on its first paint, on the GUI thread.
 #pragma once
 
-#include "update/core/DownloadFlow.h"
-
 #include <windows.h>
-
-#include <string>
 
 namespace kelvo {
 
@@ -16,13 +12,5 @@ class UpdateProgressWindow;
 // With a progress window, the new executable's download shows it and pumps the thread's messages
 // meanwhile; without one, the download blocks the thread.
 bool CheckForUpdate(HWND hOwner, UpdateProgressWindow* progress = nullptr);
-
-// Fetches url (http or https) into path. True when the server answered 200 and the whole body was
-// written within limits; a status other than 200 is shown to the user, other failures are silent.
-// A download stopped at a bound, or by the observer, leaves no file.
-bool DownloadFile(const std::wstring& url, const std::wstring& path, const kelvo::DownloadLimits& limits,
-                  DownloadObserver* observer = nullptr);
-// Within the executable's bounds.
-bool DownloadFile(const std::wstring& url, const std::wstring& path);
 
 } // namespace kelvo

@@ -1,9 +1,11 @@
 // The self-update's platform work on Windows: files, WinINet, profile (INI) reading, the shell.
 #pragma once
 
-#include "update/core/UpdateFlow.h"
-
+// <windows.h> first: its DeleteFile macro must rename the interface's member as it renames this
+// class's override.
 #include <windows.h>
+
+#include "update/core/UpdateFlow.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "flash/core/QueryParameter.h"
+#include "base/QueryParameter.h"
 
 namespace kelvo {
 

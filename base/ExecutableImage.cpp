@@ -1,4 +1,4 @@
-#include "update/core/ExecutableImage.h"
+#include "base/ExecutableImage.h"
 
 namespace kelvo {
 

@@ -1,5 +1,5 @@
 // The publisher's trusted hosts: which addresses count, and what a refusal tells.
-#include "flash/core/TrustedHosts.h"
+#include "base/TrustedHosts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "flash/core/TrustedHosts.h"
+#include "base/TrustedHosts.h"
 
 #include "BuildConfig.h"
 

@@ -1,6 +1,6 @@
 // The debug-output line of an absorbed exception: the place as the last folder and file name with
 // the line, what the exception said, and a line end kept when the text is cut to fit.
-#include "framework/CaughtException.h"
+#include "base/CaughtException.h"
 
 #include <gtest/gtest.h>
 
