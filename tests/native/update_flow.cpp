@@ -425,7 +425,8 @@ TEST(UpdateFlow, SignedCheckReadsTheSignature) {
             "string C:\\game\\kelvoupdate.ini [LoginUpdate] downloadUrl",
             "string C:\\game\\kelvoupdate.ini [LoginUpdate] Signature",
             "delete C:\\game\\kelvoupdate.ini",
-            wellFormed ? "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe" : "delete C:\\game\\kelvoupdate.ini",
+            wellFormed ? "download http://h/kelvo.exe?4242 > C:\\game\\kelvo_new.exe"
+                       : "delete C:\\game\\kelvoupdate.ini",
         };
         EXPECT_EQ(head, expected) << c.name;
         EXPECT_EQ(checker.reasons,
