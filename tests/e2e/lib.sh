@@ -62,6 +62,12 @@ e2e_cleanup() {
         WINEPREFIX=$WINEPREFIX kelvo_wineserver -k 2>/dev/null
         kill "$E2E_OWN_XVFB" 2>/dev/null
     fi
+    # The run's own records (stand-ins, portal, recorder) outlive it where the caller asks, so that a
+    # failure can be read afterwards.
+    if [ -n "${KELVO_E2E_KEEP:-}" ] && [ -n "${E2E_DIR:-}" ]; then
+        mkdir -p "$KELVO_E2E_KEEP"
+        find "$E2E_DIR" -maxdepth 1 -name '*.log' -exec cp {} "$KELVO_E2E_KEEP/" \;
+    fi
     [ -n "${E2E_DIR:-}" ] && rm -rf "$E2E_DIR"
 }
 

@@ -17,6 +17,7 @@ e2e_wait_port_free $port || exit 1
 # The stand-in's record, each line with the time it was written.
 stamped=$E2E_DIR/stamped.log
 : >"$E2E_STANDIN_LOG"
+: >"$stamped"
 e2e_stamp_lines "$E2E_STANDIN_LOG" "$stamped"
 e2e_start_kelvo "$E2E_DIR/run"
 

@@ -3,7 +3,6 @@
 
 #include <httplib.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -72,11 +71,12 @@ int main(int argc, char** argv) {
     if (options.port <= 0 || options.port > 65535)
         return Usage();
 
-    // SIGTERM and SIGINT are taken by one thread, which stops the server; the others never see them.
+    // SIGTERM and SIGINT are taken by one thread, which ends the server; the others never see them.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGUSR1); // this program's own wake-up of the waiter
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     const int port = options.port;
@@ -105,24 +105,27 @@ int main(int argc, char** argv) {
     httplib::Server server;
     portal.Install(server);
 
-    std::atomic<bool> signalled{false};
+    // A signal ends the process at once, as a server that goes down does. A graceful stop would
+    // close only the listening socket and go on answering on open keep-alive connections, so a
+    // client could still reach a portal that its test believes is gone.
     std::thread waiter([&] {
         int received = 0;
         sigwait(&signals, &received);
-        signalled = true;
-        server.stop();
+        if (received == SIGUSR1)
+            return; // the server has ended on its own
+        std::fflush(nullptr);
+        std::_Exit(0);
     });
 
     if (!server.bind_to_port(address, port)) {
         std::fprintf(stderr, "kelvo_portal: cannot listen on %s:%d\n", address.c_str(), port);
-        pthread_kill(waiter.native_handle(), SIGTERM);
+        pthread_kill(waiter.native_handle(), SIGUSR1);
         waiter.join();
         return 1;
     }
     std::fprintf(stderr, "kelvo_portal: listening on %s:%d\n", address.c_str(), port);
     const bool ok = server.listen_after_bind();
-    if (!signalled)
-        pthread_kill(waiter.native_handle(), SIGTERM); // the waiter takes it from sigwait
+    pthread_kill(waiter.native_handle(), SIGUSR1); // the waiter takes it from sigwait
     waiter.join();
-    return ok || signalled ? 0 : 1;
+    return ok ? 0 : 1;
 }
