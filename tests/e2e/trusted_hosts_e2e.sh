@@ -1,11 +1,11 @@
 #!/bin/bash
 # Trusted hosts with the real kelvo.exe under Wine: a second portal on 127.0.0.2 serves a game-entry
 # page and the loader movie. The default launcher enters from that page and loads the movie from
-# there. A launcher built with KELVO_TRUSTED_HOSTS=127.0.0.1 (scripts/lib/trusted-build.sh) leaves
+# there. A launcher built with KELVO_TRUSTED_HOSTS=127.0.0.1 (scripts/lib/variant-build.sh) leaves
 # that entry page alone, and for an entry from the portal it loads no movie from 127.0.0.2; each
 # refusal is one debug line that names the host and not the query.
 source "$(dirname "$0")/lib.sh"
-source "$KELVO_ROOT/scripts/lib/trusted-build.sh"
+source "$KELVO_ROOT/scripts/lib/variant-build.sh"
 e2e_init trusted_hosts_e2e
 kelvo_trusted_build || exit 1
 e2e_register_standins

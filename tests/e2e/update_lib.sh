@@ -6,7 +6,7 @@
 #                            wininet and the debug output (Wine's "seh" warnings) are traced with
 #                            timestamps into DIR.log;
 #                            pid in $KELVO_PID
-#   upd_signed_init          the signed 1001 launcher ($UPD_SIGNED, scripts/lib/signed-build.sh), the
+#   upd_signed_init          the signed 1001 launcher ($UPD_SIGNED, scripts/lib/variant-build.sh), the
 #                            publisher's key $UPD_KEY and another key $UPD_OTHER_KEY (made here)
 #   upd_sign KEY FILE VERSION    the Signature value for FILE as VERSION, made as scripts/sign-update
 #                            makes it but without its checks
@@ -61,7 +61,7 @@ upd_init() {
 }
 
 upd_signed_init() {
-    source "$KELVO_ROOT/scripts/lib/signed-build.sh"
+    source "$KELVO_ROOT/scripts/lib/variant-build.sh"
     kelvo_signed_build || exit 1
     UPD_SIGNED=$KELVO_SIGNED_EXE
     UPD_KEY=$KELVO_SIGNED_KEYS/update-private.pem

@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/update_lib.sh"
 upd_init update_progress_e2e
 e2e_register_standins
-source "$KELVO_ROOT/scripts/lib/progress-build.sh"
+source "$KELVO_ROOT/scripts/lib/variant-build.sh"
 kelvo_progress_build || exit 1
 UPD_OLD=$KELVO_PROGRESS_EXE
 upd_portal --fault exe-slow || exit 1

@@ -343,15 +343,18 @@ constexpr std::string_view kTestKeyPem = "-----BEGIN PUBLIC KEY-----\n"
                                          "wEH9acaYJVi9cRiEWhhEgXNaDsB2jIZwRUckqu2yKRwq3SjuXwA0p1r5AA==\n"
                                          "-----END PUBLIC KEY-----\n";
 
+// A signature that decodes to 64 bytes, valid for the version the checker is told.
+const std::u16string kGoodSignature = std::u16string(86, u'A') + u"==";
+struct SignatureCase {
+    const char* name;
+    std::u16string signature;
+    std::int32_t validFor;
+    std::u16string reason; // empty: installed
+};
+
 TEST(UpdateFlow, SignedInstall) {
-    const std::u16string good = std::u16string(86, u'A') + u"==";
-    struct Case {
-        const char* name;
-        std::u16string signature;
-        std::int32_t validFor;
-        std::u16string reason; // empty: installed
-    };
-    const Case cases[] = {
+    const std::u16string& good = kGoodSignature;
+    const SignatureCase cases[] = {
         {"valid", good, 1002, u""},
         {"another version's", good, 1001,
          u"kelvo update refused: the Signature does not match this version, file and key"},
@@ -359,7 +362,7 @@ TEST(UpdateFlow, SignedInstall) {
         {"malformed", u"*" + good.substr(1), 1002, u"kelvo update refused: the Signature is not base64"},
         {"short", good.substr(4), 1002, u"kelvo update refused: the Signature is not 64 bytes"},
     };
-    for (const Case& c : cases) {
+    for (const SignatureCase& c : cases) {
         Recorder r;
         r.files = {u"C:\\game\\kelvo.exe"};
         SigningRecorder checker(r.log);
@@ -395,20 +398,14 @@ TEST(UpdateFlow, SignedInstall) {
 // version, not the running build's; a build without a key reads nothing new (InstallsInOrder), and
 // one with a key it cannot read installs nothing.
 TEST(UpdateFlow, SignedCheckReadsTheSignature) {
-    const std::u16string good = std::u16string(86, u'A') + u"==";
-    struct Case {
-        const char* name;
-        std::u16string signature;
-        std::int32_t validFor;
-        std::u16string reason; // empty: installed
-    };
-    const Case cases[] = {
+    const std::u16string& good = kGoodSignature;
+    const SignatureCase cases[] = {
         {"not base64", u"http://h/kelvo.exe", 1002, u"kelvo update refused: the Signature is not base64"},
         {"made for the manifest's version", good, 1002, u""},
         {"made for the built-in version", good, 1001,
          u"kelvo update refused: the Signature does not match this version, file and key"},
     };
-    for (const Case& c : cases) {
+    for (const SignatureCase& c : cases) {
         Recorder r;
         r.signature = c.signature;
         SigningRecorder checker(r.log);

@@ -11,6 +11,27 @@
 
 namespace kelvo {
 
+std::optional<FileHead> ReadOpenFileHead(HANDLE file, std::size_t limit) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart < 0)
+        return std::nullopt;
+    FileHead head;
+    head.size = static_cast<std::uint64_t>(size.QuadPart);
+    head.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(limit, head.size)));
+    std::size_t filled = 0;
+    while (filled < head.bytes.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(file, head.bytes.data() + filled,
+                        static_cast<DWORD>(head.bytes.size() - filled), &got, nullptr))
+            return std::nullopt;
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    head.bytes.resize(filled);
+    return head;
+}
+
 std::unique_ptr<WinHeldFile> WinHeldFile::Open(const std::u16string& path) {
     // Write access for the flush, DELETE for the rename. Sharing for reading only: while the handle is
     // open, nobody else may write, truncate, delete or rename the file.
@@ -27,24 +48,9 @@ bool WinHeldFile::Rewind() {
 }
 
 std::optional<FileHead> WinHeldFile::ReadHead(std::size_t limit) {
-    LARGE_INTEGER size{};
-    if (!Rewind() || !::GetFileSizeEx(m_file.get(), &size) || size.QuadPart < 0)
+    if (!Rewind())
         return std::nullopt;
-    FileHead head;
-    head.size = static_cast<std::uint64_t>(size.QuadPart);
-    head.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(limit, head.size)));
-    std::size_t filled = 0;
-    while (filled < head.bytes.size()) {
-        DWORD got = 0;
-        if (!::ReadFile(m_file.get(), head.bytes.data() + filled,
-                        static_cast<DWORD>(head.bytes.size() - filled), &got, nullptr))
-            return std::nullopt;
-        if (got == 0)
-            break;
-        filled += got;
-    }
-    head.bytes.resize(filled);
-    return head;
+    return ReadOpenFileHead(m_file.get(), limit);
 }
 
 std::optional<Sha256Digest> WinHeldFile::Hash(SignatureChecker&) {

@@ -13,6 +13,9 @@
 
 namespace kelvo {
 
+// The size of an open file and up to LIMIT bytes from where its file pointer stands.
+std::optional<FileHead> ReadOpenFileHead(HANDLE file, std::size_t limit);
+
 class WinHeldFile final : public HeldFile {
 public:
     // Nothing when the file cannot be opened so, for instance while another program writes it.

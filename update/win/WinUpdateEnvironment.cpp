@@ -100,24 +100,9 @@ std::u16string WinUpdateEnvironment::ReadIniString(const std::u16string& path, s
 std::optional<FileHead> WinUpdateEnvironment::ReadHead(const std::u16string& path, std::size_t limit) {
     UniqueFile file(::CreateFileW(FileApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0)
+    if (!file)
         return std::nullopt;
-    FileHead head;
-    head.size = static_cast<std::uint64_t>(size.QuadPart);
-    head.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(limit, head.size)));
-    std::size_t filled = 0;
-    while (filled < head.bytes.size()) {
-        DWORD got = 0;
-        if (!::ReadFile(file.get(), head.bytes.data() + filled,
-                        static_cast<DWORD>(head.bytes.size() - filled), &got, nullptr))
-            return std::nullopt;
-        if (got == 0)
-            break;
-        filled += got;
-    }
-    head.bytes.resize(filled);
-    return head;
+    return ReadOpenFileHead(file.get(), limit);
 }
 
 bool WinUpdateEnvironment::FlushFile(const std::u16string& path) {
