@@ -5,6 +5,7 @@
 // other calls and a new game entry arriving during the question), and nothing touches them
 // afterwards: the wrapper's memory is kept poisoned to show any later write, and the stand-in
 // records that it outlived its event.
+#include "probes/FlashHostProbe.h"
 #include "game_support.h"
 #include "movie_server.h"
 
@@ -37,7 +38,7 @@ protected:
     }
     void TearDown() override {
         if (login)
-            login->m_game.m_flash.m_pFlashCtrl.reset();
+            FlashHostProbe::FlashCtrl(login->m_game.m_flash).reset();
         EntryFixture::TearDown();
         EXPECT_TRUE(GraveyardFlash::Untouched());
         GraveyardFlash::Free();
@@ -53,22 +54,23 @@ protected:
         // Refreshes go to our server: nothing listens on the portal's address here, and the web
         // view's error pages would lead it back there without end.
         login->m_strReentryUrl = Reentry();
-        game.m_flash.m_pFlashCtrl.reset();
+        FlashHostProbe::FlashCtrl(game.m_flash).reset();
         auto flash = std::make_unique<GraveyardFlash>();
         EXPECT_TRUE(flash->Create(&game, ControlPlace(game.m_hWnd), 1001));
         flash->ShowWindow(SW_SHOW);
         flash->LoadMovie(0, server.Root() + L"GameLoader_1001.swf");
         flash->Play();
-        game.m_flash.m_pFlashCtrl = std::move(flash);
+        FlashHostProbe::FlashCtrl(game.m_flash) = std::move(flash);
         return game;
     }
     std::wstring Reentry() const { return server.Root() + L"games/dlq/togame.php?server_id=12"; }
     int Refreshes() const { return log->Count("navigate " + Utf8(Reentry())); }
     // The stand-in's view inside the control, and a click on one of its buttons, queued.
     HWND View(const tarvinGame& game) const {
-        return game.m_flash.m_pFlashCtrl ? ::FindWindowExW(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr,
-                                                           L"KelvoStandinFlashView", nullptr)
-                                         : nullptr;
+        return FlashHostProbe::FlashCtrl(game.m_flash)
+                   ? ::FindWindowExW(FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd, nullptr,
+                                     L"KelvoStandinFlashView", nullptr)
+                   : nullptr;
     }
     static bool Click(HWND view, const wchar_t* button) {
         const auto centre =
@@ -172,7 +174,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         tarvinGame& game = Play(c.fromButton ? std::string("show ready\n")
                                              : "wait 100\n" + Call("disconnection") + "show after\n");
         const HWND window = game.m_hWnd;
-        auto* wrapper = game.m_flash.m_pFlashCtrl.get();
+        auto* wrapper = FlashHostProbe::FlashCtrl(game.m_flash).get();
         HWND view = nullptr;
         ASSERT_TRUE(PumpUntil([&] {
             view = View(game);
@@ -223,7 +225,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         const std::vector<std::string> lines = log->Utf8Lines();
         if (c.answer == IDNO) {
             EXPECT_EQ(game.m_hWnd, window);
-            EXPECT_EQ(game.m_flash.m_pFlashCtrl.get(), wrapper);
+            EXPECT_EQ(FlashHostProbe::FlashCtrl(game.m_flash).get(), wrapper);
             EXPECT_TRUE(::IsWindow(view));
             EXPECT_EQ(log->Count("show after") - afterBefore, c.fromButton ? 0 : 1);
             EXPECT_EQ(log->Count("flash destroyed"), destroyed);
@@ -233,7 +235,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         EXPECT_EQ(game.m_hWnd, nullptr);
         EXPECT_FALSE(::IsWindow(window));
         EXPECT_FALSE(::IsWindow(view));
-        EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
+        EXPECT_FALSE(FlashHostProbe::FlashCtrl(game.m_flash));
         EXPECT_TRUE(login->IsWindowVisible());
         EXPECT_TRUE(frame.IsWindowVisible());
         // The control raising the event lived until it returned, and went then; its wrapper went
@@ -311,7 +313,7 @@ TEST_F(BridgeFixture, ControlReplacedOrRemovedInsideALoadCallIsNeverCalledAgain)
                     seen.push_back(lines[i]);
             EXPECT_EQ(seen, expected);
             EXPECT_EQ(game.m_hWnd != nullptr, replace);
-            EXPECT_EQ(game.m_flash.m_pFlashCtrl != nullptr, replace);
+            EXPECT_EQ(FlashHostProbe::FlashCtrl(game.m_flash) != nullptr, replace);
             if (game.m_hWnd)
                 game.DestroyWindow();
             Pump(50);

@@ -6,6 +6,7 @@
 #include "game/win/tarvinGame.h"
 #include "login/win/CtarvinDlg.h"
 
+#include "probes/FlashHostProbe.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -201,10 +202,10 @@ protected:
     tarvinGame& EnterGame(const std::wstring& serverId = L"12") {
         Complete(EntryAddress(serverId));
         tarvinGame& game = login->m_game;
-        if (game.m_hWnd && !game.m_flash.m_pFlashCtrl) {
-            game.m_flash.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
-            game.m_flash.m_pFlashCtrl->Create(nullptr, WS_CHILD | WS_VISIBLE, ControlPlace(game.m_hWnd),
-                                              &game, 1001);
+        if (game.m_hWnd && !FlashHostProbe::FlashCtrl(game.m_flash)) {
+            FlashHostProbe::FlashCtrl(game.m_flash) = std::make_unique<CShockwaveflash1>();
+            FlashHostProbe::FlashCtrl(game.m_flash)
+                ->Create(nullptr, WS_CHILD | WS_VISIBLE, ControlPlace(game.m_hWnd), &game, 1001);
         }
         return game;
     }

@@ -6,6 +6,7 @@
 
 #include "framework/CWinApp.h"
 
+#include "probes/GameCaptionProbe.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -66,11 +67,11 @@ TEST_F(GameFixture, BuiltFromItsTemplateWithoutASystemFrame) {
     EXPECT_EQ(client.right, 800);
     EXPECT_EQ(client.bottom, 600);
 
-    EXPECT_EQ(game.m_caption.m_nBorderWidth, 3);
-    EXPECT_EQ(game.m_caption.m_nCaptionHeight, 29);
-    EXPECT_EQ(game.m_caption.m_clrTitle, RGB(255, 255, 255));
+    EXPECT_EQ(GameCaptionProbe::BorderWidth(game.m_caption), 3);
+    EXPECT_EQ(GameCaptionProbe::CaptionHeight(game.m_caption), 29);
+    EXPECT_EQ(GameCaptionProbe::TitleColour(game.m_caption), RGB(255, 255, 255));
     LOGFONTW font{};
-    ASSERT_TRUE(::GetObjectW(game.m_caption.m_fontTitle.get(), sizeof(font), &font));
+    ASSERT_TRUE(::GetObjectW(GameCaptionProbe::TitleFont(game.m_caption), sizeof(font), &font));
     EXPECT_EQ(font.lfHeight, 12);
     EXPECT_EQ(font.lfWidth, 7);
     EXPECT_EQ(font.lfWeight, 600);
@@ -117,16 +118,16 @@ TEST_F(GameFixture, HitTestZonesAnswerRealMessages) {
 
 TEST_F(GameFixture, EdgesForgetTheHotButtonSoTheSizingCursorShows) {
     Hover(730, 10); // minimise
-    EXPECT_EQ(game.m_caption.m_nHotCode, 1);
+    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 1);
     EXPECT_TRUE(game.SendMessageW(WM_SETCURSOR, reinterpret_cast<WPARAM>(game.m_hWnd),
                                   MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
     EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
     HitTest(500, 300); // inside the caption rules: kept
-    EXPECT_EQ(game.m_caption.m_nHotCode, 1);
+    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 1);
     HitTest(890, 81); // top-right zone: kept
-    EXPECT_EQ(game.m_caption.m_nHotCode, 1);
+    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 1);
     HitTest(101, 300);
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 0);
 }
 
 TEST_F(GameFixture, MinimumTrackingSize) {
@@ -179,10 +180,10 @@ TEST_F(GameFixture, ADragAwayFromTheOriginDropsTheMaximisedFlag) {
     EXPECT_TRUE(SameRect(game.m_rcRestore, RECT{40, 30, 1040, 730}));
 
     // A move made while a caption button is hot is the button's own and keeps the flag.
-    game.m_caption.m_nHotCode = 2;
+    GameCaptionProbe::HotCode(game.m_caption) = 2;
     Place(40, 30, 1000, 700);
     EXPECT_TRUE(game.m_bMaximized);
-    game.m_caption.m_nHotCode = 0;
+    GameCaptionProbe::HotCode(game.m_caption) = 0;
 }
 
 TEST_F(GameFixture, OpenMaximizedFillsTheWorkAreaWithACentredRestorePlace) {
@@ -239,36 +240,36 @@ TEST_F(GameFixture, GameControlKeepsFillingTheFrame) {
 TEST_F(GameFixture, CaptionButtonsFollowNonClientMouseMessages) {
     // W = 800: menu 692-720, tray 665-689, minimise 722-746, maximise 748-772, close 774-798.
     Hover(700, 10);
-    EXPECT_EQ(game.m_caption.m_nButtonState,
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(game.m_caption),
               (CaptionButtonStates{ButtonState::Hover, ButtonState::Normal, ButtonState::Normal,
                                    ButtonState::Normal, ButtonState::Normal}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 3);
-    EXPECT_TRUE(SameRect(game.m_caption.m_rcButton[0], RECT{692, 2, 720, 26}));
-    EXPECT_TRUE(SameRect(game.m_caption.m_rcButton[1], RECT{665, 2, 689, 26}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 3);
+    EXPECT_TRUE(SameRect(GameCaptionProbe::ButtonRect(game.m_caption, 0), RECT{692, 2, 720, 26}));
+    EXPECT_TRUE(SameRect(GameCaptionProbe::ButtonRect(game.m_caption, 1), RECT{665, 2, 689, 26}));
     Hover(670, 25);
-    EXPECT_EQ(game.m_caption.m_nButtonState,
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(game.m_caption),
               (CaptionButtonStates{ButtonState::Normal, ButtonState::Hover, ButtonState::Normal,
                                    ButtonState::Normal, ButtonState::Normal}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 4);
+    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 4);
     Hover(689, 10);
-    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(game.m_caption), (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 0);
     EXPECT_FALSE(game.SendMessageW(WM_SETCURSOR, reinterpret_cast<WPARAM>(game.m_hWnd),
                                    MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
 
     // Maximise through its button: enter, press, and the first move after the press acts.
     Hover(760, 10);
     Press(760, 10);
-    EXPECT_EQ(game.m_caption.m_nButtonState,
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(game.m_caption),
               (CaptionButtonStates{ButtonState::Normal, ButtonState::Normal, ButtonState::Normal,
                                    ButtonState::Pressed, ButtonState::Normal}));
-    EXPECT_TRUE(game.m_caption.m_bPressed);
+    EXPECT_TRUE(GameCaptionProbe::Pressed(game.m_caption));
     EXPECT_FALSE(game.m_bMaximized);
     Hover(300, 300);
-    EXPECT_FALSE(game.m_caption.m_bPressed);
+    EXPECT_FALSE(GameCaptionProbe::Pressed(game.m_caption));
     EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(game.m_caption), (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 0);
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
 
     // Minimise through its button.
@@ -283,8 +284,8 @@ TEST_F(GameFixture, CaptionButtonsFollowNonClientMouseMessages) {
     // The mouse leaving the caption downwards into the game control.
     Hover(w - 70, 10);
     game.ResetCaptionButtons();
-    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(game.m_caption), (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 0);
 }
 
 // ---- On screen ----
@@ -374,7 +375,7 @@ void SaveIfAsked(const ScreenShot& shot, const char* name) {
 
 TEST_F(GameFixture, PaintedFrameOnScreen) {
     constexpr int W = 700, H = 450;
-    game.m_caption.m_strCaptionTitle = L"s12.kelvo.test";
+    GameCaptionProbe::Title(game.m_caption) = L"s12.kelvo.test";
     ::SetWindowPos(game.m_hWnd, HWND_TOP, 200, 150, W, H, SWP_SHOWWINDOW);
     ::RedrawWindow(game.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
     Pump(300);
