@@ -26,7 +26,7 @@ public:
         if (WindowLives())
             ::SetTimer(m_game.m_hWnd, kGameReloadTimer, kReloadDelayMs, nullptr);
     }
-    void SetLeaveGamePrompt(std::u16string prompt) override { m_game.m_strLeaveGamePrompt = ToWide(prompt); }
+    void SetLeaveGamePrompt(std::u16string prompt) override { m_game.SetLeaveGamePrompt(ToWide(prompt)); }
     void ToggleMaximized() override {
         if (WindowLives())
             m_game.ToggleMaximized();

@@ -9,6 +9,7 @@
 #include "update/win/CngSignatureChecker.h"
 
 #include "probes/FlashHostProbe.h"
+#include "probes/GameProbe.h"
 #include "game_support.h"
 #include "test_support.h"
 
@@ -126,32 +127,32 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
         }
         ::SetEnvironmentVariableW(L"KELVO_TEST_FACTORY", c.factoryMode);
         const FlashCopyLibrary copy(path, c.pin);
-        FlashHostProbe::FlashCtrl(game.m_flash) = std::make_unique<CShockwaveflash1>();
-        FlashHostProbe::ReadyLayoutDone(game.m_flash) = false;
+        FlashHostProbe::FlashCtrl(GameProbe::Flash(game)) = std::make_unique<CShockwaveflash1>();
+        FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)) = false;
         std::uint32_t code = 0;
-        EXPECT_EQ(FlashHostProbe::FlashCtrl(game.m_flash)
+        EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))
                       ->CreateFromCopy(copy, WS_CHILD, place, &game, 1001, &code),
                   c.fault)
             << c.name;
         EXPECT_EQ(code, c.code) << c.name;
         if (c.fault != FlashCopyFault::None) {
-            EXPECT_EQ(FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd, nullptr) << c.name;
+            EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd, nullptr) << c.name;
             EXPECT_EQ(game.GetDlgItem(1001), nullptr) << c.name << ": a host window is left";
             continue;
         }
         // Calls reach it and its events reach the game window, as for a registered control.
-        ASSERT_NE(FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd, nullptr);
-        EXPECT_EQ(game.GetDlgItem(1001), FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd);
+        ASSERT_NE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd, nullptr);
+        EXPECT_EQ(game.GetDlgItem(1001), FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd);
         const int menus = log.Count(L"put Menu false");
-        EXPECT_EQ(FlashHostProbe::FlashCtrl(game.m_flash)->Menu(false), S_OK);
+        EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->Menu(false), S_OK);
         EXPECT_EQ(log.Count(L"put Menu false"), menus + 1);
-        EXPECT_TRUE(PumpUntil([&] { return FlashHostProbe::ReadyLayoutDone(game.m_flash); }))
+        EXPECT_TRUE(PumpUntil([&] { return FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)); }))
             << "no ready-state change arrived";
-        FlashHostProbe::FlashCtrl(game.m_flash).reset();
+        FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
         Pump(50);
     }
     ::SetEnvironmentVariableW(L"KELVO_TEST_FACTORY", nullptr);
-    FlashHostProbe::FlashCtrl(game.m_flash).reset();
+    FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
     game.DestroyWindow();
     Pump(50);
     if (!otherBuilt)
@@ -171,17 +172,17 @@ TEST(FlashCopyChild, TheGameWindowShowsTheExpectedControl) {
     const bool fromCopy = ::GetModuleHandleW(L"flash.ocx") != nullptr;
     const bool fromRegistration = ::GetModuleHandleW(L"kelvo_standins.dll") != nullptr;
     if (expected == L"notice") {
-        EXPECT_FALSE(FlashHostProbe::FlashCtrl(game.m_flash));
-        EXPECT_TRUE(FlashHostProbe::Notice(game.m_flash));
+        EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+        EXPECT_TRUE(FlashHostProbe::Notice(GameProbe::Flash(game)));
     } else {
-        ASSERT_TRUE(FlashHostProbe::FlashCtrl(game.m_flash));
-        EXPECT_FALSE(FlashHostProbe::Notice(game.m_flash));
+        ASSERT_TRUE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+        EXPECT_FALSE(FlashHostProbe::Notice(GameProbe::Flash(game)));
         EXPECT_EQ(fromCopy, expected == L"copy");
         EXPECT_EQ(fromRegistration, expected == L"registered");
-        EXPECT_TRUE(PumpUntil([&] { return FlashHostProbe::ReadyLayoutDone(game.m_flash); }));
+        EXPECT_TRUE(PumpUntil([&] { return FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)); }));
         EXPECT_EQ(log.Count(L"Play"), 1);
     }
-    FlashHostProbe::FlashCtrl(game.m_flash).reset();
+    FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
     game.DestroyWindow();
     Pump(50);
 }

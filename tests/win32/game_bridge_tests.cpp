@@ -6,6 +6,7 @@
 // afterwards: the wrapper's memory is kept poisoned to show any later write, and the stand-in
 // records that it outlived its event.
 #include "probes/FlashHostProbe.h"
+#include "probes/GameProbe.h"
 #include "game_support.h"
 #include "movie_server.h"
 
@@ -38,7 +39,7 @@ protected:
     }
     void TearDown() override {
         if (login)
-            FlashHostProbe::FlashCtrl(login->m_game.m_flash).reset();
+            FlashHostProbe::FlashCtrl(GameProbe::Flash(login->m_game)).reset();
         EntryFixture::TearDown();
         EXPECT_TRUE(GraveyardFlash::Untouched());
         GraveyardFlash::Free();
@@ -54,21 +55,21 @@ protected:
         // Refreshes go to our server: nothing listens on the portal's address here, and the web
         // view's error pages would lead it back there without end.
         login->m_strReentryUrl = Reentry();
-        FlashHostProbe::FlashCtrl(game.m_flash).reset();
+        FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
         auto flash = std::make_unique<GraveyardFlash>();
         EXPECT_TRUE(flash->Create(&game, ControlPlace(game.m_hWnd), 1001));
         flash->ShowWindow(SW_SHOW);
         flash->LoadMovie(0, server.Root() + L"GameLoader_1001.swf");
         flash->Play();
-        FlashHostProbe::FlashCtrl(game.m_flash) = std::move(flash);
+        FlashHostProbe::FlashCtrl(GameProbe::Flash(game)) = std::move(flash);
         return game;
     }
     std::wstring Reentry() const { return server.Root() + L"games/dlq/togame.php?server_id=12"; }
     int Refreshes() const { return log->Count("navigate " + Utf8(Reentry())); }
     // The stand-in's view inside the control, and a click on one of its buttons, queued.
     HWND View(const tarvinGame& game) const {
-        return FlashHostProbe::FlashCtrl(game.m_flash)
-                   ? ::FindWindowExW(FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd, nullptr,
+        return FlashHostProbe::FlashCtrl(GameProbe::Flash(game))
+                   ? ::FindWindowExW(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd, nullptr,
                                      L"KelvoStandinFlashView", nullptr)
                    : nullptr;
     }
@@ -117,7 +118,7 @@ TEST_F(BridgeFixture, CallsActOnTheGameWindow) {
         const int before = Refreshes();
         const DWORD started = ::GetTickCount();
         tarvinGame& game = Play(c.script);
-        ASSERT_TRUE(game.m_bMaximized);
+        ASSERT_TRUE(GameProbe::Maximized(game));
         ASSERT_TRUE(PumpUntil([&] { return log->Count("show end") > 0; }));
         // The refresh runs from the timer, never inside a call: none yet.
         EXPECT_EQ(Refreshes(), before);
@@ -134,9 +135,9 @@ TEST_F(BridgeFixture, CallsActOnTheGameWindow) {
             // or a refresh on the first call would come far sooner. Less a tick of slack.
             EXPECT_GE(elapsed, 420u);
         }
-        EXPECT_EQ(!game.m_bMaximized, c.toggled);
+        EXPECT_EQ(!GameProbe::Maximized(game), c.toggled);
         const RECT placed = WindowRect(game.m_hWnd), work = WorkArea();
-        EXPECT_EQ(::EqualRect(&placed, &work) != FALSE, game.m_bMaximized);
+        EXPECT_EQ(::EqualRect(&placed, &work) != FALSE, GameProbe::Maximized(game));
 
         BoxAnswerer answer(IDNO);
         game.ConfirmCloseGame();
@@ -174,7 +175,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         tarvinGame& game = Play(c.fromButton ? std::string("show ready\n")
                                              : "wait 100\n" + Call("disconnection") + "show after\n");
         const HWND window = game.m_hWnd;
-        auto* wrapper = FlashHostProbe::FlashCtrl(game.m_flash).get();
+        auto* wrapper = FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).get();
         HWND view = nullptr;
         ASSERT_TRUE(PumpUntil([&] {
             view = View(game);
@@ -195,7 +196,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
                 stage = 1;
             // The reload timer fires inside the question's loop too.
             if (stage == 1 && (!c.callsDuringQuestion || Refreshes() > refreshes)) {
-                maximizedDuring = game.m_bMaximized;
+                maximizedDuring = GameProbe::Maximized(game);
                 stage = 2;
                 if (c.replace == During::Entry)
                     Complete(kPortal +
@@ -225,7 +226,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         const std::vector<std::string> lines = log->Utf8Lines();
         if (c.answer == IDNO) {
             EXPECT_EQ(game.m_hWnd, window);
-            EXPECT_EQ(FlashHostProbe::FlashCtrl(game.m_flash).get(), wrapper);
+            EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).get(), wrapper);
             EXPECT_TRUE(::IsWindow(view));
             EXPECT_EQ(log->Count("show after") - afterBefore, c.fromButton ? 0 : 1);
             EXPECT_EQ(log->Count("flash destroyed"), destroyed);
@@ -235,7 +236,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         EXPECT_EQ(game.m_hWnd, nullptr);
         EXPECT_FALSE(::IsWindow(window));
         EXPECT_FALSE(::IsWindow(view));
-        EXPECT_FALSE(FlashHostProbe::FlashCtrl(game.m_flash));
+        EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
         EXPECT_TRUE(login->IsWindowVisible());
         EXPECT_TRUE(frame.IsWindowVisible());
         // The control raising the event lived until it returned, and went then; its wrapper went
@@ -313,7 +314,7 @@ TEST_F(BridgeFixture, ControlReplacedOrRemovedInsideALoadCallIsNeverCalledAgain)
                     seen.push_back(lines[i]);
             EXPECT_EQ(seen, expected);
             EXPECT_EQ(game.m_hWnd != nullptr, replace);
-            EXPECT_EQ(FlashHostProbe::FlashCtrl(game.m_flash) != nullptr, replace);
+            EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)) != nullptr, replace);
             if (game.m_hWnd)
                 game.DestroyWindow();
             Pump(50);

@@ -9,6 +9,7 @@
 
 #include "probes/FlashHostProbe.h"
 #include "probes/GameCaptionProbe.h"
+#include "probes/GameProbe.h"
 #include "probes/TrayIconProbe.h"
 #include "game_support.h"
 #include "loopback_server.h"
@@ -56,8 +57,9 @@ struct EffectRecorder {
     }
     void Record(const CWPRETSTRUCT& m) {
         tarvinGame& game = login->m_game;
-        const std::string state = " title=" + Utf8(GameCaptionProbe::Title(game.m_caption)) + " query=" +
-                                  (FlashHostProbe::QueryBuffer(game.m_flash)[0] ? "set" : "empty");
+        const std::string state =
+            " title=" + Utf8(GameCaptionProbe::Title(GameProbe::Caption(game))) +
+            " query=" + (FlashHostProbe::QueryBuffer(GameProbe::Flash(game))[0] ? "set" : "empty");
         if (m.message == WM_SHOWWINDOW && !m.wParam && m.hwnd == login->m_hWnd)
             lines.push_back("hide login");
         else if (m.message == WM_SHOWWINDOW && !m.wParam && m.hwnd == frame)
@@ -101,10 +103,10 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     EXPECT_TRUE(game.IsWindowVisible());
     EXPECT_EQ(game.GetOwner(), login->m_hWnd);
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
-    EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_EQ(GameCaptionProbe::Title(game.m_caption), L"S12");
+    EXPECT_TRUE(GameProbe::Maximized(game));
+    EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S12");
     EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"12"));
-    EXPECT_STREQ(FlashHostProbe::QueryBuffer(game.m_flash),
+    EXPECT_STREQ(FlashHostProbe::QueryBuffer(GameProbe::Flash(game)),
                  L"uid=1&serverid=12&gameaddress=S12&mainVersion=1001&resourceHost=http://h/&client=2");
     // The web view went back to the login page, the page's handler cleared first.
     const std::string text = log->Text();
@@ -129,16 +131,16 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
             << line; // nothing moved before the caption title is set
     }
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
-    EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_EQ(GameCaptionProbe::Title(game.m_caption), L"S13");
+    EXPECT_TRUE(GameProbe::Maximized(game));
+    EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S13");
     EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
-    EXPECT_EQ(std::wstring(FlashHostProbe::QueryBuffer(game.m_flash)).find(L"serverid=13&"), 6u);
+    EXPECT_EQ(std::wstring(FlashHostProbe::QueryBuffer(GameProbe::Flash(game))).find(L"serverid=13&"), 6u);
 
     // An address without the keys keeps the earlier title and re-entry address.
     Complete(kPortal + L"/error?a=1");
-    EXPECT_EQ(GameCaptionProbe::Title(game.m_caption), L"S13");
+    EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S13");
     EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
-    EXPECT_STREQ(FlashHostProbe::QueryBuffer(game.m_flash), L"a=1");
+    EXPECT_STREQ(FlashHostProbe::QueryBuffer(GameProbe::Flash(game)), L"a=1");
 }
 
 TEST_F(EntryFixture, OtherPagesChangeNothing) {
@@ -207,7 +209,7 @@ TEST_F(EntryFixture, AGameWindowThatCannotBeMadeGivesTheLoginSideBack) {
     }
     tarvinGame& game = login->m_game;
     EXPECT_EQ(game.m_hWnd, nullptr);
-    EXPECT_FALSE(FlashHostProbe::FlashCtrl(game.m_flash));
+    EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
     EXPECT_TRUE(login->IsWindowVisible());
     EXPECT_TRUE(frame.IsWindowVisible());
     // The next entry opens the game as usual.
@@ -215,7 +217,7 @@ TEST_F(EntryFixture, AGameWindowThatCannotBeMadeGivesTheLoginSideBack) {
     ASSERT_NE(game.m_hWnd, nullptr);
     EXPECT_TRUE(game.IsWindowVisible());
     EXPECT_FALSE(login->IsWindowVisible());
-    EXPECT_EQ(GameCaptionProbe::Title(game.m_caption), L"S13");
+    EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S13");
 }
 
 // ---- Menu ----
@@ -284,7 +286,7 @@ TEST_F(EntryFixture, MenuOpensBelowItsButtonAndGivesTheFocusBack) {
     EXPECT_EQ(g_menuRect.top, window.top + 34);
     // Dismissed without a choice: no command, the focus back on the control.
     PumpThroughFilters();
-    EXPECT_EQ(::GetFocus(), FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd);
+    EXPECT_EQ(::GetFocus(), FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd);
     EXPECT_EQ(log->Count("navigate " + Utf8(ReentryAddress(L"12"))), 0);
 }
 
@@ -298,7 +300,7 @@ TEST_F(EntryFixture, RefreshFromTheMenuCommandF5AndTheTimerNavigatesToTheReentry
     Settle();
 
     // Three key-downs, two of them auto-repeats: three refreshes; focus on the control.
-    HWND control = FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd;
+    HWND control = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
     ::PostMessageW(control, WM_KEYDOWN, VK_F5, 1);
     ::PostMessageW(control, WM_KEYDOWN, VK_F5, 0x40000001);
     ::PostMessageW(game.m_hWnd, WM_KEYDOWN, VK_F5, 0x40000001);
@@ -351,7 +353,7 @@ TEST_F(EntryFixture, NotificationIconHidesAndBringsBackTheWindow) {
     tarvinGame& game = EnterGame();
     game.HideToNotificationArea();
     EXPECT_FALSE(game.IsWindowVisible());
-    const NOTIFYICONDATAW& nid = TrayIconProbe::Record(game.m_tray);
+    const NOTIFYICONDATAW& nid = TrayIconProbe::Record(GameProbe::Tray(game));
     EXPECT_EQ(nid.cbSize, sizeof(NOTIFYICONDATAW));
     EXPECT_EQ(nid.hWnd, game.m_hWnd);
     EXPECT_EQ(nid.uID, 128u);
@@ -480,7 +482,7 @@ TEST_F(EntryFixture, TimersRunWhileAPageLoadsAndTheReentrySupersedesIt) {
 
 TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
     tarvinGame& game = EnterGame();
-    game.m_strLeaveGamePrompt = L"leave?";
+    GameProbe::LeavePrompt(game) = L"leave?";
     {
         BoxAnswerer answer(IDNO);
         game.ConfirmCloseGame();
@@ -495,8 +497,8 @@ TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
     }
     // No: all as it was.
     EXPECT_TRUE(game.IsWindowVisible());
-    ASSERT_TRUE(FlashHostProbe::FlashCtrl(game.m_flash));
-    EXPECT_NE(FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd, nullptr);
+    ASSERT_TRUE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+    EXPECT_NE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd, nullptr);
     EXPECT_FALSE(login->IsWindowVisible());
 
     // The other ways in: WM_CLOSE and SC_CLOSE ask; SC_MINIMIZE does not.
@@ -521,19 +523,19 @@ TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
         const RECT r = WindowRect(game.m_hWnd);
         const int x = r.right - 14, y = r.top + 14;
         game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
-        EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 100);
+        EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 100);
         game.SendMessageW(WM_NCLBUTTONDOWN, HTCLIENT, MAKELPARAM(x, y));
         game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
         EXPECT_EQ(answer.seen.count, 1);
     }
     EXPECT_EQ(game.m_hWnd, nullptr);
-    EXPECT_FALSE(FlashHostProbe::FlashCtrl(game.m_flash));
-    EXPECT_FALSE(FlashHostProbe::ReadyLayoutDone(game.m_flash));
+    EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+    EXPECT_FALSE(FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)));
     EXPECT_TRUE(login->IsWindowVisible());
     EXPECT_TRUE(frame.IsWindowVisible());
-    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 0);
-    EXPECT_FALSE(GameCaptionProbe::Pressed(game.m_caption));
-    EXPECT_EQ(GameCaptionProbe::ButtonStates(game.m_caption), (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
+    EXPECT_FALSE(GameCaptionProbe::Pressed(GameProbe::Caption(game)));
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)), (CaptionButtonStates{}));
 
     // The next entry opens a new window for the same object.
     EnterGame(L"13");
@@ -595,15 +597,15 @@ TEST_F(EntryFixture, YesActivatesTheLoginSideAndNoOtherProgramsWindow) {
 
 TEST(GameCaption, EveryNewWindowStartsWithTheCaptionStatesCleared) {
     tarvinGame game;
-    GameCaptionProbe::HotCode(game.m_caption) = 100;
-    GameCaptionProbe::Pressed(game.m_caption) = true;
-    GameCaptionProbe::ButtonStates(game.m_caption) = {ButtonState::Normal, ButtonState::Normal,
-                                                      ButtonState::Normal, ButtonState::Normal,
-                                                      ButtonState::Pressed};
+    GameCaptionProbe::HotCode(GameProbe::Caption(game)) = 100;
+    GameCaptionProbe::Pressed(GameProbe::Caption(game)) = true;
+    GameCaptionProbe::ButtonStates(GameProbe::Caption(game)) = {ButtonState::Normal, ButtonState::Normal,
+                                                                ButtonState::Normal, ButtonState::Normal,
+                                                                ButtonState::Pressed};
     ASSERT_TRUE(game.Create(tarvinGame::IDD));
-    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 0);
-    EXPECT_FALSE(GameCaptionProbe::Pressed(game.m_caption));
-    EXPECT_EQ(GameCaptionProbe::ButtonStates(game.m_caption), (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
+    EXPECT_FALSE(GameCaptionProbe::Pressed(GameProbe::Caption(game)));
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)), (CaptionButtonStates{}));
     game.DestroyWindow();
 }
 
@@ -612,17 +614,17 @@ TEST(GameCaption, AMinimiseByTheSystemKeepsTheMaximisedFlag) {
     ASSERT_TRUE(game.Create(tarvinGame::IDD));
     game.ShowWindow(SW_SHOWNOACTIVATE);
     game.OpenMaximized();
-    ASSERT_TRUE(game.m_bMaximized);
-    const RECT restorePlace = game.m_rcRestore;
+    ASSERT_TRUE(GameProbe::Maximized(game));
+    const RECT restorePlace = GameProbe::RestorePlace(game);
     for (int way = 0; way < 2; ++way) {
         if (way == 0)
             game.ShowWindow(SW_MINIMIZE); // Win+M
         else
             game.SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE); // the task bar
         ASSERT_TRUE(game.IsIconic());
-        EXPECT_TRUE(game.m_bMaximized) << way;
+        EXPECT_TRUE(GameProbe::Maximized(game)) << way;
         game.ShowWindow(SW_RESTORE);
-        EXPECT_TRUE(game.m_bMaximized) << way;
+        EXPECT_TRUE(GameProbe::Maximized(game)) << way;
         EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea())) << way;
     }
     // The next toggle restores to the remembered place, not to the full screen.
@@ -655,7 +657,7 @@ TEST(GameFilterFault, WithoutTheFilterTheDialogKeysWouldEndTheWindow) {
 
 TEST_F(EntryFixture, EnterAndEscapeNeverEndOrHideTheGameWindow) {
     tarvinGame& game = EnterGame();
-    HWND control = FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd;
+    HWND control = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
     for (HWND focus : {control, game.m_hWnd}) {
         ::SetFocus(focus);
         for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_CANCEL, VK_EXECUTE, VK_ESCAPE, VK_RETURN}) {
@@ -675,7 +677,7 @@ TEST_F(EntryFixture, EnterAndEscapeNeverEndOrHideTheGameWindow) {
 
 TEST_F(EntryFixture, RightPressesOnTheControlAreDroppedAndMovesResetTheCaption) {
     tarvinGame& game = EnterGame();
-    HWND control = FlashHostProbe::FlashCtrl(game.m_flash)->m_hWnd;
+    HWND control = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
     g_rightDown = g_rightUp = 0;
     ASSERT_TRUE(::SetWindowSubclass(control, &CountRightButton, 1, 0));
     ::PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
@@ -688,11 +690,11 @@ TEST_F(EntryFixture, RightPressesOnTheControlAreDroppedAndMovesResetTheCaption) 
     // A lit caption button goes dark when the mouse comes onto the control.
     const RECT r = WindowRect(game.m_hWnd);
     game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(r.right - 40, r.top + 10));
-    ASSERT_NE(GameCaptionProbe::HotCode(game.m_caption), 0);
+    ASSERT_NE(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
     ::PostMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(30, 30));
     PumpThroughFilters();
-    EXPECT_EQ(GameCaptionProbe::HotCode(game.m_caption), 0);
-    EXPECT_EQ(GameCaptionProbe::ButtonStates(game.m_caption), (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)), (CaptionButtonStates{}));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "login/win/CtarvinDlg.h"
 
 #include "probes/FlashHostProbe.h"
+#include "probes/GameProbe.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -202,9 +203,9 @@ protected:
     tarvinGame& EnterGame(const std::wstring& serverId = L"12") {
         Complete(EntryAddress(serverId));
         tarvinGame& game = login->m_game;
-        if (game.m_hWnd && !FlashHostProbe::FlashCtrl(game.m_flash)) {
-            FlashHostProbe::FlashCtrl(game.m_flash) = std::make_unique<CShockwaveflash1>();
-            FlashHostProbe::FlashCtrl(game.m_flash)
+        if (game.m_hWnd && !FlashHostProbe::FlashCtrl(GameProbe::Flash(game))) {
+            FlashHostProbe::FlashCtrl(GameProbe::Flash(game)) = std::make_unique<CShockwaveflash1>();
+            FlashHostProbe::FlashCtrl(GameProbe::Flash(game))
                 ->Create(nullptr, WS_CHILD | WS_VISIBLE, ControlPlace(game.m_hWnd), &game, 1001);
         }
         return game;
