@@ -7,6 +7,7 @@
 
 #include "probes/FlashHostProbe.h"
 #include "probes/GameProbe.h"
+#include "probes/LoginDialogProbe.h"
 #include "game_support.h"
 #include "movie_server.h"
 #include "test_support.h"
@@ -355,10 +356,10 @@ TEST_F(FlashMissing, TheNoticePromisesF5OnlyWhereF5EntersAgain) {
     };
     CtarvinDlg login;
     ASSERT_TRUE(login.Create(CtarvinDlg::IDD));
-    tarvinGame& owned = login.m_game;
+    tarvinGame& owned = LoginDialogProbe::Game(login);
     ASSERT_TRUE(owned.Create(tarvinGame::IDD, &login));
     for (const Case& c : cases) {
-        login.m_strReentryUrl = c.reentry;
+        LoginDialogProbe::ReentryUrl(login) = c.reentry;
         owned.LoadGameMovie(Query());
         ASSERT_TRUE(FlashHostProbe::Notice(GameProbe::Flash(owned)));
         EXPECT_EQ(FlashHostProbe::Notice(GameProbe::Flash(owned))->GetText(),

@@ -7,6 +7,7 @@
 // records that it outlived its event.
 #include "probes/FlashHostProbe.h"
 #include "probes/GameProbe.h"
+#include "probes/LoginDialogProbe.h"
 #include "game_support.h"
 #include "movie_server.h"
 
@@ -39,7 +40,7 @@ protected:
     }
     void TearDown() override {
         if (login)
-            FlashHostProbe::FlashCtrl(GameProbe::Flash(login->m_game)).reset();
+            FlashHostProbe::FlashCtrl(GameProbe::Flash(LoginDialogProbe::Game(*login))).reset();
         EntryFixture::TearDown();
         EXPECT_TRUE(GraveyardFlash::Untouched());
         GraveyardFlash::Free();
@@ -50,11 +51,11 @@ protected:
     tarvinGame& Play(const std::string& script) {
         server.SetScript(script + "show end\n");
         Complete(kPortal + L"/games/kelvo/enter/error.php?uid=1&serverid=12&gameaddress=S12&client=2");
-        tarvinGame& game = login->m_game;
+        tarvinGame& game = LoginDialogProbe::Game(*login);
         EXPECT_NE(game.m_hWnd, nullptr);
         // Refreshes go to our server: nothing listens on the portal's address here, and the web
         // view's error pages would lead it back there without end.
-        login->m_strReentryUrl = Reentry();
+        LoginDialogProbe::ReentryUrl(*login) = Reentry();
         FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
         auto flash = std::make_unique<GraveyardFlash>();
         EXPECT_TRUE(flash->Create(&game, ControlPlace(game.m_hWnd), 1001));
@@ -278,9 +279,9 @@ TEST_F(BridgeFixture, ControlReplacedOrRemovedInsideALoadCallIsNeverCalledAgain)
         for (std::size_t k = 0; k < std::size(kDispids); ++k) {
             SCOPED_TRACE(std::string(replace ? "replaced" : "removed") + " inside call " + std::to_string(k));
             Complete(kPortal + L"/games/kelvo/enter/error.php?uid=1&serverid=12&gameaddress=S12&client=2");
-            tarvinGame& game = login->m_game;
+            tarvinGame& game = LoginDialogProbe::Game(*login);
             ASSERT_NE(game.m_hWnd, nullptr);
-            login->m_strReentryUrl = Reentry();
+            LoginDialogProbe::ReentryUrl(*login) = Reentry();
             const std::wstring query =
                 L"uid=1&serverid=12&mainVersion=1001&resourceHost=" + server.Root() + L"&client=2";
             const std::vector<std::string> calls =

@@ -10,6 +10,7 @@
 #include "probes/FlashHostProbe.h"
 #include "probes/GameCaptionProbe.h"
 #include "probes/GameProbe.h"
+#include "probes/LoginDialogProbe.h"
 #include "probes/TrayIconProbe.h"
 #include "game_support.h"
 #include "loopback_server.h"
@@ -56,7 +57,7 @@ struct EffectRecorder {
         return ::CallNextHookEx(nullptr, code, wp, lp);
     }
     void Record(const CWPRETSTRUCT& m) {
-        tarvinGame& game = login->m_game;
+        tarvinGame& game = LoginDialogProbe::Game(*login);
         const std::string state =
             " title=" + Utf8(GameCaptionProbe::Title(GameProbe::Caption(game))) +
             " query=" + (FlashHostProbe::QueryBuffer(GameProbe::Flash(game))[0] ? "set" : "empty");
@@ -79,14 +80,15 @@ EffectRecorder* EffectRecorder::current = nullptr;
 
 TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     // The page's before-unload handler, to see it cleared.
-    ASSERT_EQ(PutBeforeUnload(login->m_browser.get_Document().Get(), L"return 'stay?';"), S_OK);
+    ASSERT_EQ(PutBeforeUnload(LoginDialogProbe::Browser(*login).get_Document().Get(), L"return 'stay?';"),
+              S_OK);
     std::vector<std::string> effects;
     {
         EffectRecorder recorder(login, frame.m_hWnd);
         Complete(EntryAddress(L"12"));
         effects = recorder.lines;
     }
-    tarvinGame& game = login->m_game;
+    tarvinGame& game = LoginDialogProbe::Game(*login);
     ASSERT_NE(game.m_hWnd, nullptr);
     // Hidden first; created, placed and shown before the title; maximising leaves it where it is.
     const std::vector<std::string> expected = {
@@ -105,7 +107,7 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
     EXPECT_TRUE(GameProbe::Maximized(game));
     EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S12");
-    EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"12"));
+    EXPECT_EQ(LoginDialogProbe::ReentryUrl(*login), ReentryAddress(L"12"));
     EXPECT_STREQ(FlashHostProbe::QueryBuffer(GameProbe::Flash(game)),
                  L"uid=1&serverid=12&gameaddress=S12&mainVersion=1001&resourceHost=http://h/&client=2");
     // The web view went back to the login page, the page's handler cleared first.
@@ -133,13 +135,13 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
     EXPECT_TRUE(GameProbe::Maximized(game));
     EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S13");
-    EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
+    EXPECT_EQ(LoginDialogProbe::ReentryUrl(*login), ReentryAddress(L"13"));
     EXPECT_EQ(std::wstring(FlashHostProbe::QueryBuffer(GameProbe::Flash(game))).find(L"serverid=13&"), 6u);
 
     // An address without the keys keeps the earlier title and re-entry address.
     Complete(kPortal + L"/error?a=1");
     EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S13");
-    EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
+    EXPECT_EQ(LoginDialogProbe::ReentryUrl(*login), ReentryAddress(L"13"));
     EXPECT_STREQ(FlashHostProbe::QueryBuffer(GameProbe::Flash(game)), L"a=1");
 }
 
@@ -147,7 +149,7 @@ TEST_F(EntryFixture, OtherPagesChangeNothing) {
     for (const std::wstring& address : {kLoginPage, L"error?serverid=1&x" + std::wstring(),
                                         kPortal + L"/Error?x", std::wstring(L"res://kelvo.exe/208#error")}) {
         Complete(address);
-        EXPECT_EQ(login->m_game.m_hWnd, nullptr) << Utf8(address);
+        EXPECT_EQ(LoginDialogProbe::Game(*login).m_hWnd, nullptr) << Utf8(address);
         EXPECT_TRUE(login->IsWindowVisible()) << Utf8(address);
         EXPECT_TRUE(frame.IsWindowVisible()) << Utf8(address);
     }
@@ -165,14 +167,14 @@ TEST_F(EntryFixture, AGameEntryDuringTheUpdateWaitsForItsDecision) {
     for (const auto& c : cases) {
         login->BeginUpdateDecision();
         Complete(EntryAddress(L"12"));
-        EXPECT_EQ(login->m_game.m_hWnd, nullptr) << c.name;
+        EXPECT_EQ(LoginDialogProbe::Game(*login).m_hWnd, nullptr) << c.name;
         EXPECT_TRUE(login->IsWindowVisible()) << c.name;
         if (c.decision == Decision::FrameClosed)
             frame.SendMessageW(WM_CLOSE);
         login->EndUpdateDecision(c.decision == Decision::Installed);
-        EXPECT_EQ(login->m_game.m_hWnd != nullptr, c.opens) << c.name;
-        if (login->m_game.m_hWnd)
-            login->m_game.DestroyWindow();
+        EXPECT_EQ(LoginDialogProbe::Game(*login).m_hWnd != nullptr, c.opens) << c.name;
+        if (LoginDialogProbe::Game(*login).m_hWnd)
+            LoginDialogProbe::Game(*login).DestroyWindow();
         login->ShowLoginSide();
     }
 }
@@ -207,7 +209,7 @@ TEST_F(EntryFixture, AGameWindowThatCannotBeMadeGivesTheLoginSideBack) {
         RefuseOwnedWindows refuse(login->m_hWnd);
         Complete(EntryAddress(L"12"));
     }
-    tarvinGame& game = login->m_game;
+    tarvinGame& game = LoginDialogProbe::Game(*login);
     EXPECT_EQ(game.m_hWnd, nullptr);
     EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
     EXPECT_TRUE(login->IsWindowVisible());
@@ -326,10 +328,10 @@ TEST_F(EntryFixture, RefreshFromTheMenuCommandF5AndTheTimerNavigatesToTheReentry
 }
 
 TEST_F(EntryFixture, RefreshDoesNothingWithoutAReentryAddress) {
-    tarvinGame& game = login->m_game;
+    tarvinGame& game = LoginDialogProbe::Game(*login);
     Complete(kPortal + L"/error?a=1&gameaddress=S1&x");
     ASSERT_NE(game.m_hWnd, nullptr);
-    ASSERT_TRUE(login->m_strReentryUrl.empty());
+    ASSERT_TRUE(LoginDialogProbe::ReentryUrl(*login).empty());
     const std::string before = log->Text();
     game.SendMessageW(WM_COMMAND, 32772);
     ::PostMessageW(game.m_hWnd, WM_KEYDOWN, VK_F5, 1);
@@ -457,11 +459,11 @@ TEST_F(EntryFixture, TimersRunWhileAPageLoadsAndTheReentrySupersedesIt) {
     });
     LoopbackServer quick([&](SOCKET s, const std::string&) { LoopbackServer::Send(s, page("Again")); });
     tarvinGame& game = EnterGame();
-    login->m_strReentryUrl = quick.Url(L"/again");
+    LoginDialogProbe::ReentryUrl(*login) = quick.Url(L"/again");
     const std::wstring held = slow.Url(L"/held");
-    const std::string reentered = "complete " + Utf8(login->m_strReentryUrl);
+    const std::string reentered = "complete " + Utf8(LoginDialogProbe::ReentryUrl(*login));
     const DWORD start = ::GetTickCount();
-    login->m_browser.Navigate(held.c_str(), nullptr, nullptr, nullptr, nullptr);
+    LoginDialogProbe::Browser(*login).Navigate(held.c_str(), nullptr, nullptr, nullptr, nullptr);
     // The game window's reload timer and a timer of the login dialog, while the page is held.
     g_loginTicked = false;
     ::SetTimer(login->m_hWnd, 77, 100, &LoginTick);
