@@ -33,6 +33,16 @@ public:
     // the control into its place.
     bool ReadyStateChanged() noexcept;
 
+    // The current control; none before the first load, after a removal, or where the notice stands.
+    CShockwaveflash1* Control() const noexcept { return m_pFlashCtrl.get(); }
+    // The notice's window where no control could be created; none otherwise.
+    HWND NoticeWindow() const noexcept { return m_pFlashNotice ? m_pFlashNotice->m_hWnd : nullptr; }
+    // The whole query of the last load, for the reloads.
+    const std::wstring& GameQuery() const noexcept { return m_strGameQuery; }
+
+private:
+    friend struct FlashHostProbe; // the host's state, for the tests
+
     std::unique_ptr<CShockwaveflash1> m_pFlashCtrl;
     // Counts the replacements and removals of m_pFlashCtrl: a load whose control is no longer the
     // current one stops calling it.

@@ -6,7 +6,7 @@
 // U+0000, as LoadText reads it.
 #include "fuzz/FuzzInput.h"
 #include "markup/MarkupDocument.h"
-#include "markup/MarkupDocumentProbe.h"
+#include "tests/native/MarkupDocumentProbe.h"
 
 #include <algorithm>
 #include <cstdint>

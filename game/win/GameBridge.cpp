@@ -26,7 +26,7 @@ public:
         if (WindowLives())
             ::SetTimer(m_game.m_hWnd, kGameReloadTimer, kReloadDelayMs, nullptr);
     }
-    void SetLeaveGamePrompt(std::u16string prompt) override { m_game.m_strLeaveGamePrompt = ToWide(prompt); }
+    void SetLeaveGamePrompt(std::u16string prompt) override { m_game.SetLeaveGamePrompt(ToWide(prompt)); }
     void ToggleMaximized() override {
         if (WindowLives())
             m_game.ToggleMaximized();
@@ -77,7 +77,7 @@ void tarvinGame::OnFlashReadyStateChange(long) {
 LRESULT tarvinGame::OnReloadMovie(WPARAM, LPARAM) {
     // The whole stored query: m_szGameQuery holds its first 1499 units, and nothing of a longer
     // query may be lost from a reload.
-    LoadGameMovie(m_flash.m_strGameQuery);
+    LoadGameMovie(m_flash.GameQuery());
     return 0;
 }
 

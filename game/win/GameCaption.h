@@ -11,6 +11,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvo {
@@ -44,6 +45,19 @@ public:
     // Puts lit buttons back to normal; true when a repaint is due.
     bool Reset() { return CaptionButtonsReset(m_nButtonState, m_bPressed, m_nHotCode); }
     bool WantsHandCursor() const noexcept { return m_nHotCode > 0; }
+    // A press on a caption button waits for the next non-client move.
+    bool Pressed() const noexcept { return m_bPressed; }
+    // The hot code of the caption button last entered; 0 none.
+    int HotCode() const noexcept { return m_nHotCode; }
+    // Nothing is hot any more: the window went during the button's own action.
+    void ForgetHotButton() noexcept { m_nHotCode = 0; }
+    // Where the last paint put the menu button, in window coordinates.
+    const RECT& MenuButtonRect() const noexcept { return m_rcButton[0]; }
+    // The title drawn centred on the caption (the server's name).
+    void SetTitle(std::wstring title) { m_strCaptionTitle = std::move(title); }
+
+private:
+    friend struct GameCaptionProbe; // the frame's state, for the tests
 
     int m_nBorderWidth = kGameBorderWidth;
     int m_nCaptionHeight = kGameCaptionHeight;
@@ -57,7 +71,6 @@ public:
     // The caption button last entered by the mouse (its hot code); 0 none.
     int m_nHotCode = 0;
 
-private:
     // A picture's place in the art: side by side in one bitmap, x from the left, at the top.
     struct Picture {
         int id = 0;

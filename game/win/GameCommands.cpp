@@ -28,13 +28,13 @@ void tarvinGame::ShowGameMenu() {
     HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
     if (popup) {
         const RECT window = WindowRect(m_hWnd);
-        const RECT& button = m_caption.m_rcButton[0];
+        const RECT& button = m_caption.MenuButtonRect();
         // Returns when the menu closes; a chosen item arrives afterwards as WM_COMMAND.
         ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, window.left + button.left,
                          window.top + button.bottom + kMenuGap, 0, m_hWnd, nullptr);
     }
-    if (m_flash.m_pFlashCtrl && m_flash.m_pFlashCtrl->m_hWnd)
-        ::SetFocus(m_flash.m_pFlashCtrl->m_hWnd);
+    if (CShockwaveflash1* control = m_flash.Control(); control && control->m_hWnd)
+        ::SetFocus(control->m_hWnd);
 }
 
 bool tarvinGame::CanRefresh() const {
@@ -61,8 +61,8 @@ void tarvinGame::ClearBrowserCache() {
 void tarvinGame::ShowFlashDisplaySettings() {
     // A movie without the function answers nothing; there is nothing the player could do about it,
     // so the reply is not looked at.
-    if (m_flash.m_pFlashCtrl)
-        m_flash.m_pFlashCtrl->CallFunction(kFlashSettingsRequest);
+    if (CShockwaveflash1* control = m_flash.Control())
+        control->CallFunction(kFlashSettingsRequest);
 }
 
 void tarvinGame::HideToNotificationArea() {
@@ -134,8 +134,10 @@ BOOL tarvinGame::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_KEYDOWN) {
         // Enter, Escape and Ctrl+Break never reach the dialog keyboard handling, which would end
         // this window as OK or Cancel while the login side is hidden.
-        if (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_CANCEL)
-            return m_flash.m_pFlashCtrl ? m_flash.m_pFlashCtrl->PreTranslateMessage(pMsg) : FALSE;
+        if (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_CANCEL) {
+            CShockwaveflash1* control = m_flash.Control();
+            return control ? control->PreTranslateMessage(pMsg) : FALSE;
+        }
         // Every key-down refreshes, auto-repeats included.
         if (pMsg->wParam == VK_F5)
             RefreshGame();

@@ -35,10 +35,11 @@ public:
     void Remove() noexcept;
     bool Shown() const noexcept { return m_bShown; }
 
+private:
+    friend struct TrayIconProbe; // the icon's record, for the tests
+
     // The record the icon was added with, and is deleted with.
     NOTIFYICONDATAW m_nidTray{};
-
-private:
     bool m_bShown = false;
 };
 

@@ -46,7 +46,7 @@ tarvinGame::tarvinGame(CWnd* pParent) : CDialog(IDD, pParent) {
 }
 
 void tarvinGame::SetCaptionTitle(std::wstring title) {
-    m_caption.m_strCaptionTitle = std::move(title);
+    m_caption.SetTitle(std::move(title));
 }
 
 int tarvinGame::OnCreate(LPCREATESTRUCTW) {
@@ -99,12 +99,12 @@ LRESULT tarvinGame::OnNcHitTest(POINT point) {
 
 void tarvinGame::OnNcMouseMove(UINT, POINT point) {
     bool repaint = false;
-    if (m_caption.m_bPressed) {
+    if (m_caption.Pressed()) {
         const CaptionAction action = m_caption.Click();
         RunCaptionAction(action);
         // The close confirmation may have ended the window; nothing is hot in a window that is gone.
         if (!m_hWnd) {
-            m_caption.m_nHotCode = 0;
+            m_caption.ForgetHotButton();
             return;
         }
         repaint = action != CaptionAction::None;
@@ -170,7 +170,7 @@ void tarvinGame::OnGetMinMaxInfo(MINMAXINFO* lpMMI) {
 }
 
 void tarvinGame::ApplyMaximizedRule() {
-    m_bMaximized = GameStaysMaximized(m_bMaximized, ToGameRect(WindowRect(m_hWnd)), m_caption.m_nHotCode,
+    m_bMaximized = GameStaysMaximized(m_bMaximized, ToGameRect(WindowRect(m_hWnd)), m_caption.HotCode(),
                                       IsIconic() != FALSE);
 }
 
@@ -233,7 +233,7 @@ std::optional<GameRect> tarvinGame::GameControlPlace() const noexcept {
 void tarvinGame::LayoutGameControl() {
     HWND control = m_hWnd ? GetDlgItem(kGameControlId) : nullptr;
     // The notice that stands in for a control that could not be created fills the same place.
-    HWND notice = m_hWnd && m_flash.m_pFlashNotice ? m_flash.m_pFlashNotice->m_hWnd : nullptr;
+    HWND notice = m_hWnd ? m_flash.NoticeWindow() : nullptr;
     if (!control && !notice)
         return;
     const auto place = GameControlPlace();

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace kelvo {
 
@@ -59,12 +60,6 @@ public:
     void ClearBrowserCache();
     void ShowFlashDisplaySettings();
 
-    // Placement.
-    bool m_bMaximized = false;
-    RECT m_rcRestore{};
-    // The self-drawn frame: pictures, title, caption buttons, hit-test.
-    GameCaption m_caption;
-
     // ---- Flash host (GameBridge.cpp) ----
     // Replaces the Flash control by a new one running the loader movie named by the query.
     void LoadGameMovie(const std::wstring& query);
@@ -78,13 +73,9 @@ public:
     // window is too small for it (minimised, say).
     std::optional<GameRect> GameControlPlace() const noexcept;
 
-    // The control, its loads and the query they came from.
-    FlashHost m_flash;
-    std::wstring m_strLeaveGamePrompt;
+    // The movie's leave question (the bridge's "tips"); each new movie starts from the default.
+    void SetLeaveGamePrompt(std::wstring prompt) { m_strLeaveGamePrompt = std::move(prompt); }
     static const wchar_t* const kDefaultLeaveGamePrompt;
-
-    // Notification-area icon.
-    TrayIcon m_tray;
 
 protected:
     BOOL OnInitDialog() override;
@@ -117,8 +108,21 @@ protected:
     DECLARE_EVENTSINK_MAP()
 
 private:
+    friend struct GameProbe; // the window's state, for the tests
+
     void RunCaptionAction(CaptionAction action);
     void ApplyMaximizedRule();
+
+    // Placement.
+    bool m_bMaximized = false;
+    RECT m_rcRestore{};
+    // The self-drawn frame: pictures, title, caption buttons, hit-test.
+    GameCaption m_caption;
+    // The control, its loads and the query they came from.
+    FlashHost m_flash;
+    std::wstring m_strLeaveGamePrompt;
+    // Notification-area icon.
+    TrayIcon m_tray;
 
     HICON m_hIcon = nullptr;
     GameOwner* m_pGameOwner = nullptr;

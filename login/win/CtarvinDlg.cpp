@@ -35,9 +35,7 @@ class LoginGameEntry final : public GameEntrySteps {
 public:
     explicit LoginGameEntry(CtarvinDlg& dlg) noexcept : m_dlg(dlg) {}
 
-    void Navigate(const std::u16string& address) override {
-        m_dlg.m_browser.Navigate(ToWide(address).c_str(), nullptr, nullptr, nullptr, nullptr);
-    }
+    void Navigate(const std::u16string& address) override { m_dlg.NavigateWebView(ToWide(address)); }
 
     void ScheduleLoginPageRetry(unsigned delayMs) override {
         ::SetTimer(m_dlg.m_hWnd, kLoginPageRetryTimer, delayMs, nullptr);
@@ -46,7 +44,7 @@ public:
     void CancelLoginPageRetry() override { ::KillTimer(m_dlg.m_hWnd, kLoginPageRetryTimer); }
 
     WebViewReset ClearBeforeUnload() override {
-        ComPtr<IDispatch> document = m_dlg.m_browser.get_Document();
+        ComPtr<IDispatch> document = m_dlg.WebViewDocument();
         ComPtr<IHTMLDocument2> html;
         if (!document || FAILED(html.QueryFrom(document.Get(), IID_IHTMLDocument2)) || !html)
             return WebViewReset::NoDocument;
@@ -70,30 +68,19 @@ public:
 
     void ShowLoginSide() override { m_dlg.ShowLoginSide(); }
 
-    bool HasGameWindow() override { return m_dlg.m_game.m_hWnd != nullptr; }
+    bool HasGameWindow() override { return m_dlg.HasGameWindow(); }
 
-    bool CreateGameWindow() override {
-        if (!m_dlg.m_game.Create(tarvinGame::IDD, &m_dlg))
-            return false;
-        const RECT work = WorkArea();
-        ::MoveWindow(m_dlg.m_game.m_hWnd, work.left, work.top, work.right - work.left, work.bottom - work.top,
-                     TRUE);
-        return true;
-    }
+    bool CreateGameWindow() override { return m_dlg.CreateGameWindow(); }
 
-    void ShowGameWindow() override { m_dlg.m_game.ShowWindow(SW_SHOW); }
+    void ShowGameWindow() override { m_dlg.ShowGameWindow(); }
 
-    void SetReentryAddress(const std::u16string& address) override {
-        m_dlg.m_strReentryUrl = ToWide(address);
-    }
+    void SetReentryAddress(const std::u16string& address) override { m_dlg.SetReentryUrl(ToWide(address)); }
 
-    void SetCaptionTitle(const std::u16string& title) override {
-        m_dlg.m_game.SetCaptionTitle(ToWide(title));
-    }
+    void SetCaptionTitle(const std::u16string& title) override { m_dlg.SetGameCaptionTitle(ToWide(title)); }
 
-    void OpenMaximized() override { m_dlg.m_game.OpenMaximized(); }
+    void OpenMaximized() override { m_dlg.OpenGameMaximized(); }
 
-    void LoadGameMovie(const std::u16string& query) override { m_dlg.m_game.LoadGameMovie(ToWide(query)); }
+    void LoadGameMovie(const std::u16string& query) override { m_dlg.LoadGameMovie(ToWide(query)); }
 
     void Note(const std::u16string& line) override { ::OutputDebugStringW(ToWide(line).c_str()); }
 
@@ -198,8 +185,7 @@ void CtarvinDlg::AbandonUpdate() {
 void CtarvinDlg::CreateBrowserView() {
     if (!m_browser.m_hWnd) {
         m_browser.Create(nullptr, WS_CHILD | WS_VISIBLE, kBrowserRect, this, IDC_BROWSER);
-        const std::wstring placeholder = ToWide(PlaceholderAddress(ToU16(AfxGetAppName())));
-        m_browser.Navigate(placeholder.c_str(), nullptr, nullptr, nullptr, nullptr);
+        NavigateWebView(ToWide(PlaceholderAddress(ToU16(AfxGetAppName()))));
     }
     if (!IsWindowVisible())
         ShowWindow(SW_SHOW);
@@ -209,6 +195,18 @@ void CtarvinDlg::CreateBrowserView() {
         m_bRestacked = true;
         StackAboveOwner();
     }
+}
+
+void CtarvinDlg::NavigateWebView(const std::wstring& address) {
+    m_browser.Navigate(address.c_str(), nullptr, nullptr, nullptr, nullptr);
+}
+
+bool CtarvinDlg::CreateGameWindow() {
+    if (!m_game.Create(tarvinGame::IDD, this))
+        return false;
+    const RECT work = WorkArea();
+    ::MoveWindow(m_game.m_hWnd, work.left, work.top, work.right - work.left, work.bottom - work.top, TRUE);
+    return true;
 }
 
 void CtarvinDlg::StackAboveOwner() {
@@ -306,10 +304,10 @@ std::optional<BOOL> TranslateEnterEscape(MSG* pMsg, CtarvinDlg* pLogin) {
     if (pMsg->message != WM_KEYDOWN)
         return std::nullopt;
     if (pMsg->wParam == VK_RETURN)
-        return pLogin ? pLogin->m_browser.PreTranslateMessage(pMsg) : FALSE;
+        return pLogin ? pLogin->PassKeyToWebView(pMsg) : FALSE;
     // Ctrl+Break is Escape to the dialog keyboard handling: neither may end the frame or the login.
     if (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_CANCEL)
-        return pLogin && pLogin->m_game.m_hWnd ? FALSE : TRUE;
+        return pLogin && pLogin->HasGameWindow() ? FALSE : TRUE;
     return std::nullopt;
 }
 

@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace kelvo {
 
@@ -46,9 +47,22 @@ public:
     bool IsFirstPaintPending() const noexcept { return m_bFirstPaint; }
     COLORREF GetKeyColour() const noexcept { return m_clrKey; }
 
-    CExplorer1 m_browser;
-    tarvinGame m_game;
-    std::wstring m_strReentryUrl;
+    // The web view, for the game entry's steps and the keys: a page to open, the document of the
+    // page it shows (none before the first), and a key handed on to the page.
+    void NavigateWebView(const std::wstring& address);
+    ComPtr<IDispatch> WebViewDocument() { return m_browser.get_Document(); }
+    BOOL PassKeyToWebView(MSG* pMsg) { return m_browser.PreTranslateMessage(pMsg); }
+
+    // The game window, for the game entry's steps: whether one is open, a new one over the work
+    // area (false when it cannot be created), shown, and what it shows.
+    bool HasGameWindow() const noexcept { return m_game.m_hWnd != nullptr; }
+    bool CreateGameWindow();
+    void ShowGameWindow() { m_game.ShowWindow(SW_SHOW); }
+    void SetGameCaptionTitle(std::wstring title) { m_game.SetCaptionTitle(std::move(title)); }
+    void OpenGameMaximized() { m_game.OpenMaximized(); }
+    void LoadGameMovie(const std::wstring& query) { m_game.LoadGameMovie(query); }
+    // The address a refresh of the game enters again; empty for none.
+    void SetReentryUrl(std::wstring address) { m_strReentryUrl = std::move(address); }
 
 protected:
     BOOL OnInitDialog() override;
@@ -69,10 +83,16 @@ protected:
     DECLARE_EVENTSINK_MAP()
 
 private:
+    friend struct LoginDialogProbe; // the dialog's windows and state, for the tests
+
     // The game window's owner: re-entry through the web view, and the login side shown again.
     bool CanReenter() const override { return !m_strReentryUrl.empty(); }
     void Reenter() override;
     void GameLeft() override;
+
+    CExplorer1 m_browser;
+    tarvinGame m_game;
+    std::wstring m_strReentryUrl;
 
     HICON m_hIcon = nullptr;
     COLORREF m_clrKey = RGB(255, 255, 254);

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "markup/MarkupDocument.h"
-#include "markup/MarkupDocumentProbe.h"
+#include "MarkupDocumentProbe.h"
 
 #include <string>
 

@@ -8,6 +8,8 @@
 #include "tests/native/pe_test_image.h"
 #include "update/win/CngSignatureChecker.h"
 
+#include "probes/FlashHostProbe.h"
+#include "probes/GameProbe.h"
 #include "game_support.h"
 #include "test_support.h"
 
@@ -125,31 +127,32 @@ TEST(FlashCopies, EachCopyGivesTheControlOrItsReason) {
         }
         ::SetEnvironmentVariableW(L"KELVO_TEST_FACTORY", c.factoryMode);
         const FlashCopyLibrary copy(path, c.pin);
-        game.m_flash.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
-        game.m_flash.m_bReadyLayoutDone = false;
+        FlashHostProbe::FlashCtrl(GameProbe::Flash(game)) = std::make_unique<CShockwaveflash1>();
+        FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)) = false;
         std::uint32_t code = 0;
-        EXPECT_EQ(game.m_flash.m_pFlashCtrl->CreateFromCopy(copy, WS_CHILD, place, &game, 1001, &code),
+        EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))
+                      ->CreateFromCopy(copy, WS_CHILD, place, &game, 1001, &code),
                   c.fault)
             << c.name;
         EXPECT_EQ(code, c.code) << c.name;
         if (c.fault != FlashCopyFault::None) {
-            EXPECT_EQ(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr) << c.name;
+            EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd, nullptr) << c.name;
             EXPECT_EQ(game.GetDlgItem(1001), nullptr) << c.name << ": a host window is left";
             continue;
         }
         // Calls reach it and its events reach the game window, as for a registered control.
-        ASSERT_NE(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr);
-        EXPECT_EQ(game.GetDlgItem(1001), game.m_flash.m_pFlashCtrl->m_hWnd);
+        ASSERT_NE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd, nullptr);
+        EXPECT_EQ(game.GetDlgItem(1001), FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd);
         const int menus = log.Count(L"put Menu false");
-        EXPECT_EQ(game.m_flash.m_pFlashCtrl->Menu(false), S_OK);
+        EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->Menu(false), S_OK);
         EXPECT_EQ(log.Count(L"put Menu false"), menus + 1);
-        EXPECT_TRUE(PumpUntil([&] { return game.m_flash.m_bReadyLayoutDone; }))
+        EXPECT_TRUE(PumpUntil([&] { return FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)); }))
             << "no ready-state change arrived";
-        game.m_flash.m_pFlashCtrl.reset();
+        FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
         Pump(50);
     }
     ::SetEnvironmentVariableW(L"KELVO_TEST_FACTORY", nullptr);
-    game.m_flash.m_pFlashCtrl.reset();
+    FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
     game.DestroyWindow();
     Pump(50);
     if (!otherBuilt)
@@ -169,17 +172,17 @@ TEST(FlashCopyChild, TheGameWindowShowsTheExpectedControl) {
     const bool fromCopy = ::GetModuleHandleW(L"flash.ocx") != nullptr;
     const bool fromRegistration = ::GetModuleHandleW(L"kelvo_standins.dll") != nullptr;
     if (expected == L"notice") {
-        EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
-        EXPECT_TRUE(game.m_flash.m_pFlashNotice);
+        EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+        EXPECT_TRUE(FlashHostProbe::Notice(GameProbe::Flash(game)));
     } else {
-        ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
-        EXPECT_FALSE(game.m_flash.m_pFlashNotice);
+        ASSERT_TRUE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+        EXPECT_FALSE(FlashHostProbe::Notice(GameProbe::Flash(game)));
         EXPECT_EQ(fromCopy, expected == L"copy");
         EXPECT_EQ(fromRegistration, expected == L"registered");
-        EXPECT_TRUE(PumpUntil([&] { return game.m_flash.m_bReadyLayoutDone; }));
+        EXPECT_TRUE(PumpUntil([&] { return FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)); }));
         EXPECT_EQ(log.Count(L"Play"), 1);
     }
-    game.m_flash.m_pFlashCtrl.reset();
+    FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
     game.DestroyWindow();
     Pump(50);
 }

@@ -5,6 +5,9 @@
 #include "game/win/tarvinGame.h"
 #include "login/win/CtarvinDlg.h"
 
+#include "probes/FlashHostProbe.h"
+#include "probes/GameProbe.h"
+#include "probes/LoginDialogProbe.h"
 #include "game_support.h"
 #include "movie_server.h"
 #include "test_support.h"
@@ -81,7 +84,7 @@ protected:
         ::SetWindowPos(game.m_hWnd, HWND_TOP, 100, 80, 900, 600, SWP_SHOWWINDOW);
     }
     void TearDown() override {
-        game.m_flash.m_pFlashCtrl.reset();
+        FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
         game.DestroyWindow();
         Pump(50);
         log.reset();
@@ -140,13 +143,13 @@ TEST_F(FlashHost, LoadSetsThePropertiesInOrderThenLoadsAndPlays) {
         Count(
             L"FlashCall <invoke name=\"noSuchFunction\" returntype=\"xml\"><arguments></arguments></invoke>"),
         1u);
-    EXPECT_STREQ(game.m_flash.m_szGameQuery, query.c_str());
-    EXPECT_EQ(game.m_strLeaveGamePrompt,
+    EXPECT_STREQ(FlashHostProbe::QueryBuffer(GameProbe::Flash(game)), query.c_str());
+    EXPECT_EQ(GameProbe::LeavePrompt(game),
               L"\u63D0\u793A:\u60A8\u786E\u5B9A\u8981\u79BB\u5F00\u5F53\u524D\u6E38\u620F\u5417?");
 
     // The control: a plain child, id 1001, inside the frame.
-    ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
-    const HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
+    ASSERT_TRUE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+    const HWND control = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
     EXPECT_EQ(game.GetDlgItem(1001), control);
     EXPECT_TRUE(::IsWindowVisible(control));
     EXPECT_EQ(::GetWindowLongPtrW(control, GWL_STYLE) & (WS_BORDER | WS_CAPTION | WS_THICKFRAME), 0);
@@ -177,12 +180,12 @@ TEST_F(FlashHost, RelativeMovieAddressFailsLikeAMissingFile) {
 
 TEST_F(FlashHost, LayoutOnTheFirstReadyStateChangeOnly) {
     game.LoadGameMovie(Query());
-    ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
-    const HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
-    EXPECT_FALSE(game.m_flash.m_bReadyLayoutDone);
+    ASSERT_TRUE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+    const HWND control = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
+    EXPECT_FALSE(FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)));
     ::MoveWindow(control, 40, 50, 200, 100, FALSE);
     ASSERT_TRUE(WaitFor(L"ready 4"));
-    EXPECT_TRUE(game.m_flash.m_bReadyLayoutDone);
+    EXPECT_TRUE(FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)));
     EXPECT_TRUE(SameRect(ChildRect(control, game.m_hWnd), ExpectedPlace()));
     // Later changes of the same control leave it where it is.
     ::MoveWindow(control, 40, 50, 200, 100, FALSE);
@@ -195,26 +198,26 @@ TEST_F(FlashHost, ReloadMessageLoadsTheStoredQueryInANewControl) {
     const std::wstring query = Query();
     game.LoadGameMovie(query);
     ASSERT_TRUE(WaitFor(L"movie loaded " + MovieUrl()));
-    const HWND first = game.m_flash.m_pFlashCtrl->m_hWnd;
-    game.m_strLeaveGamePrompt = L"set by the movie";
+    const HWND first = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
+    GameProbe::LeavePrompt(game) = L"set by the movie";
     // From another sender, as any process may post it.
     ::PostMessageW(game.m_hWnd, 1549, 7, 9);
     ASSERT_TRUE(WaitFor(L"movie loaded " + MovieUrl(), 2));
-    ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
-    EXPECT_NE(game.m_flash.m_pFlashCtrl->m_hWnd, first);
+    ASSERT_TRUE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+    EXPECT_NE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd, first);
     EXPECT_FALSE(::IsWindow(first));
     EXPECT_EQ(Count(L"put FlashVars " + query), 2u);
     EXPECT_EQ(server.Requests(), 2u);
-    EXPECT_EQ(game.m_strLeaveGamePrompt, tarvinGame::kDefaultLeaveGamePrompt);
+    EXPECT_EQ(GameProbe::LeavePrompt(game), tarvinGame::kDefaultLeaveGamePrompt);
 }
 
 TEST_F(FlashHost, SecondLoadStopsAndDestroysTheOldControlBeforeTheNewOne) {
     game.LoadGameMovie(Query());
     ASSERT_TRUE(WaitFor(L"ready 4"));
-    const HWND first = game.m_flash.m_pFlashCtrl->m_hWnd;
+    const HWND first = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
     game.LoadGameMovie(Query(L"&second=1"));
     EXPECT_FALSE(::IsWindow(first));
-    EXPECT_FALSE(game.m_flash.m_bReadyLayoutDone);
+    EXPECT_FALSE(FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)));
     const std::vector<std::wstring> log = Log();
     std::size_t stop = log.size(), secondCreated = log.size();
     for (std::size_t i = 0, created = 0; i < log.size(); ++i) {
@@ -225,7 +228,7 @@ TEST_F(FlashHost, SecondLoadStopsAndDestroysTheOldControlBeforeTheNewOne) {
     }
     ASSERT_LT(secondCreated, log.size());
     EXPECT_LT(stop, secondCreated);
-    EXPECT_EQ(game.GetDlgItem(1001), game.m_flash.m_pFlashCtrl->m_hWnd);
+    EXPECT_EQ(game.GetDlgItem(1001), FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd);
 }
 
 // Counts the first and last messages of the control host windows made while it lives: the host
@@ -276,7 +279,7 @@ TEST_F(FlashHost, EveryHostWindowGetsItsLastMessageAfterAReloadAndALeave) {
 TEST_F(FlashHost, LongQueryIsKeptWholeForTheMovieAndForReloads) {
     const std::wstring query = Query(L"&pad=" + std::wstring(2000, L'x'));
     game.LoadGameMovie(query);
-    EXPECT_EQ(std::wstring(game.m_flash.m_szGameQuery), query.substr(0, 1499));
+    EXPECT_EQ(std::wstring(FlashHostProbe::QueryBuffer(GameProbe::Flash(game))), query.substr(0, 1499));
     EXPECT_EQ(Count(L"put FlashVars " + query), 1u);
     EXPECT_EQ(Count(L"LoadMovie 0 " + MovieUrl()), 1u);
     game.SendMessageW(1549);
@@ -301,14 +304,14 @@ protected:
 TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
     const std::wstring query = Query();
     game.LoadGameMovie(query);
-    EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
+    EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
     EXPECT_EQ(game.GetDlgItem(1001), nullptr);
-    ASSERT_TRUE(game.m_flash.m_pFlashNotice);
-    const HWND notice = game.m_flash.m_pFlashNotice->m_hWnd;
+    ASSERT_TRUE(FlashHostProbe::Notice(GameProbe::Flash(game)));
+    const HWND notice = FlashHostProbe::Notice(GameProbe::Flash(game))->m_hWnd;
     EXPECT_TRUE(::IsWindowVisible(notice));
     EXPECT_TRUE(SameRect(ChildRect(notice, game.m_hWnd), ExpectedPlace()));
-    EXPECT_STREQ(game.m_flash.m_szGameQuery, query.c_str());
-    EXPECT_EQ(game.m_strLeaveGamePrompt, tarvinGame::kDefaultLeaveGamePrompt);
+    EXPECT_STREQ(FlashHostProbe::QueryBuffer(GameProbe::Flash(game)), query.c_str());
+    EXPECT_EQ(GameProbe::LeavePrompt(game), tarvinGame::kDefaultLeaveGamePrompt);
     ::RedrawWindow(game.m_hWnd, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME | RDW_UPDATENOW);
     Pump(300);
@@ -316,24 +319,27 @@ TEST_F(FlashMissing, NoticeInTheControlsPlaceAndEveryPathKeepsWorking) {
 
     // The frame goes on: maximise and restore keep the notice fitted.
     game.ToggleMaximized();
-    EXPECT_TRUE(SameRect(ChildRect(game.m_flash.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
+    EXPECT_TRUE(SameRect(ChildRect(FlashHostProbe::Notice(GameProbe::Flash(game))->m_hWnd, game.m_hWnd),
+                         ExpectedPlace()));
     game.ToggleMaximized();
-    EXPECT_TRUE(SameRect(ChildRect(game.m_flash.m_pFlashNotice->m_hWnd, game.m_hWnd), ExpectedPlace()));
+    EXPECT_TRUE(SameRect(ChildRect(FlashHostProbe::Notice(GameProbe::Flash(game))->m_hWnd, game.m_hWnd),
+                         ExpectedPlace()));
     // A reload tries again and shows the notice again.
     game.SendMessageW(1549);
-    ASSERT_TRUE(game.m_flash.m_pFlashNotice);
+    ASSERT_TRUE(FlashHostProbe::Notice(GameProbe::Flash(game)));
     EXPECT_FALSE(::IsWindow(notice));
-    EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
+    EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
     EXPECT_EQ(server.Requests(), 0u);
 
     // Once a player is there, the next reload has the control.
     if (m_registration->WasRegistered()) {
         m_registration->Restore();
         game.SendMessageW(1549);
-        EXPECT_TRUE(game.m_flash.m_pFlashCtrl);
-        EXPECT_FALSE(game.m_flash.m_pFlashNotice);
-        EXPECT_EQ(game.GetDlgItem(1001),
-                  game.m_flash.m_pFlashCtrl ? game.m_flash.m_pFlashCtrl->m_hWnd : nullptr);
+        EXPECT_TRUE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+        EXPECT_FALSE(FlashHostProbe::Notice(GameProbe::Flash(game)));
+        EXPECT_EQ(game.GetDlgItem(1001), FlashHostProbe::FlashCtrl(GameProbe::Flash(game))
+                                             ? FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd
+                                             : nullptr);
     }
 }
 
@@ -350,13 +356,13 @@ TEST_F(FlashMissing, TheNoticePromisesF5OnlyWhereF5EntersAgain) {
     };
     CtarvinDlg login;
     ASSERT_TRUE(login.Create(CtarvinDlg::IDD));
-    tarvinGame& owned = login.m_game;
+    tarvinGame& owned = LoginDialogProbe::Game(login);
     ASSERT_TRUE(owned.Create(tarvinGame::IDD, &login));
     for (const Case& c : cases) {
-        login.m_strReentryUrl = c.reentry;
+        LoginDialogProbe::ReentryUrl(login) = c.reentry;
         owned.LoadGameMovie(Query());
-        ASSERT_TRUE(owned.m_flash.m_pFlashNotice);
-        EXPECT_EQ(owned.m_flash.m_pFlashNotice->GetText(),
+        ASSERT_TRUE(FlashHostProbe::Notice(GameProbe::Flash(owned)));
+        EXPECT_EQ(FlashHostProbe::Notice(GameProbe::Flash(owned))->GetText(),
                   std::wstring(FlashNotice::kReason) + L"\r\n" + c.advice)
             << (c.reentry[0] ? "with" : "without") << " a re-entry address";
     }

@@ -6,6 +6,7 @@
 #include "game/win/tarvinGame.h"
 #include "login/win/CtarvinDlg.h"
 
+#include "probes/LoginDialogProbe.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -198,9 +199,9 @@ protected:
     BOOL OnInitDialog() override {
         bgDialog::OnInitDialog();
         CtarvinDlg& login = *GetLoginDialog();
-        login.m_game.Create(tarvinGame::IDD, &login);
-        login.m_game.ShowWindow(SW_SHOWNOACTIVATE);
-        for (HWND target : {m_hWnd, login.m_hWnd, login.m_game.m_hWnd}) {
+        LoginDialogProbe::Game(login).Create(tarvinGame::IDD, &login);
+        LoginDialogProbe::Game(login).ShowWindow(SW_SHOWNOACTIVATE);
+        for (HWND target : {m_hWnd, login.m_hWnd, LoginDialogProbe::Game(login).m_hWnd}) {
             for (const StrayMessage& stray : kStrayMessages)
                 ::PostMessageW(target, stray.message, stray.wParam, 0);
         }
@@ -211,8 +212,8 @@ protected:
         ++stepsSeen;
         CtarvinDlg& login = *GetLoginDialog();
         loginShown = login.IsWindowVisible() != FALSE;
-        gameShown = login.m_game.m_hWnd && login.m_game.IsWindowVisible();
-        login.m_game.DestroyWindow();
+        gameShown = LoginDialogProbe::Game(login).m_hWnd && LoginDialogProbe::Game(login).IsWindowVisible();
+        LoginDialogProbe::Game(login).DestroyWindow();
         PostMessageW(WM_CLOSE);
         return 0;
     }

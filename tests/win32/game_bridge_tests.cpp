@@ -5,6 +5,9 @@
 // other calls and a new game entry arriving during the question), and nothing touches them
 // afterwards: the wrapper's memory is kept poisoned to show any later write, and the stand-in
 // records that it outlived its event.
+#include "probes/FlashHostProbe.h"
+#include "probes/GameProbe.h"
+#include "probes/LoginDialogProbe.h"
 #include "game_support.h"
 #include "movie_server.h"
 
@@ -37,7 +40,7 @@ protected:
     }
     void TearDown() override {
         if (login)
-            login->m_game.m_flash.m_pFlashCtrl.reset();
+            FlashHostProbe::FlashCtrl(GameProbe::Flash(LoginDialogProbe::Game(*login))).reset();
         EntryFixture::TearDown();
         EXPECT_TRUE(GraveyardFlash::Untouched());
         GraveyardFlash::Free();
@@ -48,27 +51,28 @@ protected:
     tarvinGame& Play(const std::string& script) {
         server.SetScript(script + "show end\n");
         Complete(kPortal + L"/games/kelvo/enter/error.php?uid=1&serverid=12&gameaddress=S12&client=2");
-        tarvinGame& game = login->m_game;
+        tarvinGame& game = LoginDialogProbe::Game(*login);
         EXPECT_NE(game.m_hWnd, nullptr);
         // Refreshes go to our server: nothing listens on the portal's address here, and the web
         // view's error pages would lead it back there without end.
-        login->m_strReentryUrl = Reentry();
-        game.m_flash.m_pFlashCtrl.reset();
+        LoginDialogProbe::ReentryUrl(*login) = Reentry();
+        FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).reset();
         auto flash = std::make_unique<GraveyardFlash>();
         EXPECT_TRUE(flash->Create(&game, ControlPlace(game.m_hWnd), 1001));
         flash->ShowWindow(SW_SHOW);
         flash->LoadMovie(0, server.Root() + L"GameLoader_1001.swf");
         flash->Play();
-        game.m_flash.m_pFlashCtrl = std::move(flash);
+        FlashHostProbe::FlashCtrl(GameProbe::Flash(game)) = std::move(flash);
         return game;
     }
     std::wstring Reentry() const { return server.Root() + L"games/dlq/togame.php?server_id=12"; }
     int Refreshes() const { return log->Count("navigate " + Utf8(Reentry())); }
     // The stand-in's view inside the control, and a click on one of its buttons, queued.
     HWND View(const tarvinGame& game) const {
-        return game.m_flash.m_pFlashCtrl ? ::FindWindowExW(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr,
-                                                           L"KelvoStandinFlashView", nullptr)
-                                         : nullptr;
+        return FlashHostProbe::FlashCtrl(GameProbe::Flash(game))
+                   ? ::FindWindowExW(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd, nullptr,
+                                     L"KelvoStandinFlashView", nullptr)
+                   : nullptr;
     }
     static bool Click(HWND view, const wchar_t* button) {
         const auto centre =
@@ -115,7 +119,7 @@ TEST_F(BridgeFixture, CallsActOnTheGameWindow) {
         const int before = Refreshes();
         const DWORD started = ::GetTickCount();
         tarvinGame& game = Play(c.script);
-        ASSERT_TRUE(game.m_bMaximized);
+        ASSERT_TRUE(GameProbe::Maximized(game));
         ASSERT_TRUE(PumpUntil([&] { return log->Count("show end") > 0; }));
         // The refresh runs from the timer, never inside a call: none yet.
         EXPECT_EQ(Refreshes(), before);
@@ -132,9 +136,9 @@ TEST_F(BridgeFixture, CallsActOnTheGameWindow) {
             // or a refresh on the first call would come far sooner. Less a tick of slack.
             EXPECT_GE(elapsed, 420u);
         }
-        EXPECT_EQ(!game.m_bMaximized, c.toggled);
+        EXPECT_EQ(!GameProbe::Maximized(game), c.toggled);
         const RECT placed = WindowRect(game.m_hWnd), work = WorkArea();
-        EXPECT_EQ(::EqualRect(&placed, &work) != FALSE, game.m_bMaximized);
+        EXPECT_EQ(::EqualRect(&placed, &work) != FALSE, GameProbe::Maximized(game));
 
         BoxAnswerer answer(IDNO);
         game.ConfirmCloseGame();
@@ -172,7 +176,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         tarvinGame& game = Play(c.fromButton ? std::string("show ready\n")
                                              : "wait 100\n" + Call("disconnection") + "show after\n");
         const HWND window = game.m_hWnd;
-        auto* wrapper = game.m_flash.m_pFlashCtrl.get();
+        auto* wrapper = FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).get();
         HWND view = nullptr;
         ASSERT_TRUE(PumpUntil([&] {
             view = View(game);
@@ -193,7 +197,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
                 stage = 1;
             // The reload timer fires inside the question's loop too.
             if (stage == 1 && (!c.callsDuringQuestion || Refreshes() > refreshes)) {
-                maximizedDuring = game.m_bMaximized;
+                maximizedDuring = GameProbe::Maximized(game);
                 stage = 2;
                 if (c.replace == During::Entry)
                     Complete(kPortal +
@@ -223,7 +227,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         const std::vector<std::string> lines = log->Utf8Lines();
         if (c.answer == IDNO) {
             EXPECT_EQ(game.m_hWnd, window);
-            EXPECT_EQ(game.m_flash.m_pFlashCtrl.get(), wrapper);
+            EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)).get(), wrapper);
             EXPECT_TRUE(::IsWindow(view));
             EXPECT_EQ(log->Count("show after") - afterBefore, c.fromButton ? 0 : 1);
             EXPECT_EQ(log->Count("flash destroyed"), destroyed);
@@ -233,7 +237,7 @@ TEST_F(BridgeFixture, DisconnectionAsksInsideTheEventAndYesEndsTheGameSafely) {
         EXPECT_EQ(game.m_hWnd, nullptr);
         EXPECT_FALSE(::IsWindow(window));
         EXPECT_FALSE(::IsWindow(view));
-        EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
+        EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
         EXPECT_TRUE(login->IsWindowVisible());
         EXPECT_TRUE(frame.IsWindowVisible());
         // The control raising the event lived until it returned, and went then; its wrapper went
@@ -275,9 +279,9 @@ TEST_F(BridgeFixture, ControlReplacedOrRemovedInsideALoadCallIsNeverCalledAgain)
         for (std::size_t k = 0; k < std::size(kDispids); ++k) {
             SCOPED_TRACE(std::string(replace ? "replaced" : "removed") + " inside call " + std::to_string(k));
             Complete(kPortal + L"/games/kelvo/enter/error.php?uid=1&serverid=12&gameaddress=S12&client=2");
-            tarvinGame& game = login->m_game;
+            tarvinGame& game = LoginDialogProbe::Game(*login);
             ASSERT_NE(game.m_hWnd, nullptr);
-            login->m_strReentryUrl = Reentry();
+            LoginDialogProbe::ReentryUrl(*login) = Reentry();
             const std::wstring query =
                 L"uid=1&serverid=12&mainVersion=1001&resourceHost=" + server.Root() + L"&client=2";
             const std::vector<std::string> calls =
@@ -311,7 +315,7 @@ TEST_F(BridgeFixture, ControlReplacedOrRemovedInsideALoadCallIsNeverCalledAgain)
                     seen.push_back(lines[i]);
             EXPECT_EQ(seen, expected);
             EXPECT_EQ(game.m_hWnd != nullptr, replace);
-            EXPECT_EQ(game.m_flash.m_pFlashCtrl != nullptr, replace);
+            EXPECT_EQ(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)) != nullptr, replace);
             if (game.m_hWnd)
                 game.DestroyWindow();
             Pump(50);

@@ -7,6 +7,11 @@
 #include "game/win/tarvinGame.h"
 #include "login/win/CtarvinDlg.h"
 
+#include "probes/FlashHostProbe.h"
+#include "probes/GameCaptionProbe.h"
+#include "probes/GameProbe.h"
+#include "probes/LoginDialogProbe.h"
+#include "probes/TrayIconProbe.h"
 #include "game_support.h"
 #include "loopback_server.h"
 #include "test_support.h"
@@ -52,9 +57,10 @@ struct EffectRecorder {
         return ::CallNextHookEx(nullptr, code, wp, lp);
     }
     void Record(const CWPRETSTRUCT& m) {
-        tarvinGame& game = login->m_game;
-        const std::string state = " title=" + Utf8(game.m_caption.m_strCaptionTitle) +
-                                  " query=" + (game.m_flash.m_szGameQuery[0] ? "set" : "empty");
+        tarvinGame& game = LoginDialogProbe::Game(*login);
+        const std::string state =
+            " title=" + Utf8(GameCaptionProbe::Title(GameProbe::Caption(game))) +
+            " query=" + (FlashHostProbe::QueryBuffer(GameProbe::Flash(game))[0] ? "set" : "empty");
         if (m.message == WM_SHOWWINDOW && !m.wParam && m.hwnd == login->m_hWnd)
             lines.push_back("hide login");
         else if (m.message == WM_SHOWWINDOW && !m.wParam && m.hwnd == frame)
@@ -74,14 +80,15 @@ EffectRecorder* EffectRecorder::current = nullptr;
 
 TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     // The page's before-unload handler, to see it cleared.
-    ASSERT_EQ(PutBeforeUnload(login->m_browser.get_Document().Get(), L"return 'stay?';"), S_OK);
+    ASSERT_EQ(PutBeforeUnload(LoginDialogProbe::Browser(*login).get_Document().Get(), L"return 'stay?';"),
+              S_OK);
     std::vector<std::string> effects;
     {
         EffectRecorder recorder(login, frame.m_hWnd);
         Complete(EntryAddress(L"12"));
         effects = recorder.lines;
     }
-    tarvinGame& game = login->m_game;
+    tarvinGame& game = LoginDialogProbe::Game(*login);
     ASSERT_NE(game.m_hWnd, nullptr);
     // Hidden first; created, placed and shown before the title; maximising leaves it where it is.
     const std::vector<std::string> expected = {
@@ -98,10 +105,10 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
     EXPECT_TRUE(game.IsWindowVisible());
     EXPECT_EQ(game.GetOwner(), login->m_hWnd);
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
-    EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_EQ(game.m_caption.m_strCaptionTitle, L"S12");
-    EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"12"));
-    EXPECT_STREQ(game.m_flash.m_szGameQuery,
+    EXPECT_TRUE(GameProbe::Maximized(game));
+    EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S12");
+    EXPECT_EQ(LoginDialogProbe::ReentryUrl(*login), ReentryAddress(L"12"));
+    EXPECT_STREQ(FlashHostProbe::QueryBuffer(GameProbe::Flash(game)),
                  L"uid=1&serverid=12&gameaddress=S12&mainVersion=1001&resourceHost=http://h/&client=2");
     // The web view went back to the login page, the page's handler cleared first.
     const std::string text = log->Text();
@@ -126,23 +133,23 @@ TEST_F(EntryFixture, AGameEntryHidesTheLoginSideAndOpensTheGameOnTheWorkArea) {
             << line; // nothing moved before the caption title is set
     }
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
-    EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_EQ(game.m_caption.m_strCaptionTitle, L"S13");
-    EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
-    EXPECT_EQ(std::wstring(game.m_flash.m_szGameQuery).find(L"serverid=13&"), 6u);
+    EXPECT_TRUE(GameProbe::Maximized(game));
+    EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S13");
+    EXPECT_EQ(LoginDialogProbe::ReentryUrl(*login), ReentryAddress(L"13"));
+    EXPECT_EQ(std::wstring(FlashHostProbe::QueryBuffer(GameProbe::Flash(game))).find(L"serverid=13&"), 6u);
 
     // An address without the keys keeps the earlier title and re-entry address.
     Complete(kPortal + L"/error?a=1");
-    EXPECT_EQ(game.m_caption.m_strCaptionTitle, L"S13");
-    EXPECT_EQ(login->m_strReentryUrl, ReentryAddress(L"13"));
-    EXPECT_STREQ(game.m_flash.m_szGameQuery, L"a=1");
+    EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S13");
+    EXPECT_EQ(LoginDialogProbe::ReentryUrl(*login), ReentryAddress(L"13"));
+    EXPECT_STREQ(FlashHostProbe::QueryBuffer(GameProbe::Flash(game)), L"a=1");
 }
 
 TEST_F(EntryFixture, OtherPagesChangeNothing) {
     for (const std::wstring& address : {kLoginPage, L"error?serverid=1&x" + std::wstring(),
                                         kPortal + L"/Error?x", std::wstring(L"res://kelvo.exe/208#error")}) {
         Complete(address);
-        EXPECT_EQ(login->m_game.m_hWnd, nullptr) << Utf8(address);
+        EXPECT_EQ(LoginDialogProbe::Game(*login).m_hWnd, nullptr) << Utf8(address);
         EXPECT_TRUE(login->IsWindowVisible()) << Utf8(address);
         EXPECT_TRUE(frame.IsWindowVisible()) << Utf8(address);
     }
@@ -160,14 +167,14 @@ TEST_F(EntryFixture, AGameEntryDuringTheUpdateWaitsForItsDecision) {
     for (const auto& c : cases) {
         login->BeginUpdateDecision();
         Complete(EntryAddress(L"12"));
-        EXPECT_EQ(login->m_game.m_hWnd, nullptr) << c.name;
+        EXPECT_EQ(LoginDialogProbe::Game(*login).m_hWnd, nullptr) << c.name;
         EXPECT_TRUE(login->IsWindowVisible()) << c.name;
         if (c.decision == Decision::FrameClosed)
             frame.SendMessageW(WM_CLOSE);
         login->EndUpdateDecision(c.decision == Decision::Installed);
-        EXPECT_EQ(login->m_game.m_hWnd != nullptr, c.opens) << c.name;
-        if (login->m_game.m_hWnd)
-            login->m_game.DestroyWindow();
+        EXPECT_EQ(LoginDialogProbe::Game(*login).m_hWnd != nullptr, c.opens) << c.name;
+        if (LoginDialogProbe::Game(*login).m_hWnd)
+            LoginDialogProbe::Game(*login).DestroyWindow();
         login->ShowLoginSide();
     }
 }
@@ -202,9 +209,9 @@ TEST_F(EntryFixture, AGameWindowThatCannotBeMadeGivesTheLoginSideBack) {
         RefuseOwnedWindows refuse(login->m_hWnd);
         Complete(EntryAddress(L"12"));
     }
-    tarvinGame& game = login->m_game;
+    tarvinGame& game = LoginDialogProbe::Game(*login);
     EXPECT_EQ(game.m_hWnd, nullptr);
-    EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
+    EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
     EXPECT_TRUE(login->IsWindowVisible());
     EXPECT_TRUE(frame.IsWindowVisible());
     // The next entry opens the game as usual.
@@ -212,7 +219,7 @@ TEST_F(EntryFixture, AGameWindowThatCannotBeMadeGivesTheLoginSideBack) {
     ASSERT_NE(game.m_hWnd, nullptr);
     EXPECT_TRUE(game.IsWindowVisible());
     EXPECT_FALSE(login->IsWindowVisible());
-    EXPECT_EQ(game.m_caption.m_strCaptionTitle, L"S13");
+    EXPECT_EQ(GameCaptionProbe::Title(GameProbe::Caption(game)), L"S13");
 }
 
 // ---- Menu ----
@@ -281,7 +288,7 @@ TEST_F(EntryFixture, MenuOpensBelowItsButtonAndGivesTheFocusBack) {
     EXPECT_EQ(g_menuRect.top, window.top + 34);
     // Dismissed without a choice: no command, the focus back on the control.
     PumpThroughFilters();
-    EXPECT_EQ(::GetFocus(), game.m_flash.m_pFlashCtrl->m_hWnd);
+    EXPECT_EQ(::GetFocus(), FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd);
     EXPECT_EQ(log->Count("navigate " + Utf8(ReentryAddress(L"12"))), 0);
 }
 
@@ -295,7 +302,7 @@ TEST_F(EntryFixture, RefreshFromTheMenuCommandF5AndTheTimerNavigatesToTheReentry
     Settle();
 
     // Three key-downs, two of them auto-repeats: three refreshes; focus on the control.
-    HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
+    HWND control = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
     ::PostMessageW(control, WM_KEYDOWN, VK_F5, 1);
     ::PostMessageW(control, WM_KEYDOWN, VK_F5, 0x40000001);
     ::PostMessageW(game.m_hWnd, WM_KEYDOWN, VK_F5, 0x40000001);
@@ -321,10 +328,10 @@ TEST_F(EntryFixture, RefreshFromTheMenuCommandF5AndTheTimerNavigatesToTheReentry
 }
 
 TEST_F(EntryFixture, RefreshDoesNothingWithoutAReentryAddress) {
-    tarvinGame& game = login->m_game;
+    tarvinGame& game = LoginDialogProbe::Game(*login);
     Complete(kPortal + L"/error?a=1&gameaddress=S1&x");
     ASSERT_NE(game.m_hWnd, nullptr);
-    ASSERT_TRUE(login->m_strReentryUrl.empty());
+    ASSERT_TRUE(LoginDialogProbe::ReentryUrl(*login).empty());
     const std::string before = log->Text();
     game.SendMessageW(WM_COMMAND, 32772);
     ::PostMessageW(game.m_hWnd, WM_KEYDOWN, VK_F5, 1);
@@ -348,7 +355,7 @@ TEST_F(EntryFixture, NotificationIconHidesAndBringsBackTheWindow) {
     tarvinGame& game = EnterGame();
     game.HideToNotificationArea();
     EXPECT_FALSE(game.IsWindowVisible());
-    const NOTIFYICONDATAW& nid = game.m_tray.m_nidTray;
+    const NOTIFYICONDATAW& nid = TrayIconProbe::Record(GameProbe::Tray(game));
     EXPECT_EQ(nid.cbSize, sizeof(NOTIFYICONDATAW));
     EXPECT_EQ(nid.hWnd, game.m_hWnd);
     EXPECT_EQ(nid.uID, 128u);
@@ -452,11 +459,11 @@ TEST_F(EntryFixture, TimersRunWhileAPageLoadsAndTheReentrySupersedesIt) {
     });
     LoopbackServer quick([&](SOCKET s, const std::string&) { LoopbackServer::Send(s, page("Again")); });
     tarvinGame& game = EnterGame();
-    login->m_strReentryUrl = quick.Url(L"/again");
+    LoginDialogProbe::ReentryUrl(*login) = quick.Url(L"/again");
     const std::wstring held = slow.Url(L"/held");
-    const std::string reentered = "complete " + Utf8(login->m_strReentryUrl);
+    const std::string reentered = "complete " + Utf8(LoginDialogProbe::ReentryUrl(*login));
     const DWORD start = ::GetTickCount();
-    login->m_browser.Navigate(held.c_str(), nullptr, nullptr, nullptr, nullptr);
+    LoginDialogProbe::Browser(*login).Navigate(held.c_str(), nullptr, nullptr, nullptr, nullptr);
     // The game window's reload timer and a timer of the login dialog, while the page is held.
     g_loginTicked = false;
     ::SetTimer(login->m_hWnd, 77, 100, &LoginTick);
@@ -477,7 +484,7 @@ TEST_F(EntryFixture, TimersRunWhileAPageLoadsAndTheReentrySupersedesIt) {
 
 TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
     tarvinGame& game = EnterGame();
-    game.m_strLeaveGamePrompt = L"leave?";
+    GameProbe::LeavePrompt(game) = L"leave?";
     {
         BoxAnswerer answer(IDNO);
         game.ConfirmCloseGame();
@@ -492,8 +499,8 @@ TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
     }
     // No: all as it was.
     EXPECT_TRUE(game.IsWindowVisible());
-    ASSERT_TRUE(game.m_flash.m_pFlashCtrl);
-    EXPECT_NE(game.m_flash.m_pFlashCtrl->m_hWnd, nullptr);
+    ASSERT_TRUE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+    EXPECT_NE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd, nullptr);
     EXPECT_FALSE(login->IsWindowVisible());
 
     // The other ways in: WM_CLOSE and SC_CLOSE ask; SC_MINIMIZE does not.
@@ -518,19 +525,19 @@ TEST_F(EntryFixture, LeavingAsksAndOnlyYesEndsTheGame) {
         const RECT r = WindowRect(game.m_hWnd);
         const int x = r.right - 14, y = r.top + 14;
         game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
-        EXPECT_EQ(game.m_caption.m_nHotCode, 100);
+        EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 100);
         game.SendMessageW(WM_NCLBUTTONDOWN, HTCLIENT, MAKELPARAM(x, y));
         game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(x, y));
         EXPECT_EQ(answer.seen.count, 1);
     }
     EXPECT_EQ(game.m_hWnd, nullptr);
-    EXPECT_FALSE(game.m_flash.m_pFlashCtrl);
-    EXPECT_FALSE(game.m_flash.m_bReadyLayoutDone);
+    EXPECT_FALSE(FlashHostProbe::FlashCtrl(GameProbe::Flash(game)));
+    EXPECT_FALSE(FlashHostProbe::ReadyLayoutDone(GameProbe::Flash(game)));
     EXPECT_TRUE(login->IsWindowVisible());
     EXPECT_TRUE(frame.IsWindowVisible());
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
-    EXPECT_FALSE(game.m_caption.m_bPressed);
-    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
+    EXPECT_FALSE(GameCaptionProbe::Pressed(GameProbe::Caption(game)));
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)), (CaptionButtonStates{}));
 
     // The next entry opens a new window for the same object.
     EnterGame(L"13");
@@ -592,14 +599,15 @@ TEST_F(EntryFixture, YesActivatesTheLoginSideAndNoOtherProgramsWindow) {
 
 TEST(GameCaption, EveryNewWindowStartsWithTheCaptionStatesCleared) {
     tarvinGame game;
-    game.m_caption.m_nHotCode = 100;
-    game.m_caption.m_bPressed = true;
-    game.m_caption.m_nButtonState = {ButtonState::Normal, ButtonState::Normal, ButtonState::Normal,
-                                     ButtonState::Normal, ButtonState::Pressed};
+    GameCaptionProbe::HotCode(GameProbe::Caption(game)) = 100;
+    GameCaptionProbe::Pressed(GameProbe::Caption(game)) = true;
+    GameCaptionProbe::ButtonStates(GameProbe::Caption(game)) = {ButtonState::Normal, ButtonState::Normal,
+                                                                ButtonState::Normal, ButtonState::Normal,
+                                                                ButtonState::Pressed};
     ASSERT_TRUE(game.Create(tarvinGame::IDD));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
-    EXPECT_FALSE(game.m_caption.m_bPressed);
-    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
+    EXPECT_FALSE(GameCaptionProbe::Pressed(GameProbe::Caption(game)));
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)), (CaptionButtonStates{}));
     game.DestroyWindow();
 }
 
@@ -608,17 +616,17 @@ TEST(GameCaption, AMinimiseByTheSystemKeepsTheMaximisedFlag) {
     ASSERT_TRUE(game.Create(tarvinGame::IDD));
     game.ShowWindow(SW_SHOWNOACTIVATE);
     game.OpenMaximized();
-    ASSERT_TRUE(game.m_bMaximized);
-    const RECT restorePlace = game.m_rcRestore;
+    ASSERT_TRUE(GameProbe::Maximized(game));
+    const RECT restorePlace = GameProbe::RestorePlace(game);
     for (int way = 0; way < 2; ++way) {
         if (way == 0)
             game.ShowWindow(SW_MINIMIZE); // Win+M
         else
             game.SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE); // the task bar
         ASSERT_TRUE(game.IsIconic());
-        EXPECT_TRUE(game.m_bMaximized) << way;
+        EXPECT_TRUE(GameProbe::Maximized(game)) << way;
         game.ShowWindow(SW_RESTORE);
-        EXPECT_TRUE(game.m_bMaximized) << way;
+        EXPECT_TRUE(GameProbe::Maximized(game)) << way;
         EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea())) << way;
     }
     // The next toggle restores to the remembered place, not to the full screen.
@@ -651,7 +659,7 @@ TEST(GameFilterFault, WithoutTheFilterTheDialogKeysWouldEndTheWindow) {
 
 TEST_F(EntryFixture, EnterAndEscapeNeverEndOrHideTheGameWindow) {
     tarvinGame& game = EnterGame();
-    HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
+    HWND control = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
     for (HWND focus : {control, game.m_hWnd}) {
         ::SetFocus(focus);
         for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_CANCEL, VK_EXECUTE, VK_ESCAPE, VK_RETURN}) {
@@ -671,7 +679,7 @@ TEST_F(EntryFixture, EnterAndEscapeNeverEndOrHideTheGameWindow) {
 
 TEST_F(EntryFixture, RightPressesOnTheControlAreDroppedAndMovesResetTheCaption) {
     tarvinGame& game = EnterGame();
-    HWND control = game.m_flash.m_pFlashCtrl->m_hWnd;
+    HWND control = FlashHostProbe::FlashCtrl(GameProbe::Flash(game))->m_hWnd;
     g_rightDown = g_rightUp = 0;
     ASSERT_TRUE(::SetWindowSubclass(control, &CountRightButton, 1, 0));
     ::PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
@@ -684,11 +692,11 @@ TEST_F(EntryFixture, RightPressesOnTheControlAreDroppedAndMovesResetTheCaption) 
     // A lit caption button goes dark when the mouse comes onto the control.
     const RECT r = WindowRect(game.m_hWnd);
     game.SendMessageW(WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(r.right - 40, r.top + 10));
-    ASSERT_NE(game.m_caption.m_nHotCode, 0);
+    ASSERT_NE(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
     ::PostMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(30, 30));
     PumpThroughFilters();
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
-    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)), (CaptionButtonStates{}));
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 #include "game/win/tarvinGame.h"
 #include "login/win/CtarvinDlg.h"
 
+#include "probes/FlashHostProbe.h"
+#include "probes/GameProbe.h"
+#include "probes/LoginDialogProbe.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -167,16 +170,17 @@ protected:
         ASSERT_TRUE(frame.Create(bgDialog::IDD));
         login = frame.GetLoginDialog();
         ASSERT_NE(login, nullptr);
+        ASSERT_TRUE(LoginDialogProbe::Browser(*login).Create(nullptr, WS_CHILD | WS_VISIBLE,
+                                                             RECT{45, 30, 655, 366}, login, 1000));
+        LoginDialogProbe::Browser(*login).Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(
-            login->m_browser.Create(nullptr, WS_CHILD | WS_VISIBLE, RECT{45, 30, 655, 366}, login, 1000));
-        login->m_browser.Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(PumpUntil([&] { return static_cast<bool>(login->m_browser.get_Document()); }));
+            PumpUntil([&] { return static_cast<bool>(LoginDialogProbe::Browser(*login).get_Document()); }));
         frame.ShowWindow(SW_SHOWNOACTIVATE);
         login->ShowWindow(SW_SHOWNOACTIVATE);
     }
     void TearDown() override {
-        if (login && login->m_game.m_hWnd)
-            login->m_game.DestroyWindow();
+        if (login && LoginDialogProbe::Game(*login).m_hWnd)
+            LoginDialogProbe::Game(*login).DestroyWindow();
         if (frame.m_hWnd)
             frame.DestroyWindow();
     }
@@ -194,17 +198,17 @@ protected:
     // control's error page, which asks for the login page again, and so on, starving the timers.
     // An empty page supersedes whatever load is pending.
     void Settle() {
-        login->m_browser.Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr);
+        LoginDialogProbe::Browser(*login).Navigate(L"about:blank", nullptr, nullptr, nullptr, nullptr);
         Pump(50);
     }
     // Enters the game once and gives it a control (the movie's own control is not needed here).
     tarvinGame& EnterGame(const std::wstring& serverId = L"12") {
         Complete(EntryAddress(serverId));
-        tarvinGame& game = login->m_game;
-        if (game.m_hWnd && !game.m_flash.m_pFlashCtrl) {
-            game.m_flash.m_pFlashCtrl = std::make_unique<CShockwaveflash1>();
-            game.m_flash.m_pFlashCtrl->Create(nullptr, WS_CHILD | WS_VISIBLE, ControlPlace(game.m_hWnd),
-                                              &game, 1001);
+        tarvinGame& game = LoginDialogProbe::Game(*login);
+        if (game.m_hWnd && !FlashHostProbe::FlashCtrl(GameProbe::Flash(game))) {
+            FlashHostProbe::FlashCtrl(GameProbe::Flash(game)) = std::make_unique<CShockwaveflash1>();
+            FlashHostProbe::FlashCtrl(GameProbe::Flash(game))
+                ->Create(nullptr, WS_CHILD | WS_VISIBLE, ControlPlace(game.m_hWnd), &game, 1001);
         }
         return game;
     }

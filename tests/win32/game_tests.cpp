@@ -6,6 +6,8 @@
 
 #include "framework/CWinApp.h"
 
+#include "probes/GameCaptionProbe.h"
+#include "probes/GameProbe.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -66,11 +68,11 @@ TEST_F(GameFixture, BuiltFromItsTemplateWithoutASystemFrame) {
     EXPECT_EQ(client.right, 800);
     EXPECT_EQ(client.bottom, 600);
 
-    EXPECT_EQ(game.m_caption.m_nBorderWidth, 3);
-    EXPECT_EQ(game.m_caption.m_nCaptionHeight, 29);
-    EXPECT_EQ(game.m_caption.m_clrTitle, RGB(255, 255, 255));
+    EXPECT_EQ(GameCaptionProbe::BorderWidth(GameProbe::Caption(game)), 3);
+    EXPECT_EQ(GameCaptionProbe::CaptionHeight(GameProbe::Caption(game)), 29);
+    EXPECT_EQ(GameCaptionProbe::TitleColour(GameProbe::Caption(game)), RGB(255, 255, 255));
     LOGFONTW font{};
-    ASSERT_TRUE(::GetObjectW(game.m_caption.m_fontTitle.get(), sizeof(font), &font));
+    ASSERT_TRUE(::GetObjectW(GameCaptionProbe::TitleFont(GameProbe::Caption(game)), sizeof(font), &font));
     EXPECT_EQ(font.lfHeight, 12);
     EXPECT_EQ(font.lfWidth, 7);
     EXPECT_EQ(font.lfWeight, 600);
@@ -117,16 +119,16 @@ TEST_F(GameFixture, HitTestZonesAnswerRealMessages) {
 
 TEST_F(GameFixture, EdgesForgetTheHotButtonSoTheSizingCursorShows) {
     Hover(730, 10); // minimise
-    EXPECT_EQ(game.m_caption.m_nHotCode, 1);
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 1);
     EXPECT_TRUE(game.SendMessageW(WM_SETCURSOR, reinterpret_cast<WPARAM>(game.m_hWnd),
                                   MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
     EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
     HitTest(500, 300); // inside the caption rules: kept
-    EXPECT_EQ(game.m_caption.m_nHotCode, 1);
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 1);
     HitTest(890, 81); // top-right zone: kept
-    EXPECT_EQ(game.m_caption.m_nHotCode, 1);
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 1);
     HitTest(101, 300);
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
 }
 
 TEST_F(GameFixture, MinimumTrackingSize) {
@@ -142,59 +144,59 @@ TEST_F(GameFixture, MinimumTrackingSize) {
 TEST_F(GameFixture, ToggleMaximizedThereAndBack) {
     const RECT before = WindowRect(game.m_hWnd);
     game.ToggleMaximized();
-    EXPECT_TRUE(game.m_bMaximized);
+    EXPECT_TRUE(GameProbe::Maximized(game));
     EXPECT_TRUE(game.IsWindowVisible());
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea())) << Describe(WindowRect(game.m_hWnd));
-    EXPECT_TRUE(SameRect(game.m_rcRestore, before)) << Describe(game.m_rcRestore);
+    EXPECT_TRUE(SameRect(GameProbe::RestorePlace(game), before)) << Describe(GameProbe::RestorePlace(game));
     game.ToggleMaximized();
-    EXPECT_FALSE(game.m_bMaximized);
+    EXPECT_FALSE(GameProbe::Maximized(game));
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), before)) << Describe(WindowRect(game.m_hWnd));
 
     // A double-click anywhere outside the game control does the same, edges included.
     NcMessage(WM_NCLBUTTONDBLCLK, 1, 300, HTLEFT);
-    EXPECT_TRUE(game.m_bMaximized);
+    EXPECT_TRUE(GameProbe::Maximized(game));
     NcMessage(WM_NCLBUTTONDBLCLK, 400, 10);
-    EXPECT_FALSE(game.m_bMaximized);
+    EXPECT_FALSE(GameProbe::Maximized(game));
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), before));
 }
 
 TEST_F(GameFixture, ADragAwayFromTheOriginDropsTheMaximisedFlag) {
     game.ShowWindow(SW_SHOWNOACTIVATE);
     game.ToggleMaximized();
-    ASSERT_TRUE(game.m_bMaximized);
+    ASSERT_TRUE(GameProbe::Maximized(game));
     const RECT work = WorkArea();
     const bool originAtZero = work.left == 0 && work.top == 0;
     // A resize that keeps the origin keeps the flag only when the work area starts at (0, 0).
     Place(work.left, work.top, 1000, 700);
-    EXPECT_EQ(game.m_bMaximized, originAtZero);
+    EXPECT_EQ(GameProbe::Maximized(game), originAtZero);
 
     game.ToggleMaximized();
     game.ToggleMaximized();
-    ASSERT_TRUE(game.m_bMaximized);
+    ASSERT_TRUE(GameProbe::Maximized(game));
     Place(40, 30, 1000, 700);
-    EXPECT_FALSE(game.m_bMaximized);
+    EXPECT_FALSE(GameProbe::Maximized(game));
     // The next toggle maximises again, from where the window now is.
     game.ToggleMaximized();
-    EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_TRUE(SameRect(game.m_rcRestore, RECT{40, 30, 1040, 730}));
+    EXPECT_TRUE(GameProbe::Maximized(game));
+    EXPECT_TRUE(SameRect(GameProbe::RestorePlace(game), RECT{40, 30, 1040, 730}));
 
     // A move made while a caption button is hot is the button's own and keeps the flag.
-    game.m_caption.m_nHotCode = 2;
+    GameCaptionProbe::HotCode(GameProbe::Caption(game)) = 2;
     Place(40, 30, 1000, 700);
-    EXPECT_TRUE(game.m_bMaximized);
-    game.m_caption.m_nHotCode = 0;
+    EXPECT_TRUE(GameProbe::Maximized(game));
+    GameCaptionProbe::HotCode(GameProbe::Caption(game)) = 0;
 }
 
 TEST_F(GameFixture, OpenMaximizedFillsTheWorkAreaWithACentredRestorePlace) {
-    game.m_bMaximized = true; // whatever an earlier entry left behind
+    GameProbe::Maximized(game) = true; // whatever an earlier entry left behind
     game.OpenMaximized();
     const RECT work = WorkArea();
-    EXPECT_TRUE(game.m_bMaximized);
+    EXPECT_TRUE(GameProbe::Maximized(game));
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), work));
     const int ww = work.right - work.left, wh = work.bottom - work.top;
     const int w = ww < 1500 ? ww : 1500, h = wh < 900 ? wh : 900;
     const RECT restore{ww / 2 - w / 2, wh / 2 - h / 2, ww / 2 - w / 2 + w, wh / 2 - h / 2 + h};
-    EXPECT_TRUE(SameRect(game.m_rcRestore, restore)) << Describe(game.m_rcRestore);
+    EXPECT_TRUE(SameRect(GameProbe::RestorePlace(game), restore)) << Describe(GameProbe::RestorePlace(game));
     game.ToggleMaximized();
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), restore)) << Describe(WindowRect(game.m_hWnd));
 }
@@ -239,36 +241,36 @@ TEST_F(GameFixture, GameControlKeepsFillingTheFrame) {
 TEST_F(GameFixture, CaptionButtonsFollowNonClientMouseMessages) {
     // W = 800: menu 692-720, tray 665-689, minimise 722-746, maximise 748-772, close 774-798.
     Hover(700, 10);
-    EXPECT_EQ(game.m_caption.m_nButtonState,
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)),
               (CaptionButtonStates{ButtonState::Hover, ButtonState::Normal, ButtonState::Normal,
                                    ButtonState::Normal, ButtonState::Normal}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 3);
-    EXPECT_TRUE(SameRect(game.m_caption.m_rcButton[0], RECT{692, 2, 720, 26}));
-    EXPECT_TRUE(SameRect(game.m_caption.m_rcButton[1], RECT{665, 2, 689, 26}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 3);
+    EXPECT_TRUE(SameRect(GameCaptionProbe::ButtonRect(GameProbe::Caption(game), 0), RECT{692, 2, 720, 26}));
+    EXPECT_TRUE(SameRect(GameCaptionProbe::ButtonRect(GameProbe::Caption(game), 1), RECT{665, 2, 689, 26}));
     Hover(670, 25);
-    EXPECT_EQ(game.m_caption.m_nButtonState,
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)),
               (CaptionButtonStates{ButtonState::Normal, ButtonState::Hover, ButtonState::Normal,
                                    ButtonState::Normal, ButtonState::Normal}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 4);
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 4);
     Hover(689, 10);
-    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)), (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
     EXPECT_FALSE(game.SendMessageW(WM_SETCURSOR, reinterpret_cast<WPARAM>(game.m_hWnd),
                                    MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
 
     // Maximise through its button: enter, press, and the first move after the press acts.
     Hover(760, 10);
     Press(760, 10);
-    EXPECT_EQ(game.m_caption.m_nButtonState,
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)),
               (CaptionButtonStates{ButtonState::Normal, ButtonState::Normal, ButtonState::Normal,
                                    ButtonState::Pressed, ButtonState::Normal}));
-    EXPECT_TRUE(game.m_caption.m_bPressed);
-    EXPECT_FALSE(game.m_bMaximized);
+    EXPECT_TRUE(GameCaptionProbe::Pressed(GameProbe::Caption(game)));
+    EXPECT_FALSE(GameProbe::Maximized(game));
     Hover(300, 300);
-    EXPECT_FALSE(game.m_caption.m_bPressed);
-    EXPECT_TRUE(game.m_bMaximized);
-    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_FALSE(GameCaptionProbe::Pressed(GameProbe::Caption(game)));
+    EXPECT_TRUE(GameProbe::Maximized(game));
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)), (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea()));
 
     // Minimise through its button.
@@ -283,8 +285,8 @@ TEST_F(GameFixture, CaptionButtonsFollowNonClientMouseMessages) {
     // The mouse leaving the caption downwards into the game control.
     Hover(w - 70, 10);
     game.ResetCaptionButtons();
-    EXPECT_EQ(game.m_caption.m_nButtonState, (CaptionButtonStates{}));
-    EXPECT_EQ(game.m_caption.m_nHotCode, 0);
+    EXPECT_EQ(GameCaptionProbe::ButtonStates(GameProbe::Caption(game)), (CaptionButtonStates{}));
+    EXPECT_EQ(GameCaptionProbe::HotCode(GameProbe::Caption(game)), 0);
 }
 
 // ---- On screen ----
@@ -374,7 +376,7 @@ void SaveIfAsked(const ScreenShot& shot, const char* name) {
 
 TEST_F(GameFixture, PaintedFrameOnScreen) {
     constexpr int W = 700, H = 450;
-    game.m_caption.m_strCaptionTitle = L"s12.kelvo.test";
+    GameCaptionProbe::Title(GameProbe::Caption(game)) = L"s12.kelvo.test";
     ::SetWindowPos(game.m_hWnd, HWND_TOP, 200, 150, W, H, SWP_SHOWWINDOW);
     ::RedrawWindow(game.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
     Pump(300);
@@ -438,11 +440,11 @@ TEST_F(GameFixture, PaintedFrameOnScreen) {
     // Hover, press and the restore picture.
     Hover(W - 20, 10);
     Press(W - 100, 10);
-    game.m_bMaximized = true;
+    GameProbe::Maximized(game) = true;
     game.PaintCaptionButtons();
     Pump(200);
     ScreenShot lit(WindowRect(game.m_hWnd));
-    game.m_bMaximized = false;
+    GameProbe::Maximized(game) = false;
     SaveIfAsked(lit, "game_buttons.bmp");
     EXPECT_TRUE(ShowsBitmap(lit, 155, W - 26, 2));
     EXPECT_TRUE(ShowsBitmap(lit, 166, W - 108, 2));
@@ -539,8 +541,9 @@ TEST_F(GameFixture, UserDragsMoveAndSizeTheWindowButNotBelowTheMinimum) {
     // at the first move after it, wherever that is.
     const POINT maximise{r.right - 40, r.top + 12};
     Drag(maximise, {maximise.x - 30, maximise.y + 20}, POINT{maximise.x - 200, maximise.y + 21});
-    EXPECT_TRUE(game.m_bMaximized);
+    EXPECT_TRUE(GameProbe::Maximized(game));
     EXPECT_TRUE(SameRect(WindowRect(game.m_hWnd), WorkArea())) << Describe(WindowRect(game.m_hWnd));
-    EXPECT_TRUE(SameRect(game.m_rcRestore, RECT{r.left - 30, r.top + 20, r.right - 30, r.bottom + 20}))
-        << Describe(game.m_rcRestore);
+    EXPECT_TRUE(
+        SameRect(GameProbe::RestorePlace(game), RECT{r.left - 30, r.top + 20, r.right - 30, r.bottom + 20}))
+        << Describe(GameProbe::RestorePlace(game));
 }

@@ -5,6 +5,7 @@
 // afterwards.
 #include "game/win/tarvinGame.h"
 
+#include "probes/GameProbe.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -131,7 +132,7 @@ TEST(GameTray, IconFollowsTheWindowAndTheShell) {
         EXPECT_EQ(result, row.result) << step;
         EXPECT_EQ(::IsWindowVisible(hwnd) != FALSE, row.visible) << step;
         EXPECT_EQ(::IsIconic(hwnd) != FALSE, row.iconic) << step;
-        EXPECT_EQ(game->m_tray.Shown(), row.shown) << step;
+        EXPECT_EQ(GameProbe::Tray(*game).Shown(), row.shown) << step;
         EXPECT_EQ(IconPresent(hwnd), row.icon) << step;
     }
     ::Shell_NotifyIconW(NIM_DELETE, &raw);

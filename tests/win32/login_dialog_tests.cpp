@@ -4,6 +4,7 @@
 #include "frame/win/bgDialog.h"
 #include "login/win/CtarvinDlg.h"
 
+#include "probes/LoginDialogProbe.h"
 #include "game_support.h"
 
 #include <gtest/gtest.h>
@@ -120,10 +121,10 @@ TEST_F(LoginFixture, EnterGoesToTheWebViewAndEscapeIsDiscarded) {
     EXPECT_TRUE(login->PreTranslateMessage(&escape)); // no game window: discarded
     EXPECT_FALSE(frame.PreTranslateMessage(&enter));
     EXPECT_TRUE(frame.PreTranslateMessage(&escape));
-    EXPECT_TRUE(login->m_browser.PreTranslateMessage(&rightPress));
-    EXPECT_FALSE(login->m_browser.PreTranslateMessage(&rightRelease));
+    EXPECT_TRUE(LoginDialogProbe::Browser(*login).PreTranslateMessage(&rightPress));
+    EXPECT_FALSE(LoginDialogProbe::Browser(*login).PreTranslateMessage(&rightRelease));
     MSG rightDouble{login->m_hWnd, WM_RBUTTONDBLCLK, 0, 0, 0, {}};
-    EXPECT_TRUE(login->m_browser.PreTranslateMessage(&rightDouble));
+    EXPECT_TRUE(LoginDialogProbe::Browser(*login).PreTranslateMessage(&rightDouble));
 }
 
 // A login dialog whose update check is counted instead of run.
