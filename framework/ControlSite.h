@@ -171,15 +171,4 @@ private:
     DWORD m_cookie = 0;
 };
 
-namespace ControlHost {
-// The host window class whose windows create a control from the class id in their window text.
-LPCWSTR HostWindowClass() noexcept;
-// The control inside a host window (AtlAxGetControl), or null.
-HRESULT GetHostedControl(HWND hostWindow, IUnknown** control) noexcept;
-// Puts a control object made by the program into an empty host window (AtlAxAttachControl),
-// initialised as the host initialises a control it creates itself. Fails for an object that is no
-// embeddable control.
-HRESULT AttachControl(IUnknown* control, HWND hostWindow) noexcept;
-} // namespace ControlHost
-
 } // namespace kelvo
