@@ -100,62 +100,7 @@ std::vector<std::unique_ptr<ControlSite>>& RetiredSites() {
 }
 thread_local UINT_PTR t_retireTimer = 0;
 
-VARIANT* Deref(VARIANT* v) noexcept {
-    if (v && v->vt == (VT_VARIANT | VT_BYREF))
-        return v->pvarVal;
-    return v;
-}
-
 } // namespace
-
-IDispatch* EventArgDispatch(VARIANT* v) noexcept {
-    v = Deref(v);
-    if (!v)
-        return nullptr;
-    if (v->vt == VT_DISPATCH)
-        return v->pdispVal;
-    if (v->vt == (VT_DISPATCH | VT_BYREF))
-        return v->ppdispVal ? *v->ppdispVal : nullptr;
-    return nullptr;
-}
-
-VARIANT* EventArgVariantPointer(VARIANT* v) noexcept {
-    return Deref(v);
-}
-
-BSTR EventArgBstr(VARIANT* v) noexcept {
-    v = Deref(v);
-    if (!v)
-        return nullptr;
-    if (v->vt == VT_BSTR)
-        return v->bstrVal;
-    if (v->vt == (VT_BSTR | VT_BYREF))
-        return v->pbstrVal ? *v->pbstrVal : nullptr;
-    return nullptr;
-}
-
-std::wstring EventArgString(VARIANT* v) {
-    const BSTR text = EventArgBstr(v);
-    return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
-}
-
-long EventArgLong(VARIANT* v) noexcept {
-    v = Deref(v);
-    if (!v)
-        return 0;
-    switch (v->vt) {
-    case VT_I4:
-        return v->lVal;
-    case VT_I4 | VT_BYREF:
-        return v->plVal ? *v->plVal : 0;
-    case VT_I2:
-        return v->iVal;
-    case VT_INT:
-        return v->intVal;
-    default:
-        return 0;
-    }
-}
 
 ControlSite::~ControlSite() {
     Release();
@@ -190,46 +135,6 @@ HRESULT ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner)
     }
     m_sink = std::move(sink);
     return S_OK;
-}
-
-DispatchArg::DispatchArg() noexcept {
-    ::VariantInit(&m_v);
-}
-
-DispatchArg::DispatchArg(DispatchArg&& other) noexcept : m_v(other.m_v) {
-    ::VariantInit(&other.m_v);
-}
-
-DispatchArg::~DispatchArg() {
-    ::VariantClear(&m_v);
-}
-
-DispatchArg DispatchArg::Bool(bool value) noexcept {
-    DispatchArg arg;
-    arg.m_v.vt = VT_BOOL;
-    arg.m_v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return arg;
-}
-
-DispatchArg DispatchArg::Long(long value) noexcept {
-    DispatchArg arg;
-    arg.m_v.vt = VT_I4;
-    arg.m_v.lVal = value;
-    return arg;
-}
-
-DispatchArg DispatchArg::String(std::wstring_view text) noexcept {
-    DispatchArg arg;
-    arg.m_v.vt = VT_BSTR;
-    arg.m_v.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    return arg;
-}
-
-DispatchArg DispatchArg::VariantRef(VARIANT* target) noexcept {
-    DispatchArg arg;
-    arg.m_v.vt = VT_VARIANT | VT_BYREF;
-    arg.m_v.pvarVal = target;
-    return arg;
 }
 
 void ControlSite::Release() noexcept {
