@@ -1,6 +1,5 @@
 #include "framework/ControlSite.h"
 
-#include "framework/CWnd.h"
 #include "framework/CatchLog.h"
 #include "framework/ControlHost.h"
 
@@ -12,17 +11,17 @@ namespace kelvo {
 
 namespace {
 
-// The object that the control's connection point calls: forwards each event to the owner's map
-// for as long as the owner is connected.
+// The object that the control's connection point calls: forwards each event to the target for as
+// long as the target is connected.
 class EventSink final : public IDispatch {
 public:
-    EventSink(CWnd* owner, ControlSite* site, UINT controlId, REFIID eventsIid) noexcept
-        : m_owner(owner), m_site(site), m_controlId(controlId), m_eventsIid(eventsIid) {}
+    EventSink(ControlEventTarget* target, ControlSite* site, UINT controlId, REFIID eventsIid) noexcept
+        : m_target(target), m_site(site), m_controlId(controlId), m_eventsIid(eventsIid) {}
 
-    // Events reach the owner no more; the site still counts them while it lives.
-    void Disconnect() noexcept { m_owner = nullptr; }
+    // Events reach the target no more; the site still counts them while it lives.
+    void Disconnect() noexcept { m_target = nullptr; }
     void Forget() noexcept {
-        m_owner = nullptr;
+        m_target = nullptr;
         m_site = nullptr;
     }
 
@@ -61,7 +60,7 @@ public:
                                      EXCEPINFO*, UINT*) override {
         if (result)
             ::VariantInit(result);
-        if (!m_owner || !params)
+        if (!m_target || !params)
             return S_OK;
         // Keep this object alive while the handler runs, and the site with the control's
         // references: the handler may delete the wrapper, release the site and destroy the host
@@ -71,7 +70,7 @@ public:
         if (site)
             site->Enter();
         try {
-            m_owner->OnControlEvent(m_controlId, dispid, params);
+            m_target->OnControlEvent(m_controlId, dispid, params);
         } catch (...) {
             KELVO_LOG_CAUGHT();
             // Nothing thrown may cross into the control.
@@ -86,7 +85,7 @@ private:
     ~EventSink() = default;
 
     ULONG m_refs = 1;
-    CWnd* m_owner;
+    ControlEventTarget* m_target;
     ControlSite* m_site;
     UINT m_controlId;
     IID m_eventsIid;
@@ -106,12 +105,12 @@ ControlSite::~ControlSite() {
     Release();
 }
 
-HRESULT ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner) {
+HRESULT ControlSite::Attach(HWND hostWindow, REFIID eventsIid, ControlEventTarget* eventTarget) {
     HRESULT hr = ControlHost::GetHostedControl(hostWindow, m_control.ReleaseAndGetAddressOf());
     if (FAILED(hr) || !m_control)
         return FAILED(hr) ? hr : E_NOINTERFACE;
     m_dispatch.QueryFrom(m_control.Get(), IID_IDispatch);
-    if (!eventOwner || eventsIid == IID_NULL)
+    if (eventsIid == IID_NULL)
         return S_OK;
     ComPtr<IConnectionPointContainer> container;
     hr = container.QueryFrom(m_control.Get(), IID_IConnectionPointContainer);
@@ -125,7 +124,7 @@ HRESULT ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner)
         Release();
         return hr;
     }
-    ComPtr<IDispatch> sink(new EventSink(eventOwner, this, m_controlId, eventsIid), false);
+    ComPtr<IDispatch> sink(new EventSink(eventTarget, this, m_controlId, eventsIid), false);
     hr = m_connection->Advise(sink.Get(), &m_cookie);
     if (FAILED(hr)) {
         static_cast<EventSink*>(sink.Get())->Forget();

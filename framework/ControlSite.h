@@ -1,10 +1,8 @@
-// ActiveX controls as child windows: a CWnd created with CreateControl hosts a control of a class
-// id in the system's control host window (atl.dll), holds its IDispatch, calls it by DISPID, and
-// connects its event connection point to the parent's event-sink map.
+// What a control window holds while it hosts a control: the control's interfaces, the connection
+// of its events to their target, and the count of its calls and events that are running.
 #pragma once
 
-#include "framework/DispatchArg.h"
-#include "framework/EventSinkMap.h"
+#include "framework/ControlEventTarget.h"
 #include "framework/Handles.h"
 
 #include <ocidl.h>
@@ -13,9 +11,6 @@
 
 namespace kelvo {
 
-class CWnd;
-
-// What a CWnd holds while it hosts a control.
 class ControlSite {
 public:
     explicit ControlSite(UINT controlId) noexcept : m_controlId(controlId) {}
@@ -39,10 +34,11 @@ public:
     void Enter() noexcept { ++m_busy; }
     void Leave() noexcept;
 
-    // Takes the control out of the host window and connects its events to the parent's map. Fails
+    // Takes the control out of the host window and connects its events of eventsIid (none for
+    // IID_NULL) to the target, which may be null: they are then connected and go to no one. Fails
     // when events are asked for and cannot be connected: a control whose events are lost would
     // otherwise look healthy. The failure is that of the step that failed.
-    HRESULT Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner);
+    HRESULT Attach(HWND hostWindow, REFIID eventsIid, ControlEventTarget* eventTarget);
     // Disconnects the events and releases the control's interfaces, in that order.
     void Release() noexcept;
 

@@ -12,6 +12,19 @@ VARIANT* Deref(VARIANT* v) noexcept {
 
 } // namespace
 
+void DispatchControlEvent(const EventSinkMap* map, ControlEventTarget& owner, UINT controlId, DISPID dispid,
+                          DISPPARAMS* params) {
+    for (; map; map = map->base ? map->base() : nullptr) {
+        for (std::size_t i = 0; i < map->count; ++i) {
+            const EventSinkEntry& entry = map->entries[i];
+            if (entry.controlId == controlId && entry.dispid == dispid) {
+                entry.handler(owner, params);
+                return;
+            }
+        }
+    }
+}
+
 IDispatch* EventArgDispatch(VARIANT* v) noexcept {
     v = Deref(v);
     if (!v)

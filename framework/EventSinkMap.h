@@ -3,8 +3,7 @@
 // looked up in its base class's table, and one found nowhere is dropped.
 #pragma once
 
-#include <windows.h>
-#include <oaidl.h>
+#include "framework/ControlEventTarget.h"
 
 #include <cstddef>
 #include <iterator>
@@ -12,13 +11,11 @@
 
 namespace kelvo {
 
-class CWnd;
-
 // One entry of an event-sink map: an event of one control, by control id and DISPID.
 struct EventSinkEntry {
     UINT controlId;
     DISPID dispid;
-    void (*handler)(CWnd& owner, DISPPARAMS* params);
+    void (*handler)(ControlEventTarget& owner, DISPPARAMS* params);
 };
 
 struct EventSinkMap {
@@ -26,6 +23,10 @@ struct EventSinkMap {
     const EventSinkEntry* entries;
     std::size_t count;
 };
+
+// Hands the event to the first entry of map, or of its bases, for the control id and DISPID.
+void DispatchControlEvent(const EventSinkMap* map, ControlEventTarget& owner, UINT controlId, DISPID dispid,
+                          DISPPARAMS* params);
 
 #define DECLARE_EVENTSINK_MAP()                                                                              \
 protected:                                                                                                   \
@@ -54,10 +55,10 @@ protected:                                                                      
 
 // void fn(DISPPARAMS*): any event, arguments read by the handler.
 #define ON_EVENT_PARAMS(id, dispid, memberFn)                                                                \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) { static_cast<ThisClass&>(w).memberFn(p); }},
+    {id, dispid, [](ControlEventTarget& w, DISPPARAMS* p) { static_cast<ThisClass&>(w).memberFn(p); }},
 // void fn(IDispatch*, VARIANT*): an event with a dispatch pointer and a variant pointer.
 #define ON_EVENT_DISPATCH_PVARIANT(id, dispid, memberFn)                                                     \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
+    {id, dispid, [](ControlEventTarget& w, DISPPARAMS* p) {                                                  \
          if (p->cArgs < 2)                                                                                   \
              return;                                                                                         \
          static_cast<ThisClass&>(w).memberFn(EventArgDispatch(KELVO_EVENT_ARG(p, 0)),                        \
@@ -65,21 +66,21 @@ protected:                                                                      
      }},
 // void fn(BSTR): an event with one string.
 #define ON_EVENT_BSTR(id, dispid, memberFn)                                                                  \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
+    {id, dispid, [](ControlEventTarget& w, DISPPARAMS* p) {                                                  \
          if (p->cArgs < 1)                                                                                   \
              return;                                                                                         \
          static_cast<ThisClass&>(w).memberFn(EventArgBstr(KELVO_EVENT_ARG(p, 0)));                           \
      }},
 // void fn(const std::wstring&): an event with one string, copied (a null string arrives empty).
 #define ON_EVENT_WSTRING(id, dispid, memberFn)                                                               \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
+    {id, dispid, [](ControlEventTarget& w, DISPPARAMS* p) {                                                  \
          if (p->cArgs < 1)                                                                                   \
              return;                                                                                         \
          static_cast<ThisClass&>(w).memberFn(EventArgString(KELVO_EVENT_ARG(p, 0)));                         \
      }},
 // void fn(long): an event with one number.
 #define ON_EVENT_LONG(id, dispid, memberFn)                                                                  \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
+    {id, dispid, [](ControlEventTarget& w, DISPPARAMS* p) {                                                  \
          if (p->cArgs < 1)                                                                                   \
              return;                                                                                         \
          static_cast<ThisClass&>(w).memberFn(EventArgLong(KELVO_EVENT_ARG(p, 0)));                           \
