@@ -38,6 +38,17 @@ struct DispatchFrame {
 };
 thread_local DispatchFrame* t_frames = nullptr;
 
+// Takes the bits remove out of the style word at index (GWL_STYLE, GWL_EXSTYLE) and puts the bits
+// add in; FALSE when the word stays as it was.
+BOOL ModifyStyleWord(HWND hwnd, int index, DWORD remove, DWORD add) noexcept {
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, index));
+    const DWORD next = (style & ~remove) | add;
+    if (next == style)
+        return FALSE;
+    ::SetWindowLongPtrW(hwnd, index, static_cast<LONG_PTR>(next));
+    return TRUE;
+}
+
 HWND ParentOrOwner(HWND hwnd) noexcept {
     if (::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)
         return ::GetAncestor(hwnd, GA_PARENT);
@@ -155,12 +166,7 @@ BOOL CWnd::DestroyWindow() {
 }
 
 BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) const noexcept {
-    const DWORD style = GetStyle();
-    const DWORD next = (style & ~remove) | add;
-    if (next == style)
-        return FALSE;
-    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(next));
-    return TRUE;
+    return ModifyStyleWord(m_hWnd, GWL_STYLE, remove, add);
 }
 
 void CWnd::SetIcons(HICON icon) const noexcept {
@@ -169,12 +175,7 @@ void CWnd::SetIcons(HICON icon) const noexcept {
 }
 
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add) const noexcept {
-    const DWORD style = GetExStyle();
-    const DWORD next = (style & ~remove) | add;
-    if (next == style)
-        return FALSE;
-    ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, static_cast<LONG_PTR>(next));
-    return TRUE;
+    return ModifyStyleWord(m_hWnd, GWL_EXSTYLE, remove, add);
 }
 
 BOOL CWnd::PreTranslateMessage(MSG*) {
