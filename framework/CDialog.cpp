@@ -1,6 +1,7 @@
 #include "framework/CDialog.h"
 
 #include "framework/CWinApp.h"
+#include "framework/ControlWnd.h"
 
 namespace kelvo {
 
@@ -10,6 +11,20 @@ ON_COMMAND(IDOK, OnOK)
 ON_COMMAND(IDCANCEL, OnCancel)
 ON_WM_CLOSE()
 END_MESSAGE_MAP()
+
+const EventSinkMap* CDialog::GetThisEventSinkMap() {
+    static const EventSinkEntry entries[] = {{0, 0, nullptr}};
+    static const EventSinkMap map{nullptr, entries, 0};
+    return &map;
+}
+
+const EventSinkMap* CDialog::GetEventSinkMap() const {
+    return GetThisEventSinkMap();
+}
+
+void CDialog::OnControlEvent(UINT controlId, DISPID dispid, DISPPARAMS* params) {
+    DispatchControlEvent(GetEventSinkMap(), *this, controlId, dispid, params);
+}
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) noexcept
     : m_pParentWnd(pParentWnd), m_nIDTemplate(nIDTemplate) {}
@@ -125,9 +140,8 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
         for (HWND hwnd = pMsg->hwnd; hwnd && hwnd != m_hWnd; hwnd = ::GetAncestor(hwnd, GA_PARENT)) {
             if (!(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD))
                 break;
-            CWnd* pWnd = FromHandlePermanent(hwnd);
-            if (pWnd && pWnd->GetControlSite()) {
-                if (pWnd->GetControlSite()->TranslateAccelerator(pMsg) == S_OK)
+            if (ControlSite* site = ControlWnd::SiteOf(hwnd)) {
+                if (site->TranslateAccelerator(pMsg) == S_OK)
                     return TRUE;
                 break;
             }

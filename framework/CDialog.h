@@ -1,13 +1,15 @@
 // Dialogs from templates, modeless (Create) or modal (DoModal). The dialog manager's own window
 // procedure stays underneath as DefWindowProc; the dialog procedure itself does nothing, so every
-// message reaches the message map first.
+// message reaches the message map first. A dialog is the parent of the controls it hosts: their
+// events reach its event-sink map.
 #pragma once
 
 #include "framework/CWnd.h"
+#include "framework/EventSinkMap.h"
 
 namespace kelvo {
 
-class CDialog : public CWnd {
+class CDialog : public CWnd, public ControlEventTarget {
 public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr) noexcept;
 
@@ -19,6 +21,7 @@ public:
     void EndDialog(int nResult);
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    void OnControlEvent(UINT controlId, DISPID dispid, DISPPARAMS* params) final;
 
 protected:
     virtual BOOL OnInitDialog();
@@ -31,6 +34,11 @@ protected:
     CWnd* m_pParentWnd;
 
     DECLARE_MESSAGE_MAP()
+
+    // The events of the controls this dialog parents, by control id and DISPID: none here; a
+    // derived class declares its own table (DECLARE_EVENTSINK_MAP).
+    virtual const EventSinkMap* GetEventSinkMap() const;
+    static const EventSinkMap* GetThisEventSinkMap();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM) noexcept;

@@ -1,6 +1,7 @@
 #include "framework/CWinApp.h"
 
 #include "framework/ControlHost.h"
+#include "framework/ControlSite.h"
 
 #include <objbase.h>
 #include <shlobj.h>

@@ -5,6 +5,8 @@
 
 #include "framework/CWnd.h"
 
+#include <objidl.h>
+
 #include <string>
 
 namespace kelvo {

@@ -1,7 +1,6 @@
 #include "framework/CWnd.h"
 
 #include "framework/CatchLog.h"
-#include "framework/ControlHost.h"
 #include "framework/Handles.h"
 
 #include <unordered_map>
@@ -39,6 +38,17 @@ struct DispatchFrame {
 };
 thread_local DispatchFrame* t_frames = nullptr;
 
+// Takes the bits remove out of the style word at index (GWL_STYLE, GWL_EXSTYLE) and puts the bits
+// add in; FALSE when the word stays as it was.
+BOOL ModifyStyleWord(HWND hwnd, int index, DWORD remove, DWORD add) noexcept {
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, index));
+    const DWORD next = (style & ~remove) | add;
+    if (next == style)
+        return FALSE;
+    ::SetWindowLongPtrW(hwnd, index, static_cast<LONG_PTR>(next));
+    return TRUE;
+}
+
 HWND ParentOrOwner(HWND hwnd) noexcept {
     if (::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)
         return ::GetAncestor(hwnd, GA_PARENT);
@@ -55,9 +65,7 @@ CWnd::~CWnd() {
             frame->wnd = nullptr;
     HWND hwnd = m_hWnd;
     Unbind();
-    if (m_pCtrlSite)
-        ControlSite::Retire(std::move(m_pCtrlSite), hwnd);
-    else if (hwnd)
+    if (hwnd)
         ::DestroyWindow(hwnd);
 }
 
@@ -69,141 +77,6 @@ const MessageMap* CWnd::GetThisMessageMap() {
 
 const MessageMap* CWnd::GetMessageMap() const {
     return GetThisMessageMap();
-}
-
-const EventSinkMap* CWnd::GetThisEventSinkMap() {
-    static const EventSinkEntry entries[] = {{0, 0, nullptr}};
-    static const EventSinkMap map{nullptr, entries, 0};
-    return &map;
-}
-
-const EventSinkMap* CWnd::GetEventSinkMap() const {
-    return GetThisEventSinkMap();
-}
-
-void CWnd::OnControlEvent(UINT controlId, DISPID dispid, DISPPARAMS* params) {
-    for (const EventSinkMap* map = GetEventSinkMap(); map; map = map->base ? map->base() : nullptr) {
-        for (std::size_t i = 0; i < map->count; ++i) {
-            const EventSinkEntry& entry = map->entries[i];
-            if (entry.controlId == controlId && entry.dispid == dispid) {
-                entry.handler(*this, params);
-                return;
-            }
-        }
-    }
-}
-
-HRESULT CWnd::CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
-                            UINT id) {
-    wchar_t classId[64] = {};
-    if (!::StringFromGUID2(clsid, classId, 64))
-        return E_INVALIDARG;
-    // The host window creates the control named by its window text while it is created.
-    HRESULT hr = CreateHostWindow(classId, style, rect, pParentWnd, id);
-    if (SUCCEEDED(hr))
-        hr = AttachControlSite(eventsIid, pParentWnd, id);
-    if (FAILED(hr)) {
-        // The host keeps to itself why it made no control; the class's own answer says it (not
-        // registered, its file not loadable) where it is the cause.
-        ComPtr<IClassFactory> factory;
-        const HRESULT classResult =
-            ::CoGetClassObject(clsid, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
-                               reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf()));
-        if (FAILED(classResult))
-            return classResult;
-    }
-    return hr;
-}
-
-HRESULT CWnd::CreateControl(IUnknown* control, REFIID eventsIid, DWORD style, const RECT& rect,
-                            CWnd* pParentWnd, UINT id) {
-    if (!control)
-        return E_POINTER;
-    HRESULT hr = CreateHostWindow(L"", style, rect, pParentWnd, id);
-    if (FAILED(hr))
-        return hr;
-    hr = ControlHost::AttachControl(control, m_hWnd);
-    if (FAILED(hr)) {
-        DestroyWindow();
-        return hr;
-    }
-    return AttachControlSite(eventsIid, pParentWnd, id);
-}
-
-HRESULT CWnd::CreateHostWindow(LPCWSTR text, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id) {
-    if (m_hWnd)
-        return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
-    if (!pParentWnd || !pParentWnd->m_hWnd)
-        return E_INVALIDARG;
-    // The system's control host (atl.dll) is missing or offers no host window class.
-    if (!ControlHost::LoadHostLibrary())
-        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-    if (CreateEx(0, ControlHost::HostWindowClass(), text, style | WS_CHILD, rect, pParentWnd->m_hWnd, id))
-        return S_OK;
-    // The host refuses its window when the control named in the text cannot be made; the system
-    // seldom says why.
-    const DWORD error = ::GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
-
-HRESULT CWnd::AttachControlSite(REFIID eventsIid, CWnd* pParentWnd, UINT id) {
-    auto site = std::make_unique<ControlSite>(id);
-    const HRESULT hr = site->Attach(m_hWnd, eventsIid, pParentWnd);
-    if (FAILED(hr)) {
-        DestroyWindow();
-        return hr;
-    }
-    m_pCtrlSite = std::move(site);
-    return S_OK;
-}
-
-IDispatch* CWnd::GetControlDispatch() const noexcept {
-    return m_pCtrlSite ? m_pCtrlSite->Dispatch() : nullptr;
-}
-
-HRESULT CWnd::InvokeHelper(DISPID dispid, WORD flags, VARIANT* result, VARIANTARG* args,
-                           UINT count) const noexcept {
-    // The site and its references stay for the call even when an event raised inside it destroys
-    // this wrapper: the site is retired only once the call has returned.
-    ControlSite* site = m_pCtrlSite.get();
-    IDispatch* dispatch = site ? site->Dispatch() : nullptr;
-    if (!dispatch)
-        return E_NOINTERFACE;
-    DISPPARAMS params{args, nullptr, count, 0};
-    DISPID named = DISPID_PROPERTYPUT;
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-        params.rgdispidNamedArgs = &named;
-        params.cNamedArgs = 1;
-    }
-    if (result)
-        ::VariantInit(result);
-    EXCEPINFO exception{};
-    UINT badArg = 0;
-    site->Enter();
-    const HRESULT hr =
-        dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &badArg);
-    site->Leave();
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
-    return hr;
-}
-
-HRESULT CWnd::PutProperty(DISPID dispid, const DispatchArg& value) const noexcept {
-    VARIANTARG arg = value.Get();
-    return InvokeHelper(dispid, DISPATCH_PROPERTYPUT, nullptr, &arg, 1);
-}
-
-HRESULT CWnd::CallMethod(DISPID dispid, std::span<const DispatchArg> args, VARIANT* result) const noexcept {
-    // Shallow copies: the DispatchArg objects keep owning what the variants point to.
-    constexpr std::size_t kMaxArgs = 8;
-    if (args.size() > kMaxArgs)
-        return E_INVALIDARG;
-    VARIANTARG reversed[kMaxArgs];
-    for (std::size_t i = 0; i < args.size(); ++i)
-        reversed[args.size() - 1 - i] = args[i].Get();
-    return InvokeHelper(dispid, DISPATCH_METHOD, result, args.empty() ? nullptr : reversed,
-                        static_cast<UINT>(args.size()));
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd) noexcept {
@@ -293,12 +166,7 @@ BOOL CWnd::DestroyWindow() {
 }
 
 BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) const noexcept {
-    const DWORD style = GetStyle();
-    const DWORD next = (style & ~remove) | add;
-    if (next == style)
-        return FALSE;
-    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(next));
-    return TRUE;
+    return ModifyStyleWord(m_hWnd, GWL_STYLE, remove, add);
 }
 
 void CWnd::SetIcons(HICON icon) const noexcept {
@@ -307,12 +175,7 @@ void CWnd::SetIcons(HICON icon) const noexcept {
 }
 
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add) const noexcept {
-    const DWORD style = GetExStyle();
-    const DWORD next = (style & ~remove) | add;
-    if (next == style)
-        return FALSE;
-    ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, static_cast<LONG_PTR>(next));
-    return TRUE;
+    return ModifyStyleWord(m_hWnd, GWL_EXSTYLE, remove, add);
 }
 
 BOOL CWnd::PreTranslateMessage(MSG*) {
@@ -368,11 +231,6 @@ LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam
         return ::CallWindowProcW(super, hwnd, message, wParam, lParam);
     }
 
-    if (message == WM_DESTROY && pWnd->m_pCtrlSite) {
-        // Disconnect and release the control before its host window lets go of it (once the
-        // control is idle, when the window goes with a parent inside one of its events).
-        ControlSite::Retire(std::move(pWnd->m_pCtrlSite), nullptr);
-    }
     const CurrentMessage saved = pWnd->m_current;
     pWnd->m_current = {message, wParam, lParam};
     DispatchFrame frame{pWnd, t_frames};

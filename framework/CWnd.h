@@ -2,13 +2,9 @@
 // routes its messages through the class's message map.
 #pragma once
 
-#include "framework/ControlSite.h"
 #include "framework/MessageMap.h"
 
 #include <windows.h>
-
-#include <memory>
-#include <span>
 
 namespace kelvo {
 
@@ -31,30 +27,6 @@ public:
     // Binds an existing window and routes its messages through this object.
     BOOL SubclassWindow(HWND hwnd) noexcept;
     virtual BOOL DestroyWindow();
-
-    // Creates an ActiveX control of the class id as a child window with the control id, and
-    // connects the control's events of eventsIid to the parent's event-sink map. S_OK, or the
-    // failure of the step that failed, with no window left.
-    HRESULT CreateControl(REFCLSID clsid, REFIID eventsIid, DWORD style, const RECT& rect, CWnd* pParentWnd,
-                          UINT id);
-    // The same for a control object made already (by a class factory of the program's choosing,
-    // with no registration): an empty host window takes it in.
-    HRESULT CreateControl(IUnknown* control, REFIID eventsIid, DWORD style, const RECT& rect,
-                          CWnd* pParentWnd, UINT id);
-    // The hosted control's automation interface, or null when this window hosts none.
-    IDispatch* GetControlDispatch() const noexcept;
-    ControlSite* GetControlSite() const noexcept { return m_pCtrlSite.get(); }
-    // Calls the hosted control by DISPID. args holds the arguments last to first, as IDispatch
-    // takes them; result may be null. Failures come back as the HRESULT.
-    HRESULT InvokeHelper(DISPID dispid, WORD flags, VARIANT* result, VARIANTARG* args,
-                         UINT count) const noexcept;
-    // Typed calls by DISPID: a property put, and a method with its arguments in declaration order
-    // (first to last; they are handed to the control reversed, as IDispatch takes them).
-    HRESULT PutProperty(DISPID dispid, const DispatchArg& value) const noexcept;
-    HRESULT CallMethod(DISPID dispid, std::span<const DispatchArg> args,
-                       VARIANT* result = nullptr) const noexcept;
-    // Routes an event of the child control id to this window's event-sink map.
-    void OnControlEvent(UINT controlId, DISPID dispid, DISPPARAMS* params);
 
     // Called for every queued message addressed to this window or to one it parents or owns, before
     // it is dispatched; TRUE means the message is used up.
@@ -90,8 +62,6 @@ public:
 protected:
     virtual const MessageMap* GetMessageMap() const;
     static const MessageMap* GetThisMessageMap();
-    virtual const EventSinkMap* GetEventSinkMap() const;
-    static const EventSinkMap* GetThisEventSinkMap();
 
     // Default processing of the message being handled.
     LRESULT Default();
@@ -119,15 +89,9 @@ private:
                                                LPARAM lParam) noexcept;
     static LRESULT CALLBACK CreateHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept;
     void Bind(HWND hwnd) noexcept;
-    // The host window of a control, created with `text` (the class id, or empty to take an object in).
-    HRESULT CreateHostWindow(LPCWSTR text, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id);
-    // Takes the hosted control into a site of this window, with its events; destroys the window when
-    // that fails.
-    HRESULT AttachControlSite(REFIID eventsIid, CWnd* pParentWnd, UINT id);
 
     WNDPROC m_pfnSuper = nullptr;
     CurrentMessage m_current{};
-    std::unique_ptr<ControlSite> m_pCtrlSite;
 };
 
 } // namespace kelvo

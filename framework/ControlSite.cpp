@@ -1,8 +1,7 @@
 #include "framework/ControlSite.h"
 
-#include "framework/CWnd.h"
 #include "framework/CatchLog.h"
-#include "framework/SystemLibrary.h"
+#include "framework/ControlHost.h"
 
 #include <olectl.h>
 
@@ -12,17 +11,17 @@ namespace kelvo {
 
 namespace {
 
-// The object that the control's connection point calls: forwards each event to the owner's map
-// for as long as the owner is connected.
+// The object that the control's connection point calls: forwards each event to the target for as
+// long as the target is connected.
 class EventSink final : public IDispatch {
 public:
-    EventSink(CWnd* owner, ControlSite* site, UINT controlId, REFIID eventsIid) noexcept
-        : m_owner(owner), m_site(site), m_controlId(controlId), m_eventsIid(eventsIid) {}
+    EventSink(ControlEventTarget* target, ControlSite* site, UINT controlId, REFIID eventsIid) noexcept
+        : m_target(target), m_site(site), m_controlId(controlId), m_eventsIid(eventsIid) {}
 
-    // Events reach the owner no more; the site still counts them while it lives.
-    void Disconnect() noexcept { m_owner = nullptr; }
+    // Events reach the target no more; the site still counts them while it lives.
+    void Disconnect() noexcept { m_target = nullptr; }
     void Forget() noexcept {
-        m_owner = nullptr;
+        m_target = nullptr;
         m_site = nullptr;
     }
 
@@ -61,7 +60,7 @@ public:
                                      EXCEPINFO*, UINT*) override {
         if (result)
             ::VariantInit(result);
-        if (!m_owner || !params)
+        if (!m_target || !params)
             return S_OK;
         // Keep this object alive while the handler runs, and the site with the control's
         // references: the handler may delete the wrapper, release the site and destroy the host
@@ -71,7 +70,7 @@ public:
         if (site)
             site->Enter();
         try {
-            m_owner->OnControlEvent(m_controlId, dispid, params);
+            m_target->OnControlEvent(m_controlId, dispid, params);
         } catch (...) {
             KELVO_LOG_CAUGHT();
             // Nothing thrown may cross into the control.
@@ -86,7 +85,7 @@ private:
     ~EventSink() = default;
 
     ULONG m_refs = 1;
-    CWnd* m_owner;
+    ControlEventTarget* m_target;
     ControlSite* m_site;
     UINT m_controlId;
     IID m_eventsIid;
@@ -100,89 +99,18 @@ std::vector<std::unique_ptr<ControlSite>>& RetiredSites() {
 }
 thread_local UINT_PTR t_retireTimer = 0;
 
-VARIANT* Deref(VARIANT* v) noexcept {
-    if (v && v->vt == (VT_VARIANT | VT_BYREF))
-        return v->pvarVal;
-    return v;
-}
-
-using AtlAxWinInitFn = BOOL(WINAPI*)();
-using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
-using AtlAxAttachControlFn = HRESULT(WINAPI*)(IUnknown*, HWND, IUnknown**);
-
-struct AtlEntryPoints {
-    HMODULE module = nullptr;
-    AtlAxGetControlFn getControl = nullptr;
-    AtlAxAttachControlFn attachControl = nullptr;
-    bool initialized = false;
-};
-
-AtlEntryPoints& Atl() {
-    static AtlEntryPoints atl;
-    return atl;
-}
-
 } // namespace
-
-IDispatch* EventArgDispatch(VARIANT* v) noexcept {
-    v = Deref(v);
-    if (!v)
-        return nullptr;
-    if (v->vt == VT_DISPATCH)
-        return v->pdispVal;
-    if (v->vt == (VT_DISPATCH | VT_BYREF))
-        return v->ppdispVal ? *v->ppdispVal : nullptr;
-    return nullptr;
-}
-
-VARIANT* EventArgVariantPointer(VARIANT* v) noexcept {
-    return Deref(v);
-}
-
-BSTR EventArgBstr(VARIANT* v) noexcept {
-    v = Deref(v);
-    if (!v)
-        return nullptr;
-    if (v->vt == VT_BSTR)
-        return v->bstrVal;
-    if (v->vt == (VT_BSTR | VT_BYREF))
-        return v->pbstrVal ? *v->pbstrVal : nullptr;
-    return nullptr;
-}
-
-std::wstring EventArgString(VARIANT* v) {
-    const BSTR text = EventArgBstr(v);
-    return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
-}
-
-long EventArgLong(VARIANT* v) noexcept {
-    v = Deref(v);
-    if (!v)
-        return 0;
-    switch (v->vt) {
-    case VT_I4:
-        return v->lVal;
-    case VT_I4 | VT_BYREF:
-        return v->plVal ? *v->plVal : 0;
-    case VT_I2:
-        return v->iVal;
-    case VT_INT:
-        return v->intVal;
-    default:
-        return 0;
-    }
-}
 
 ControlSite::~ControlSite() {
     Release();
 }
 
-HRESULT ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner) {
+HRESULT ControlSite::Attach(HWND hostWindow, REFIID eventsIid, ControlEventTarget* eventTarget) {
     HRESULT hr = ControlHost::GetHostedControl(hostWindow, m_control.ReleaseAndGetAddressOf());
     if (FAILED(hr) || !m_control)
         return FAILED(hr) ? hr : E_NOINTERFACE;
     m_dispatch.QueryFrom(m_control.Get(), IID_IDispatch);
-    if (!eventOwner || eventsIid == IID_NULL)
+    if (eventsIid == IID_NULL)
         return S_OK;
     ComPtr<IConnectionPointContainer> container;
     hr = container.QueryFrom(m_control.Get(), IID_IConnectionPointContainer);
@@ -196,7 +124,7 @@ HRESULT ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner)
         Release();
         return hr;
     }
-    ComPtr<IDispatch> sink(new EventSink(eventOwner, this, m_controlId, eventsIid), false);
+    ComPtr<IDispatch> sink(new EventSink(eventTarget, this, m_controlId, eventsIid), false);
     hr = m_connection->Advise(sink.Get(), &m_cookie);
     if (FAILED(hr)) {
         static_cast<EventSink*>(sink.Get())->Forget();
@@ -206,46 +134,6 @@ HRESULT ControlSite::Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner)
     }
     m_sink = std::move(sink);
     return S_OK;
-}
-
-DispatchArg::DispatchArg() noexcept {
-    ::VariantInit(&m_v);
-}
-
-DispatchArg::DispatchArg(DispatchArg&& other) noexcept : m_v(other.m_v) {
-    ::VariantInit(&other.m_v);
-}
-
-DispatchArg::~DispatchArg() {
-    ::VariantClear(&m_v);
-}
-
-DispatchArg DispatchArg::Bool(bool value) noexcept {
-    DispatchArg arg;
-    arg.m_v.vt = VT_BOOL;
-    arg.m_v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return arg;
-}
-
-DispatchArg DispatchArg::Long(long value) noexcept {
-    DispatchArg arg;
-    arg.m_v.vt = VT_I4;
-    arg.m_v.lVal = value;
-    return arg;
-}
-
-DispatchArg DispatchArg::String(std::wstring_view text) noexcept {
-    DispatchArg arg;
-    arg.m_v.vt = VT_BSTR;
-    arg.m_v.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    return arg;
-}
-
-DispatchArg DispatchArg::VariantRef(VARIANT* target) noexcept {
-    DispatchArg arg;
-    arg.m_v.vt = VT_VARIANT | VT_BYREF;
-    arg.m_v.pvarVal = target;
-    return arg;
 }
 
 void ControlSite::Release() noexcept {
@@ -353,70 +241,5 @@ HRESULT ControlSite::TranslateAccelerator(MSG* pMsg) noexcept {
     Leave();
     return hr;
 }
-
-namespace ControlHost {
-
-bool LoadHostLibrary() noexcept {
-    AtlEntryPoints& atl = Atl();
-    if (atl.initialized)
-        return atl.getControl != nullptr;
-    atl.initialized = true;
-    // Kept for the life of the process: its window class hosts every control.
-    atl.module = LoadSystemLibrary(L"atl.dll").release();
-    if (!atl.module)
-        return false;
-    auto init = ProcAddress<AtlAxWinInitFn>(atl.module, "AtlAxWinInit");
-    atl.getControl = ProcAddress<AtlAxGetControlFn>(atl.module, "AtlAxGetControl");
-    atl.attachControl = ProcAddress<AtlAxAttachControlFn>(atl.module, "AtlAxAttachControl");
-    // The registration answers FALSE when the window class exists already, which is fine.
-    WNDCLASSW existing{};
-    if (!init || !atl.getControl ||
-        (!init() && !::GetClassInfoW(atl.module, HostWindowClass(), &existing) &&
-         !::GetClassInfoW(nullptr, HostWindowClass(), &existing))) {
-        atl.getControl = nullptr;
-        return false;
-    }
-    return true;
-}
-
-LPCWSTR HostWindowClass() noexcept {
-    return L"AtlAxWin";
-}
-
-HRESULT GetHostedControl(HWND hostWindow, IUnknown** control) noexcept {
-    if (!control)
-        return E_POINTER;
-    *control = nullptr;
-    if (!LoadHostLibrary())
-        return E_FAIL;
-    return Atl().getControl(hostWindow, control);
-}
-
-HRESULT AttachControl(IUnknown* control, HWND hostWindow) noexcept {
-    if (!control || !hostWindow)
-        return E_INVALIDARG;
-    if (!LoadHostLibrary() || !Atl().attachControl)
-        return E_FAIL;
-    // The host takes any object and calls it as an embedded object: one that is none would be
-    // called through an interface it does not have.
-    ComPtr<IOleObject> embedded;
-    if (FAILED(embedded.QueryFrom(control, IID_IOleObject)) || !embedded)
-        return E_NOINTERFACE;
-    ComPtr<IPersistStreamInit> persist;
-    if (SUCCEEDED(persist.QueryFrom(control, IID_IPersistStreamInit)) && persist)
-        persist->InitNew();
-    // Without a container to hand back, Wine's host attaches nothing; the control's hold on its
-    // client site keeps the container alive once this reference goes.
-    ComPtr<IUnknown> container;
-    const HRESULT hr = Atl().attachControl(control, hostWindow, container.ReleaseAndGetAddressOf());
-    if (FAILED(hr))
-        return hr;
-    ComPtr<IUnknown> attached;
-    if (FAILED(GetHostedControl(hostWindow, attached.ReleaseAndGetAddressOf())) || !attached)
-        return E_FAIL;
-    return S_OK;
-}
-
-} // namespace ControlHost
 
 } // namespace kelvo

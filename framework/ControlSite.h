@@ -1,123 +1,16 @@
-// ActiveX controls as child windows: a CWnd created with CreateControl hosts a control of a class
-// id in the system's control host window (atl.dll), holds its IDispatch, calls it by DISPID, and
-// connects its event connection point to the parent's event-sink map.
+// What a control window holds while it hosts a control: the control's interfaces, the connection
+// of its events to their target, and the count of its calls and events that are running.
 #pragma once
 
+#include "framework/ControlEventTarget.h"
 #include "framework/Handles.h"
 
-#include <oaidl.h>
 #include <ocidl.h>
 
 #include <memory>
-#include <string>
-#include <string_view>
 
 namespace kelvo {
 
-class CWnd;
-
-// One entry of an event-sink map: an event of one control, by control id and DISPID.
-struct EventSinkEntry {
-    UINT controlId;
-    DISPID dispid;
-    void (*handler)(CWnd& owner, DISPPARAMS* params);
-};
-
-struct EventSinkMap {
-    const EventSinkMap* (*base)();
-    const EventSinkEntry* entries;
-    std::size_t count;
-};
-
-#define DECLARE_EVENTSINK_MAP()                                                                              \
-protected:                                                                                                   \
-    static const EventSinkMap* GetThisEventSinkMap();                                                        \
-    const EventSinkMap* GetEventSinkMap() const override;
-
-#define BEGIN_EVENTSINK_MAP(theClass, baseClass)                                                             \
-    const EventSinkMap* theClass::GetEventSinkMap() const {                                                  \
-        return GetThisEventSinkMap();                                                                        \
-    }                                                                                                        \
-    const EventSinkMap* theClass::GetThisEventSinkMap() {                                                    \
-        using ThisClass = theClass;                                                                          \
-        using TheBaseClass = baseClass;                                                                      \
-        static const EventSinkEntry entries[] = {
-
-#define END_EVENTSINK_MAP()                                                                                  \
-    { 0, 0, nullptr }                                                                                        \
-    }                                                                                                        \
-    ;                                                                                                        \
-    static const EventSinkMap map{&TheBaseClass::GetThisEventSinkMap, entries, std::size(entries) - 1};      \
-    return &map;                                                                                             \
-    }
-
-// Event arguments arrive last to first in rgvarg.
-#define KELVO_EVENT_ARG(params, i) (&(params)->rgvarg[(params)->cArgs - 1 - (i)])
-
-// void fn(DISPPARAMS*): any event, arguments read by the handler.
-#define ON_EVENT_PARAMS(id, dispid, memberFn)                                                                \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) { static_cast<ThisClass&>(w).memberFn(p); }},
-// void fn(IDispatch*, VARIANT*): an event with a dispatch pointer and a variant pointer.
-#define ON_EVENT_DISPATCH_PVARIANT(id, dispid, memberFn)                                                     \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
-         if (p->cArgs < 2)                                                                                   \
-             return;                                                                                         \
-         static_cast<ThisClass&>(w).memberFn(EventArgDispatch(KELVO_EVENT_ARG(p, 0)),                        \
-                                             EventArgVariantPointer(KELVO_EVENT_ARG(p, 1)));                 \
-     }},
-// void fn(BSTR): an event with one string.
-#define ON_EVENT_BSTR(id, dispid, memberFn)                                                                  \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
-         if (p->cArgs < 1)                                                                                   \
-             return;                                                                                         \
-         static_cast<ThisClass&>(w).memberFn(EventArgBstr(KELVO_EVENT_ARG(p, 0)));                           \
-     }},
-// void fn(const std::wstring&): an event with one string, copied (a null string arrives empty).
-#define ON_EVENT_WSTRING(id, dispid, memberFn)                                                               \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
-         if (p->cArgs < 1)                                                                                   \
-             return;                                                                                         \
-         static_cast<ThisClass&>(w).memberFn(EventArgString(KELVO_EVENT_ARG(p, 0)));                         \
-     }},
-// void fn(long): an event with one number.
-#define ON_EVENT_LONG(id, dispid, memberFn)                                                                  \
-    {id, dispid, [](CWnd& w, DISPPARAMS* p) {                                                                \
-         if (p->cArgs < 1)                                                                                   \
-             return;                                                                                         \
-         static_cast<ThisClass&>(w).memberFn(EventArgLong(KELVO_EVENT_ARG(p, 0)));                           \
-     }},
-
-// Argument readers that accept the value directly or by reference.
-IDispatch* EventArgDispatch(VARIANT* v) noexcept;
-VARIANT* EventArgVariantPointer(VARIANT* v) noexcept;
-BSTR EventArgBstr(VARIANT* v) noexcept;
-std::wstring EventArgString(VARIANT* v);
-long EventArgLong(VARIANT* v) noexcept;
-
-// One argument of a call by DISPID (CWnd::PutProperty, CWnd::CallMethod); owns what it holds, so a
-// string lives exactly as long as the call that needs it.
-class DispatchArg {
-public:
-    static DispatchArg Bool(bool value) noexcept;
-    static DispatchArg Long(long value) noexcept;
-    static DispatchArg String(std::wstring_view text) noexcept;
-    // A by-reference variant; the target, which may be null, stays the caller's.
-    static DispatchArg VariantRef(VARIANT* target) noexcept;
-
-    DispatchArg(DispatchArg&& other) noexcept;
-    DispatchArg& operator=(DispatchArg&&) = delete;
-    DispatchArg(const DispatchArg&) = delete;
-    DispatchArg& operator=(const DispatchArg&) = delete;
-    ~DispatchArg();
-
-    const VARIANTARG& Get() const noexcept { return m_v; }
-
-private:
-    DispatchArg() noexcept;
-    VARIANTARG m_v;
-};
-
-// What a CWnd holds while it hosts a control.
 class ControlSite {
 public:
     explicit ControlSite(UINT controlId) noexcept : m_controlId(controlId) {}
@@ -141,10 +34,11 @@ public:
     void Enter() noexcept { ++m_busy; }
     void Leave() noexcept;
 
-    // Takes the control out of the host window and connects its events to the parent's map. Fails
+    // Takes the control out of the host window and connects its events of eventsIid (none for
+    // IID_NULL) to the target, which may be null: they are then connected and go to no one. Fails
     // when events are asked for and cannot be connected: a control whose events are lost would
     // otherwise look healthy. The failure is that of the step that failed.
-    HRESULT Attach(HWND hostWindow, REFIID eventsIid, CWnd* eventOwner);
+    HRESULT Attach(HWND hostWindow, REFIID eventsIid, ControlEventTarget* eventTarget);
     // Disconnects the events and releases the control's interfaces, in that order.
     void Release() noexcept;
 
@@ -170,16 +64,5 @@ private:
     ComPtr<IDispatch> m_sink;
     DWORD m_cookie = 0;
 };
-
-namespace ControlHost {
-// The host window class whose windows create a control from the class id in their window text.
-LPCWSTR HostWindowClass() noexcept;
-// The control inside a host window (AtlAxGetControl), or null.
-HRESULT GetHostedControl(HWND hostWindow, IUnknown** control) noexcept;
-// Puts a control object made by the program into an empty host window (AtlAxAttachControl),
-// initialised as the host initialises a control it creates itself. Fails for an object that is no
-// embeddable control.
-HRESULT AttachControl(IUnknown* control, HWND hostWindow) noexcept;
-} // namespace ControlHost
 
 } // namespace kelvo

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "flash/core/FlashCopy.h"
-#include "framework/CWnd.h"
+#include "framework/ControlWnd.h"
 
 #include <string>
 
@@ -12,7 +12,7 @@ namespace kelvo {
 
 class FlashCopyLibrary;
 
-class CShockwaveflash1 : public CWnd {
+class CShockwaveflash1 : public ControlWnd {
 public:
     // Creates the control as a child window (style WS_CHILD added) with the given rectangle, parent
     // and id: from the copy beside the program when it gives one, otherwise from the registered

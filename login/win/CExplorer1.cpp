@@ -29,7 +29,7 @@ BOOL CExplorer1::Create(LPCWSTR, DWORD style, const RECT& rect, CWnd* pParentWnd
 BOOL CExplorer1::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_RBUTTONDOWN || pMsg->message == WM_RBUTTONDBLCLK)
         return TRUE;
-    return CWnd::PreTranslateMessage(pMsg);
+    return ControlWnd::PreTranslateMessage(pMsg);
 }
 
 void CExplorer1::Navigate(LPCWSTR url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData,

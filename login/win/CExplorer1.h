@@ -1,11 +1,11 @@
 // Wrapper of the web browser control that shows the portal's pages in the login dialog.
 #pragma once
 
-#include "framework/CWnd.h"
+#include "framework/ControlWnd.h"
 
 namespace kelvo {
 
-class CExplorer1 : public CWnd {
+class CExplorer1 : public ControlWnd {
 public:
     // Creates the control as a child window with the given style, rectangle, parent and id.
     virtual BOOL Create(LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* pParentWnd, UINT id);

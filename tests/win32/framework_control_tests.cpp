@@ -3,6 +3,7 @@
 // object, and release on destruction. Skipped unless the stand-in is registered in the prefix.
 #include "framework/CDialog.h"
 #include "framework/CWinApp.h"
+#include "framework/ControlWnd.h"
 #include "login/win/CExplorer1.h"
 
 #include <mshtml.h>
@@ -120,15 +121,21 @@ namespace {
 TEST_F(FrameworkControl, EventsThatCannotBeConnectedFailTheCreation) {
     // The browser has no connection point for this interface: its events would be lost unseen.
     const IID unknownEvents = {0x0BADF00D, 0x1234, 0x5678, {0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78}};
-    CWnd control;
+    ControlWnd control;
     EXPECT_EQ(control.CreateControl(CLSID_KelvoWebBrowser, unknownEvents, WS_CHILD, RECT{0, 0, 100, 100},
                                     &host, 1002),
               CONNECT_E_NOCONNECTION);
     EXPECT_EQ(control.m_hWnd, nullptr);
     EXPECT_EQ(control.GetControlSite(), nullptr);
     EXPECT_EQ(host.GetDlgItem(1002), nullptr);
+    // A parent without an event-sink map takes no events; asked for, they must connect all the same.
+    CWnd plain;
+    ASSERT_TRUE(plain.CreateEx(0, L"STATIC", L"", WS_CHILD, RECT{0, 0, 100, 100}, host.m_hWnd, 1004));
+    EXPECT_EQ(control.CreateControl(CLSID_KelvoWebBrowser, unknownEvents, WS_CHILD, RECT{0, 0, 100, 100},
+                                    &plain, 1005),
+              CONNECT_E_NOCONNECTION);
     // Without an event owner nothing is connected, and the control is created.
-    CWnd quiet;
+    ControlWnd quiet;
     EXPECT_EQ(
         quiet.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{0, 0, 100, 100}, &host, 1003),
         S_OK);
@@ -140,7 +147,7 @@ class EndsWithARetiredControl : public CWinApp {
 public:
     explicit EndsWithARetiredControl(CWnd& parent) : m_parent(parent) {}
     BOOL InitInstance() override {
-        auto control = std::make_unique<CWnd>();
+        auto control = std::make_unique<ControlWnd>();
         const CLSID flash = {0xD27CDB6E, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
         if (FAILED(control->CreateControl(flash, IID_NULL, WS_CHILD, RECT{0, 0, 100, 100}, &m_parent, 1001)))
             return FALSE;
@@ -173,9 +180,9 @@ TEST_F(FrameworkControl, AFailedCreationSaysWhy) {
     // An object that is no embeddable control: a plain stream.
     ComPtr<IStream> stream;
     ASSERT_EQ(::CreateStreamOnHGlobal(nullptr, TRUE, stream.ReleaseAndGetAddressOf()), S_OK);
-    CWnd parentless;
+    ControlWnd parentless;
     CDialog unshown(102);
-    CWnd twice;
+    ControlWnd twice;
     ASSERT_EQ(twice.CreateControl(CLSID_KelvoWebBrowser, IID_NULL, WS_CHILD, RECT{0, 0, 10, 10}, &host, 1004),
               S_OK);
     struct Case {
