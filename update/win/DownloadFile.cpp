@@ -44,6 +44,9 @@ public:
     }
     // Set (and reset by the wait) when a call completes.
     HANDLE Done() const noexcept { return m_hDone.get(); }
+    // Where a query of the data available writes its count: a query that completes later writes it
+    // then, even after the download has gone.
+    DWORD* Available() noexcept { return &m_available; }
     bool Succeeded() const noexcept { return m_succeeded.load(std::memory_order_acquire); }
 
     static void CALLBACK Report(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD) noexcept {
@@ -64,6 +67,7 @@ private:
     ~AsyncCompletion() = default;
 
     UniqueKernelObject m_hDone;
+    DWORD m_available = 0;
     std::atomic<bool> m_succeeded{false};
     std::atomic<int> m_refs{1};
 };
@@ -198,13 +202,15 @@ public:
         // A read waits for what has arrived, not for a whole block: the synchronous read would
         // otherwise wait for the block to fill, and a trickling server would never reach the
         // download's deadline check between reads.
-        DWORD available = 0;
+        DWORD count = 0;
+        DWORD* const slot = m_pCompletion ? m_pCompletion->Available() : &count;
         // Asynchronously, a query that has to wait completes without a count: asked again, it
         // answers at once.
-        while (!::InternetQueryDataAvailable(m_request.get(), &available, 0, 0)) {
+        while (!::InternetQueryDataAvailable(m_request.get(), slot, 0, 0)) {
             if (!Await(FALSE))
                 return std::nullopt;
         }
+        const DWORD available = *slot;
         if (available == 0)
             return 0; // the end of the body
         DWORD got = 0;
