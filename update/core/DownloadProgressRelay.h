@@ -22,7 +22,6 @@ public:
     std::uint64_t Received() const { return m_received.load(std::memory_order_relaxed); }
     // The download stops before its next read.
     void Stop() { m_stopped.store(true, std::memory_order_relaxed); }
-    bool Stopped() const { return m_stopped.load(std::memory_order_relaxed); }
 
 private:
     static constexpr std::uint64_t kNoLength = ~std::uint64_t{0};
