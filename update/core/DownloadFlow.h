@@ -32,7 +32,7 @@ enum class DownloadOutcome {
     Complete,
     Failed,    // as the transport or the server ended it; nothing is removed
     OverLimit, // stopped at a bound; the caller removes what was written
-    Cancelled, // stopped by the observer between two reads; the caller removes what was written
+    Cancelled, // stopped by the observer, between reads or in one; the caller removes what was written
 };
 
 // Milliseconds from any fixed point.
