@@ -11,7 +11,8 @@
 # MSVC: the ordinary import library, /DELAYLOAD and delayimp.
 
 set(KELVO_DELAY_wininet HttpOpenRequestW HttpQueryInfoW HttpSendRequestW InternetCloseHandle InternetConnectW
-    InternetCrackUrlW InternetOpenW InternetQueryDataAvailable InternetReadFile InternetSetOptionExW)
+    InternetCrackUrlW InternetOpenW InternetQueryDataAvailable InternetReadFile InternetSetOptionExW
+    InternetSetStatusCallbackW)
 set(KELVO_DELAY_bcrypt BCryptCloseAlgorithmProvider BCryptCreateHash BCryptDestroyHash BCryptDestroyKey
     BCryptFinishHash BCryptGetProperty BCryptHashData BCryptImportKeyPair BCryptOpenAlgorithmProvider
     BCryptVerifySignature)

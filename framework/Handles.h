@@ -50,6 +50,8 @@ using UniqueFont = UniqueHandle<HFONT, &::DeleteObject>;
 using UniqueMemoryDc = UniqueHandle<HDC, &::DeleteDC>;
 using UniqueModule = UniqueHandle<HMODULE, &::FreeLibrary>;
 using UniqueFile = UniqueHandle<HANDLE, &::CloseHandle, -1>;
+// Events and threads, which stand for none with 0 rather than -1.
+using UniqueKernelObject = UniqueHandle<HANDLE, &::CloseHandle>;
 using UniqueGlobal = UniqueHandle<HGLOBAL, &::GlobalFree>;
 using UniqueHook = UniqueHandle<HHOOK, &::UnhookWindowsHookEx>;
 using UniqueMenu = UniqueHandle<HMENU, &::DestroyMenu>;

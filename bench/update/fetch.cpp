@@ -2,8 +2,8 @@
 // Prints: ok=<0|1> bytes=<file size> seconds=<s> peak_before=<bytes> peak_after=<bytes>
 // The warm-up download (if given) runs first, so that "peak_before" already includes everything a
 // download needs apart from the body; the growth to "peak_after" is what the body cost.
-// --progress: the download as a build with the progress window makes it, the window shown over a
-// frame and a login window and the thread's messages pumped before each read.
+// --progress: the download as a build with the progress window makes it, on a worker thread, the
+// window shown over a frame and a login window while this thread handles their messages.
 #include "framework/CWinApp.h"
 #include "update/win/DownloadFile.h"
 #include "update/win/UpdateProgressWindow.h"
@@ -69,10 +69,10 @@ int wmain(int argc, wchar_t** argv) {
     const auto fetch = [&](const wchar_t* url) {
         if (!progress)
             return DownloadFile(url, argv[2]);
-        window.Begin(login.m_hWnd);
-        const bool complete = DownloadFile(url, argv[2], kExecutableLimits, &window);
-        window.End(complete);
-        return complete;
+        return window.Run(login.m_hWnd, [&](DownloadObserver& relay, HANDLE stop) {
+            bool refused = false;
+            return DownloadFile(url, argv[2], kExecutableLimits, relay, stop, refused);
+        });
     };
     if (argc > 3)
         fetch(argv[3]);

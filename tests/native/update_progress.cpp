@@ -1,6 +1,8 @@
 // The progress window's decisions: what its line and bar show, when it redraws, and what Cancel and
-// the download's end leave (one table), and the download loop's observer that may stop it.
+// the download's end leave (one table), and the download loop's observer that may stop it, and the
+// relay that carries the count to the window's thread and the stop back.
 #include "update/core/DownloadFlow.h"
+#include "update/core/DownloadProgressRelay.h"
 #include "update/core/UpdateProgress.h"
 
 #include <gtest/gtest.h>
@@ -123,16 +125,6 @@ TEST(UpdateProgress, TextBarAndState) {
     }
 }
 
-TEST(UpdateProgress, MessagesArePumpedBeforeTheFirstReadThenEvery10Ms) {
-    UpdateProgress p;
-    const milliseconds start{70000};
-    p.Start(kMiB, start);
-    std::string pumped;
-    for (const int at : {0, 5, 9, 10, 19, 20, 45})
-        pumped += p.TakePump(start + milliseconds(at)) ? '+' : '-';
-    EXPECT_EQ(pumped, "+--+-++");
-}
-
 // A body of `body` bytes in blocks of 10240; records the observer's calls.
 class Transport final : public DownloadTransport {
 public:
@@ -143,6 +135,11 @@ public:
     void ShowDownloadFailed() override {}
     bool CreateDestination() override { return true; }
     std::optional<std::size_t> Read(std::span<std::byte> block) override {
+        if (m_served > 0 && failSecondRead) { // the server went quiet; the wait ends with a stop, or not
+            if (stopDuringRead)
+                stopDuringRead->Stop();
+            return std::nullopt;
+        }
         const std::size_t n = std::min(block.size(), m_body - m_served);
         m_served += n;
         return n;
@@ -153,6 +150,8 @@ public:
         return true;
     }
     bool closed = false;
+    bool failSecondRead = false;
+    DownloadProgressRelay* stopDuringRead = nullptr;
 
 private:
     int m_status;
@@ -207,6 +206,39 @@ TEST(UpdateProgress, TheObserverIsAskedBeforeEachReadAndMayStop) {
         EXPECT_EQ(o.log, c.log) << c.name;
         EXPECT_EQ(t.closed, c.closed) << c.name;
     }
+}
+
+// What the window's thread reads of a download the relay observes, a stop set before a read, and a
+// stop that ends a read waiting for a quiet server.
+TEST(UpdateProgress, TheRelayCarriesTheCountOutAndTheStopIn) {
+    const std::optional<std::optional<std::uint64_t>> notYet;
+    DownloadProgressRelay relay;
+    EXPECT_EQ(relay.Started(), notYet);
+    Transport whole(200, 25000);
+    EXPECT_EQ(RunDownload(whole, kExecutableLimits, SteadyNow, &relay), DownloadOutcome::Complete);
+    EXPECT_EQ(relay.Started(), std::optional<std::uint64_t>(25000));
+    EXPECT_EQ(relay.Received(), 25000u);
+
+    DownloadProgressRelay stopped;
+    stopped.Stop();
+    Transport never(200, 25000);
+    EXPECT_EQ(RunDownload(never, kExecutableLimits, SteadyNow, &stopped), DownloadOutcome::Cancelled);
+    EXPECT_EQ(stopped.Received(), 0u);
+    EXPECT_FALSE(never.closed);
+
+    for (const bool stop : {true, false}) {
+        DownloadProgressRelay relay2;
+        Transport quiet(200, 25000);
+        quiet.failSecondRead = true;
+        quiet.stopDuringRead = stop ? &relay2 : nullptr;
+        EXPECT_EQ(RunDownload(quiet, kExecutableLimits, SteadyNow, &relay2),
+                  stop ? DownloadOutcome::Cancelled : DownloadOutcome::Failed);
+    }
+
+    DownloadProgressRelay refused;
+    Transport missing(404, 0);
+    EXPECT_EQ(RunDownload(missing, kExecutableLimits, SteadyNow, &refused), DownloadOutcome::Failed);
+    EXPECT_EQ(refused.Started(), notYet);
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // The progress window of the new executable's download, in the whole check against a loopback server
 // that sends the manifest at once and the executable slowly: the window shows for the executable
 // only, owned by the login-side window and centred on the frame, and each way of saying no (the
-// "取消" button, Escape, the close button) stops the download within a second, leaving the files as
-// they were and no message.
+// "取消" button, Escape, the close button) stops the download within a second, also while the server
+// sends nothing, leaving the files as they were and no message.
 #include "update_support.h"
 
 #include "framework/Text.h"
@@ -26,7 +26,7 @@ BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM param) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
     wchar_t title[64] = {};
-    // Not GetWindowText: that would wait for the thread of the window, busy in its download.
+    // Not GetWindowText: that would wait for the thread of the window.
     ::InternalGetWindowText(hwnd, title, 64);
     if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd) && kTitle == title) {
         *reinterpret_cast<HWND*>(param) = hwnd;
@@ -83,8 +83,12 @@ TEST(UpdateProgressWindow, ShownForTheExecutableOnlyAndEachWayOfSayingNoStopsIt)
     struct Case {
         const char* name;
         Way way;
+        bool stalls; // the server goes quiet after the first block: the read waits for it
     };
-    const Case cases[] = {{"取消", Way::Button}, {"Escape", Way::Escape}, {"close button", Way::CloseButton}};
+    const Case cases[] = {{"取消", Way::Button, false},
+                          {"Escape", Way::Escape, false},
+                          {"close button", Way::CloseButton, false},
+                          {"取消 while the server sends nothing", Way::Button, true}};
     wchar_t saved[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, saved);
     const std::wstring dir = TempPath(L"kelvo_progress_test_" + std::to_wstring(::GetCurrentProcessId()));
@@ -115,6 +119,8 @@ TEST(UpdateProgressWindow, ShownForTheExecutableOnlyAndEachWayOfSayingNoStopsIt)
             for (std::size_t sent = 0; sent < kLength && !stop; sent += block.size()) {
                 if (::send(s, block.data(), static_cast<int>(block.size()), 0) <= 0)
                     return;
+                while (c.stalls && !stop)
+                    ::Sleep(20);
                 ::Sleep(20);
             }
         });

@@ -39,8 +39,9 @@ DownloadOutcome RunDownload(DownloadTransport& transport, const DownloadLimits& 
         if (observer && !observer->Continue(received))
             return DownloadOutcome::Cancelled;
         const std::optional<std::size_t> count = transport.Read(block);
-        if (!count)
-            return DownloadOutcome::Failed;
+        if (!count) // a read that the observer's stop cut short is the stop's
+            return observer && !observer->Continue(received) ? DownloadOutcome::Cancelled
+                                                             : DownloadOutcome::Failed;
         if (*count == 0)
             break;
         if (*count > limits.maxBytes - received)

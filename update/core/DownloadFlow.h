@@ -32,7 +32,7 @@ enum class DownloadOutcome {
     Complete,
     Failed,    // as the transport or the server ended it; nothing is removed
     OverLimit, // stopped at a bound; the caller removes what was written
-    Cancelled, // stopped by the observer between two reads; the caller removes what was written
+    Cancelled, // stopped by the observer, between reads or in one; the caller removes what was written
 };
 
 // Milliseconds from any fixed point.
@@ -62,14 +62,14 @@ public:
 };
 
 // Told of the body while it arrives, between reads, and asked each time whether to go on. It runs on
-// the thread of the download, so a window can pump its messages here: the thread is then never held
-// for longer than one read.
+// the thread of the download; a window on another thread reads what it was told.
 class DownloadObserver {
 public:
     virtual ~DownloadObserver() = default;
     // The server answered 200 and the destination is open: the announced length, if any.
     virtual void BodyStarted(std::optional<std::uint64_t> announced) = 0;
-    // Before each read, with the bytes written so far; false stops the download (Cancelled).
+    // Before each read, with the bytes written so far; false stops the download (Cancelled). Asked
+    // again after a failed read: false then makes the failure Cancelled too (the stop cut it short).
     virtual bool Continue(std::uint64_t received) = 0;
 };
 

@@ -41,7 +41,6 @@ void UpdateProgress::Start(std::optional<std::uint64_t> length, std::chrono::mil
     m_spanStart = now;
     m_spanBytes = 0;
     m_lastRedraw.reset();
-    m_lastPump.reset();
 }
 
 void UpdateProgress::Received(std::uint64_t bytes, std::chrono::milliseconds now) {
@@ -108,10 +107,6 @@ bool TakeDue(std::optional<std::chrono::milliseconds>& last, std::chrono::millis
 
 bool UpdateProgress::TakeRedraw(std::chrono::milliseconds now) {
     return Running() && TakeDue(m_lastRedraw, kRedrawInterval, now);
-}
-
-bool UpdateProgress::TakePump(std::chrono::milliseconds now) {
-    return TakeDue(m_lastPump, kPumpInterval, now);
 }
 
 } // namespace kelvo

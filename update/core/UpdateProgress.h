@@ -1,6 +1,6 @@
 // What the progress window of the new executable's download shows, and what the player's Cancel
-// decides. Portable: the window hands in the download's reports with the time, asks whether to go
-// on, and draws what this says.
+// decides. Portable: the window hands in the download's count with the time, asks whether it still
+// runs, and draws what this says.
 #pragma once
 
 #include <chrono>
@@ -22,13 +22,9 @@ class UpdateProgress {
 public:
     // The bar's fill runs from 0 to this.
     static constexpr int kBarRange = 1000;
-    // The window's line and bar are redrawn at most this often: a fast download spends its time
-    // reading, not drawing.
+    // The window takes the download's count and redraws its line and bar at most this often: a
+    // fast download spends its time reading, not drawing.
     static constexpr std::chrono::milliseconds kRedrawInterval{100};
-    // The thread's messages are handled at least this often while the body arrives: no window is
-    // seen to lag, and a fast download does not spend its time asking the window system for
-    // messages before every read (each ask is a call into the system).
-    static constexpr std::chrono::milliseconds kPumpInterval{10};
     // The rate shown is measured over spans of at least this length.
     static constexpr std::chrono::milliseconds kRateSpan{1000};
 
@@ -51,9 +47,6 @@ public:
     std::u16string Text() const;
     // True when the window should be redrawn now; then not again before kRedrawInterval has passed.
     bool TakeRedraw(std::chrono::milliseconds now);
-    // True when the thread's messages should be handled now (always before the first read); then not
-    // again before kPumpInterval has passed.
-    bool TakePump(std::chrono::milliseconds now);
 
 private:
     UpdateProgressState m_state = UpdateProgressState::Idle;
@@ -63,7 +56,6 @@ private:
     std::chrono::milliseconds m_spanStart{0};
     std::uint64_t m_spanBytes = 0;
     std::optional<std::chrono::milliseconds> m_lastRedraw;
-    std::optional<std::chrono::milliseconds> m_lastPump;
 };
 
 // "512 KB" below one MiB (whole KiB, rounded down), "1.5 MB" from there (tenths, rounded down).

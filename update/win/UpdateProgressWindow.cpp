@@ -1,41 +1,115 @@
 #include "update/win/UpdateProgressWindow.h"
 
+#include "framework/CatchLog.h"
 #include "framework/Text.h"
 
 #include <commctrl.h>
 
+#include <utility>
+
 namespace kelvo {
+
+namespace {
+
+// One job on a thread of its own, joined when this goes; nothing the job throws leaves the thread.
+class WorkerThread {
+public:
+    explicit WorkerThread(std::function<void()> job) : m_job(std::move(job)) {
+        m_hThread.reset(::CreateThread(nullptr, 0, &Main, this, 0, nullptr));
+    }
+    ~WorkerThread() { Join(); }
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Nothing when no thread could be made; the job has not run then.
+    HANDLE Handle() const noexcept { return m_hThread.get(); }
+    void Join() noexcept {
+        if (m_hThread)
+            ::WaitForSingleObject(m_hThread.get(), INFINITE);
+        m_hThread.reset();
+    }
+
+private:
+    static DWORD WINAPI Main(void* param) noexcept {
+        try {
+            static_cast<WorkerThread*>(param)->m_job();
+        } catch (...) {
+            KELVO_LOG_CAUGHT();
+        }
+        return 0;
+    }
+
+    std::function<void()> m_job;
+    UniqueKernelObject m_hThread;
+};
+
+} // namespace
 
 UpdateProgressWindow::~UpdateProgressWindow() {
     if (m_hWnd)
         DestroyWindow();
 }
 
-void UpdateProgressWindow::Begin(HWND owner) {
-    End(false);
+bool UpdateProgressWindow::Run(HWND owner, const Download& download) {
+    if (m_hWnd)
+        DestroyWindow();
     m_hOwner = owner;
     m_progress = UpdateProgress();
-}
-
-void UpdateProgressWindow::End(bool complete) {
+    m_pRelay = std::make_unique<DownloadProgressRelay>();
+    m_hStop.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    bool complete = false;
+    {
+        WorkerThread worker([&] { complete = download(*m_pRelay, m_hStop.get()); });
+        HANDLE thread = worker.Handle();
+        if (!thread) {
+            // No thread to be had: the download holds this one, as it does without the window.
+            complete = download(*m_pRelay, m_hStop.get());
+        }
+        m_bQuitting = false;
+        while (thread) {
+            const DWORD woke = ::MsgWaitForMultipleObjectsEx(
+                1, &thread, static_cast<DWORD>(UpdateProgress::kRedrawInterval.count()),
+                m_bQuitting ? 0 : QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED)
+                break;
+            if (!m_bQuitting)
+                PumpMessages();
+            Poll();
+        }
+    }
     m_progress.Finish(complete);
     if (m_hWnd)
         DestroyWindow();
+    m_pRelay.reset();
+    m_hStop.reset();
+    return complete;
 }
 
-void UpdateProgressWindow::BodyStarted(std::optional<std::uint64_t> announced) {
-    m_progress.Start(announced, SteadyNow());
-    Show();
+void UpdateProgressWindow::Cancel() {
+    m_progress.Cancel();
+    if (m_progress.State() != UpdateProgressState::Cancelled || !m_pRelay)
+        return;
+    m_pRelay->Stop();
+    if (m_hStop)
+        ::SetEvent(m_hStop.get());
 }
 
-bool UpdateProgressWindow::Continue(std::uint64_t received) {
+void UpdateProgressWindow::Poll() {
     const std::chrono::milliseconds now = SteadyNow();
-    m_progress.Received(received, now);
+    if (m_progress.State() == UpdateProgressState::Idle) {
+        const std::optional<std::optional<std::uint64_t>> started = m_pRelay->Started();
+        if (!started)
+            return;
+        m_progress.Start(*started, now);
+        // A quit request that came before the body stops it now.
+        if (m_bQuitting)
+            Cancel();
+        else
+            Show();
+    }
+    m_progress.Received(m_pRelay->Received(), now);
     if (m_hWnd && m_progress.TakeRedraw(now))
         Redraw();
-    if (m_progress.TakePump(now))
-        PumpMessages();
-    return m_progress.Running();
 }
 
 void UpdateProgressWindow::Show() {
@@ -79,7 +153,8 @@ void UpdateProgressWindow::PumpMessages() {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-            m_progress.Cancel();
+            m_bQuitting = true;
+            Cancel();
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
@@ -87,9 +162,6 @@ void UpdateProgressWindow::PumpMessages() {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
-        // Cancelled meanwhile: the rest waits for the loop the download returns to.
-        if (!m_progress.Running())
-            return;
     }
 }
 

@@ -76,9 +76,15 @@ bool WinUpdateEnvironment::ExecutableDownload(const std::u16string& url, const s
                                               const DownloadLimits& limits) {
     if (!m_pProgress)
         return BoundedDownload(url, path, limits);
-    m_pProgress->Begin(m_hOwner);
-    const bool complete = kelvo::DownloadFile(ToWide(url), ToWide(path), limits, m_pProgress);
-    m_pProgress->End(complete);
+    const std::wstring wideUrl = ToWide(url);
+    const std::wstring widePath = ToWide(path);
+    bool refused = false;
+    const bool complete = m_pProgress->Run(m_hOwner, [&](DownloadObserver& relay, HANDLE stop) {
+        return kelvo::DownloadFile(wideUrl, widePath, limits, relay, stop, refused);
+    });
+    // Here, with the window gone, as the download without the window shows it.
+    if (refused)
+        ShowDownloadFailed();
     return complete;
 }
 
