@@ -225,7 +225,7 @@ leave_game() {
     read -r _ gx gy gw gh <<<"$(wait_window_sized Kelvo "$sw" "$sh" 5)"
     caption_click $((gw - 26 + 12)) 14
     read -r box_id _ <<<"$(wait_window_not_sized Kelvo "$sw" "$sh" 10)"
-    xdotool key --window "$box_id" Return 2>/dev/null
+    e2e_key "$box_id" Return
     sleep 1.5
 }
 
@@ -235,9 +235,9 @@ box=$(wait_window_not_sized Kelvo "$sw" "$sh" 10)
 e2e_check "closing asks the leave-game question: $box" test -n "$box"
 e2e_screenshot "$shots/game-5-question.png"
 read -r box_id _ <<<"$box"
-# Tab moves to No; the box is gone before the key's release reaches it.
+# Tab moves to No.
 xdotool key --window "$box_id" Tab
-xdotool key --window "$box_id" Return 2>/dev/null
+e2e_key "$box_id" Return
 sleep 1
 e2e_check "No keeps the game" test -n "$(wait_window_sized Kelvo "$sw" "$sh" 5)"
 e2e_check "No: the question is gone" shown_count_is 1 Kelvo

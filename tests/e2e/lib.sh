@@ -19,6 +19,7 @@
 #                             turns layered, so an id found earlier can go stale)
 #   e2e_screenshot FILE       screenshot of the whole screen
 #   e2e_pixel FILE X Y        prints "R G B" of one pixel of a screenshot
+#   e2e_key WINDOW KEY        press KEY in a window that may close on it, and let go of it
 #   e2e_click X Y             left click at screen coordinates
 #   e2e_drag X1 Y1 X2 Y2      press at (X1, Y1), move to (X2, Y2), release
 #   e2e_start_portal ARGS...  start the demo portal (log $E2E_DIR/portal.log); pid in $PORTAL_PID
@@ -152,6 +153,15 @@ e2e_geometry() {
         /Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
         /Width:/ { w = $2 } /Height:/ { h = $2 }
         END { print x, y, w, h }'
+}
+
+# e2e_key WINDOW KEY: presses KEY in WINDOW, which may close on it. xdotool releases the key against
+# the window, so when the window has gone by then it stops there (BadWindow) and the X server holds
+# the key down, repeating it into whichever window takes the focus next; the release without a
+# window makes sure it is let go.
+e2e_key() {
+    xdotool key --window "$1" "$2" 2>/dev/null
+    xdotool keyup "$2"
 }
 
 e2e_screenshot() { import -window root "$1" 2>/dev/null; }

@@ -22,7 +22,7 @@ e2e_check "the download took the name kelvo.exe" test ! -e "$dir/kelvo_new.exe"
 e2e_check "no manifest left behind" test ! -e "$dir/kelvoupdate.ini"
 e2e_check "requests carry the tick suffix" grep -Eq "^GET $UPD_EXE_PATH\?-?[0-9]+$" "$portal_log"
 
-[ -n "$box" ] && xdotool key --window "$box" Return
+[ -n "$box" ] && e2e_key "$box" Return
 e2e_wait_exit "$KELVO_PID" 30
 e2e_check "old launcher ends after OK (status $E2E_STATUS)" test "$E2E_STATUS" = 0
 

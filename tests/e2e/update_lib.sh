@@ -139,7 +139,7 @@ upd_answer_boxes() {
             UPD_DONE_BOXES=$((UPD_DONE_BOXES + 1))
         fi
         sleep 0.3
-        xdotool key --window "$id" Return 2>/dev/null
+        e2e_key "$id" Return
     done < <(xwininfo -root -children 2>/dev/null | awk -v titles="$*" '
         BEGIN { n = split(titles, t, " "); for (i = 1; i <= n; i++) want["\"" t[i] "\":"] = t[i] }
         $2 in want { print $1, want[$2] }')

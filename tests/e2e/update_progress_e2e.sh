@@ -31,7 +31,7 @@ e2e_wait_until "the login page is asked for during the download" 20 e2e_at_least
 e2e_check "the download is still running then" shown
 e2e_check "the body is arriving into kelvo_new.exe" test -e "$dir/kelvo_new.exe"
 
-[ -n "$window" ] && xdotool key --window "$window" Escape
+[ -n "$window" ] && e2e_key "$window" Escape
 pressed=$(date +%s.%N)
 e2e_poll 5 eval '! shown'
 echo "window gone $(upd_elapsed "$pressed") s after Escape"
@@ -59,7 +59,7 @@ e2e_check "the window went with the download" eval '! shown'
 e2e_check "kelvo.exe is the new launcher, byte for byte" upd_same "$dir/kelvo.exe" "$UPD_NEW"
 e2e_check "kelvo_.exe is the old launcher" upd_same "$dir/kelvo_.exe" "$UPD_OLD"
 e2e_check "the download took the name kelvo.exe" absent "$dir/kelvo_new.exe"
-[ -n "$box" ] && xdotool key --window "$box" Return
+[ -n "$box" ] && e2e_key "$box" Return
 e2e_wait_exit "$KELVO_PID" 30
 e2e_check "old launcher ends after OK (status $E2E_STATUS)" test "$E2E_STATUS" = 0
 e2e_wait_until "new launcher started and checked" 30 e2e_at_least 3 count "$UPD_MANIFEST"

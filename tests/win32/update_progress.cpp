@@ -2,7 +2,8 @@
 // that sends the manifest at once and the executable slowly: the window shows for the executable
 // only, owned by the login-side window and centred on the frame, and each way of saying no (the
 // "取消" button, Escape, the close button) stops the download within a second, also while the server
-// sends nothing, leaving the files as they were and no message.
+// sends nothing, leaving the files as they were and no message. Left alone, the window lets the
+// download run to its end.
 #include "update_support.h"
 
 #include "framework/Text.h"
@@ -53,7 +54,7 @@ const wchar_t* OwnerClass() {
     return L"KelvoProgressTestOwner";
 }
 
-enum class Way { Button, Escape, CloseButton };
+enum class Way { Nothing, Button, Escape, CloseButton };
 
 // What the watcher saw of the window, and when it said no.
 struct Seen {
@@ -67,6 +68,8 @@ struct Seen {
 
 void SayNo(HWND window, Way way) {
     switch (way) {
+    case Way::Nothing:
+        break;
     case Way::Button:
         ::PostMessageW(::GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
         break;
@@ -88,7 +91,8 @@ TEST(UpdateProgressWindow, ShownForTheExecutableOnlyAndEachWayOfSayingNoStopsIt)
     const Case cases[] = {{"取消", Way::Button, false},
                           {"Escape", Way::Escape, false},
                           {"close button", Way::CloseButton, false},
-                          {"取消 while the server sends nothing", Way::Button, true}};
+                          {"取消 while the server sends nothing", Way::Button, true},
+                          {"nothing pressed", Way::Nothing, false}};
     wchar_t saved[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, saved);
     const std::wstring dir = TempPath(L"kelvo_progress_test_" + std::to_wstring(::GetCurrentProcessId()));
@@ -178,12 +182,21 @@ TEST(UpdateProgressWindow, ShownForTheExecutableOnlyAndEachWayOfSayingNoStopsIt)
         EXPECT_NE(seen.line.find(L"KB/s)"), std::wstring::npos);
         EXPECT_FALSE(seen.marquee);
 
+        // The body is no program, so even a whole one is not installed.
         EXPECT_EQ(outcome, UpdateOutcome::NotInstalled);
-        EXPECT_LT(returnedAt - seen.saidNoAt, 1000u) << "stopped within a second";
-        EXPECT_EQ(progress.Progress().State(), UpdateProgressState::Cancelled);
+        if (c.way == Way::Nothing) {
+            EXPECT_EQ(progress.Progress().State(), UpdateProgressState::Done)
+                << "the download ran to its end";
+        } else {
+            EXPECT_LT(returnedAt - seen.saidNoAt, 1000u) << "stopped within a second";
+            EXPECT_EQ(progress.Progress().State(), UpdateProgressState::Cancelled);
+        }
         EXPECT_EQ(progress.m_hWnd, nullptr) << "the window is gone";
         EXPECT_EQ(ReadFileBytes(dir + L"\\kelvo.exe").value_or("<missing>"), "the running launcher");
-        EXPECT_FALSE(ReadFileBytes(dir + L"\\kelvo_new.exe"));
+        // A whole body that is no program waits for the next start to be deleted.
+        const std::optional<std::string> left = ReadFileBytes(dir + L"\\kelvo_new.exe");
+        EXPECT_EQ(left ? left->size() : 0, c.way == Way::Nothing ? kLength : 0);
+        ::DeleteFileW((dir + L"\\kelvo_new.exe").c_str());
         EXPECT_FALSE(ReadFileBytes(dir + L"\\kelvo_.exe"));
         EXPECT_FALSE(ReadFileBytes(dir + L"\\kelvoupdate.ini"));
         for (const auto& box : answerer.boxes()) // the answerer also sees the progress window, a dialog
