@@ -10,6 +10,7 @@
 #   kelvo_trusted_build    KELVO_TRUSTED_HOSTS=127.0.0.1 (the portal, 127.0.0.1:18601, is trusted
 #                          as always); sets KELVO_TRUSTED_BUILD (its build folder)
 #   kelvo_progress_build   built-in version 1001 with KELVO_UPDATE_PROGRESS; sets KELVO_PROGRESS_EXE
+#   kelvo_1002_build       built-in version 1002, the update the portal offers; sets KELVO_1002_EXE
 
 # kelvo_variant_build FOLDER WHAT CMAKE-ARGS...
 kelvo_variant_build() {
@@ -45,4 +46,9 @@ kelvo_trusted_build() {
 kelvo_progress_build() {
     KELVO_PROGRESS_EXE=$KELVO_BUILD-progress/kelvo.exe
     kelvo_variant_build "$KELVO_BUILD-progress" "launcher with the progress window" -DKELVO_UPDATE_PROGRESS=ON
+}
+
+kelvo_1002_build() {
+    KELVO_1002_EXE=$KELVO_BUILD-1002/kelvo.exe
+    kelvo_variant_build "$KELVO_BUILD-1002" "1002 launcher" -DKELVO_VERSION=1002
 }

@@ -39,12 +39,10 @@ upd_init() {
     UPD_OLD=${KELVO_UPDATE_OLD_EXE:-$KELVO_BUILD/kelvo.exe}
     UPD_NEW=${KELVO_UPDATE_NEW_EXE:-$KELVO_BUILD-1002/kelvo.exe}
     UPD_HOLD=${KELVO_UPDATE_FILEHOLD_EXE:-$KELVO_BUILD/tools/filehold/kelvo_filehold.exe}
+    # scripts/test builds it before the scripts run side by side; a script run alone builds it here.
     if [ -z "${KELVO_UPDATE_NEW_EXE:-}" ] && [ ! "$UPD_NEW" -nt "$UPD_OLD" ]; then
-        (cd "$KELVO_ROOT" && cmake --preset "$KELVO_ARCH" -B "$KELVO_BUILD-1002" -DKELVO_VERSION=1002 >/dev/null &&
-            cmake --build "$KELVO_BUILD-1002" -j2 --target kelvo >/dev/null) || {
-            echo "cannot build the 1002 launcher"
-            exit 1
-        }
+        source "$KELVO_ROOT/scripts/lib/variant-build.sh"
+        kelvo_1002_build || exit 1
     fi
     local f
     for f in "$UPD_OLD" "$UPD_NEW" "$KELVO_ROOT/build/native/tools/portal/kelvo_portal"; do
