@@ -102,10 +102,20 @@ upd_start() {
         cp "$UPD_OLD" "$dir/kelvo.exe"
         exe=kelvo.exe
     fi
-    (cd "$dir" && WINEDEBUG=-all,+timestamp,+wininet,warn+seh exec "$WINELOADER" "$exe" >"$dir.log" 2>&1) &
-    KELVO_PID=$!
-    E2E_PIDS+=("$KELVO_PID")
+    # A launcher speaks first when its update check loads WinINet. Once, on a loaded machine with
+    # the scripts side by side, one ended before that without a word, not even an error of Wine's
+    # loader; such a start is made again, and the script's log says so.
+    local attempt
+    for attempt in 1 2; do
+        (cd "$dir" && WINEDEBUG=-all,err+all,+timestamp,+wininet,warn+seh exec "$WINELOADER" "$exe" >"$dir.log" 2>&1) &
+        KELVO_PID=$!
+        E2E_PIDS+=("$KELVO_PID")
+        e2e_poll 30 upd_spoke_or_ended "$dir.log"
+        [ -s "$dir.log" ] || kill -0 "$KELVO_PID" 2>/dev/null && return 0
+        echo "note: $exe in $dir ended without a word; started again"
+    done
 }
+upd_spoke_or_ended() { [ -s "$1" ] || ! kill -0 "$KELVO_PID" 2>/dev/null; }
 
 # A download opens a session, a connection and a request, and has ended when all are closed again.
 upd_downloads() {
