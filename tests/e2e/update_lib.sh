@@ -102,20 +102,28 @@ upd_start() {
         cp "$UPD_OLD" "$dir/kelvo.exe"
         exe=kelvo.exe
     fi
-    # A launcher speaks first when its update check loads WinINet. Once, on a loaded machine with
-    # the scripts side by side, one ended before that without a word, not even an error of Wine's
-    # loader; such a start is made again, and the script's log says so.
+    # A launcher whose windows work starts its update check, and with it WinINet's trace. On a loaded
+    # machine with the scripts side by side, Wine has now and then failed to start a program: its
+    # desktop process did not come up in time ("no driver could be loaded"), or the program ended
+    # without a word. Such a start is Wine's failure, not the launcher's: it is made once more, and
+    # the script's log says so.
     local attempt
     for attempt in 1 2; do
         (cd "$dir" && WINEDEBUG=-all,err+all,+timestamp,+wininet,warn+seh exec "$WINELOADER" "$exe" >"$dir.log" 2>&1) &
         KELVO_PID=$!
         E2E_PIDS+=("$KELVO_PID")
-        e2e_poll 30 upd_spoke_or_ended "$dir.log"
-        [ -s "$dir.log" ] || kill -0 "$KELVO_PID" 2>/dev/null && return 0
-        echo "note: $exe in $dir ended without a word; started again"
+        e2e_poll 30 upd_start_settled "$dir.log"
+        grep -q ':wininet:' "$dir.log" && return 0
+        kill -0 "$KELVO_PID" 2>/dev/null && ! grep -q nodrv_CreateWindow "$dir.log" && return 0
+        [ "$attempt" = 2 ] && return 0
+        echo "note: Wine did not start $exe in $dir ($(grep -m1 -o 'nodrv_CreateWindow.*' "$dir.log" || echo 'no output')); started again"
+        kill "$KELVO_PID" 2>/dev/null
+        wait "$KELVO_PID" 2>/dev/null
     done
 }
-upd_spoke_or_ended() { [ -s "$1" ] || ! kill -0 "$KELVO_PID" 2>/dev/null; }
+upd_start_settled() {
+    grep -q -e ':wininet:' -e nodrv_CreateWindow "$1" 2>/dev/null || ! kill -0 "$KELVO_PID" 2>/dev/null
+}
 
 # A download opens a session, a connection and a request, and has ended when all are closed again.
 upd_downloads() {
