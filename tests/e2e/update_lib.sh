@@ -113,9 +113,7 @@ upd_start() {
         KELVO_PID=$!
         E2E_PIDS+=("$KELVO_PID")
         e2e_poll 30 upd_start_settled "$dir.log"
-        grep -q ':wininet:' "$dir.log" && return 0
-        kill -0 "$KELVO_PID" 2>/dev/null && ! grep -q nodrv_CreateWindow "$dir.log" && return 0
-        [ "$attempt" = 2 ] && return 0
+        upd_wine_failed "$dir.log" && [ "$attempt" = 1 ] || return 0
         echo "note: Wine did not start $exe in $dir ($(grep -m1 -o 'nodrv_CreateWindow.*' "$dir.log" || echo 'no output')); started again"
         kill "$KELVO_PID" 2>/dev/null
         wait "$KELVO_PID" 2>/dev/null
@@ -123,6 +121,10 @@ upd_start() {
 }
 upd_start_settled() {
     grep -q -e ':wininet:' -e nodrv_CreateWindow "$1" 2>/dev/null || ! kill -0 "$KELVO_PID" 2>/dev/null
+}
+# No update check began, and Wine said it had no display driver for the launcher, or it has ended.
+upd_wine_failed() {
+    ! grep -q ':wininet:' "$1" && { grep -q nodrv_CreateWindow "$1" || ! kill -0 "$KELVO_PID" 2>/dev/null; }
 }
 
 # A download opens a session, a connection and a request, and has ended when all are closed again.
